@@ -1,0 +1,43 @@
+# Sourced by run.sh and test.sh: installs the Debian packages this project needs,
+# by name, and only those that are missing. Quiet when nothing is missing.
+
+QLDIXW_PACKAGES=(
+  cmake g++ make pkgconf
+  qt6-base-dev        # Qt Widgets, Qt Test and their CMake support
+  fonts-wine          # a metric-compatible Tahoma with Cyrillic
+  libjpeg62-turbo-dev # JPEG pictures of the About window
+)
+
+qldixw_install_deps() {
+  local missing=() pkg
+  for pkg in "${QLDIXW_PACKAGES[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "need root or sudo to install: ${missing[*]}" >&2; return 1; }
+    sudo=(sudo)
+  fi
+  echo "installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/tmp/qldixw-apt.log 2>&1 || {
+    # A fresh machine may have stale or empty package lists.
+    "${sudo[@]}" apt-get update -q >>/tmp/qldixw-apt.log 2>&1 &&
+    "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >>/tmp/qldixw-apt.log 2>&1
+  } || { echo "apt-get failed; see /tmp/qldixw-apt.log" >&2; tail -20 /tmp/qldixw-apt.log >&2; return 1; }
+}
+
+# Configures and builds one build directory: qldixw_build <dir> <cmake args...>
+qldixw_build() {
+  local dir=$1; shift
+  cmake -S "$QLDIXW_ROOT" -B "$dir" "$@" >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log" >&2; return 1; }
+  if ! cmake --build "$dir" --parallel "$(nproc)" >"$dir.build.log" 2>&1; then
+    grep -E -A5 'error|Error' "$dir.build.log" | head -80 >&2
+    echo "build failed; full log: $dir.build.log" >&2
+    return 1
+  fi
+  grep -E 'warning:' "$dir.build.log" >&2 || true
+}

@@ -1,0 +1,142 @@
+#include "frametext.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+namespace transport {
+
+namespace {
+
+int hexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    return 0;
+}
+
+// Qt's long time formats carry a time-zone token ("t", "tttt"); the log wants none.
+QString timeFormatWithoutZone(const QString& longFormat)
+{
+    QString out;
+    bool quoted = false;
+    for (QChar c : longFormat) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && c == u't')
+            continue;
+        out += c;
+    }
+    return out.trimmed();
+}
+
+} // namespace
+
+std::uint8_t frameChecksum(std::span<const std::uint8_t> bytes)
+{
+    std::uint8_t c = 0xFF;
+    for (std::uint8_t b : bytes) {
+        const std::uint8_t x = c ^ b;
+        c = static_cast<std::uint8_t>((x << 1) | (x >> 7));
+    }
+    return c;
+}
+
+std::uint8_t frameChecksum(const QByteArray& bytes)
+{
+    return frameChecksum(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                   static_cast<std::size_t>(bytes.size())));
+}
+
+bool isBlankFramePiece(const QString& piece)
+{
+    for (QChar c : piece)
+        if (c != u' ')
+            return false;
+    return true;
+}
+
+std::optional<FrameBytes> frameTextToBytes(const QString& frameText)
+{
+    QString text = frameText;
+    text.remove(u' ');
+
+    FrameBytes frame;
+    const qsizetype star = text.indexOf(u'*');
+    if (text.isEmpty() || (star >= 0 && star == text.size() - 1)) {
+        frame.withChecksum = true;
+        text.chop(text.isEmpty() ? 0 : 1);
+    }
+
+    const qsizetype length = text.size();
+    const qsizetype dataBytes = length < 2 ? 0 : (length + 1) / 2;
+    if (dataBytes + (frame.withChecksum ? 1 : 0) > kMaxFrameBytes)
+        return std::nullopt;
+
+    frame.bytes.reserve(dataBytes + 1);
+    for (qsizetype i = 0; i < dataBytes; ++i) {
+        const int high = hexDigitValue(text.at(2 * i));
+        const int low = 2 * i + 1 < length ? hexDigitValue(text.at(2 * i + 1)) : 0;
+        frame.bytes.append(static_cast<char>(high * 16 + low));
+    }
+    if (frame.withChecksum)
+        frame.bytes.append(static_cast<char>(frameChecksum(frame.bytes)));
+    return frame;
+}
+
+QString hexByte(std::uint8_t byte)
+{
+    static constexpr char16_t digits[] = u"0123456789ABCDEF";
+    const QChar pair[2] = {QChar(digits[byte >> 4]), QChar(digits[byte & 0x0F])};
+    return QString(pair, 2);
+}
+
+QString byteText(std::span<const std::uint8_t> bytes)
+{
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()) * 3);
+    for (std::uint8_t b : bytes) {
+        text += u' ';
+        text += hexByte(b);
+    }
+    return text;
+}
+
+QString byteText(const QByteArray& bytes)
+{
+    return byteText(std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                              static_cast<std::size_t>(bytes.size())));
+}
+
+QString timeStampText(const QDateTime& when, const QLocale& locale)
+{
+    return locale.toString(when.date(), QLocale::ShortFormat) + u' '
+        + locale.toString(when.time(), timeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat)));
+}
+
+QString timeStampText()
+{
+    return timeStampText(QDateTime::currentDateTime(), QLocale::system());
+}
+
+int hexText6ToInt(const QString& text)
+{
+    QString t = text.right(6);
+    int value = 0;
+    for (QChar c : t) {
+        const char16_t u = c.unicode();
+        int digit = 0;
+        if (u >= u'0' && u <= u'9')
+            digit = u - u'0';
+        else if (u >= u'A' && u <= u'F')
+            digit = u - u'A' + 10;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+} // namespace transport
