@@ -1,0 +1,32 @@
+#include "appfont.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+
+namespace mainwindow {
+
+namespace {
+constexpr const char* kFamily = "Tahoma";
+constexpr const char* kFallbackFiles[] = {
+    "/usr/share/wine/fonts/tahoma.ttf",
+    "/usr/share/wine/fonts/tahomabd.ttf",
+};
+} // namespace
+
+void setApplicationFont()
+{
+    if (!QFontDatabase::families().contains(QLatin1String(kFamily))) {
+        for (const char* file : kFallbackFiles)
+            QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+    }
+    QFont font;
+    if (QFontDatabase::families().contains(QLatin1String(kFamily)))
+        font.setFamily(QString::fromLatin1(kFamily));
+    else
+        font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    QApplication::setFont(font);
+}
+
+} // namespace mainwindow

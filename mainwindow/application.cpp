@@ -1,0 +1,17 @@
+#include "application.h"
+
+#include "appfont.h"
+
+namespace mainwindow {
+
+ProgramWindows createProgramWindows()
+{
+    setApplicationFont();
+    ProgramWindows windows;
+    windows.Form1 = std::make_unique<TForm1>();
+    windows.Form2 = std::make_unique<ComPortNastroika::TForm2>();
+    windows.Form3 = std::make_unique<oprog::TForm3>();
+    return windows;
+}
+
+} // namespace mainwindow

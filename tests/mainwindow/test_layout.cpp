@@ -1,0 +1,232 @@
+#include "application.h"
+
+#include <QAbstractButton>
+#include <QTest>
+
+using namespace mainwindow;
+
+namespace {
+
+// Which of the large panels and pop-ups are visible, as a compact text.
+QString visiblePanels(const TForm1& w)
+{
+    QStringList shown;
+    const std::pair<const char*, QWidget*> panels[] = {
+        {"Rab", w.console->RabPanel},       {"Meny", w.dispenser->MenyPanel},
+        {"QL", w.memoryPanel->QLpanelGL},   {"ERK2", w.meterPanel->ERK2Panel},
+        {"Sum", w.dispenser->OtprSumPanel1}, {"Litr", w.dispenser->OtpLitrPanel1},
+        {"Price", w.dispenser->SumPanel},   {"Totals", w.dispenser->SummarnikiPanel},
+    };
+    for (const auto& [name, panel] : panels)
+        if (panel->isVisibleTo(const_cast<TForm1*>(&w)))
+            shown << QString::fromLatin1(name);
+    return shown.join(u' ');
+}
+
+bool hintsVisible(const TForm1& w)
+{
+    return w.Label10->isVisibleTo(&w) && w.Label12->isVisibleTo(&w) && w.Label13->isVisibleTo(&w);
+}
+
+void selectMode(TForm1& w, int mode)
+{
+    QTest::mouseClick(w.progItems->button(mode), Qt::LeftButton);
+}
+
+} // namespace
+
+class TestMainWindowLayout : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void startState();
+    void addressList();
+    void modeSwitching_data();
+    void modeSwitching();
+    void popupBackgroundClicks_data();
+    void popupBackgroundClicks();
+    void clickOnPopupLabelIsNotABackgroundClick();
+    void resizeInvariants_data();
+    void resizeInvariants();
+    void shrinkingBelowStatusGroupRestoresHeight();
+
+private:
+    ProgramWindows windows_;
+    TForm1* w_ = nullptr;
+};
+
+void TestMainWindowLayout::init()
+{
+    windows_ = createProgramWindows();
+    w_ = windows_.Form1.get();
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_));
+}
+
+void TestMainWindowLayout::cleanup()
+{
+    windows_ = {};
+    w_ = nullptr;
+}
+
+void TestMainWindowLayout::startState()
+{
+    QCOMPARE(w_->windowTitle(), QStringLiteral("QLDIXw V2.32"));
+    QCOMPARE(w_->mode(), int(ModeDIX));
+    QCOMPARE(visiblePanels(*w_), QStringLiteral("Rab Meny"));
+    QVERIFY(!hintsVisible(*w_));
+    QVERIFY(!w_->proteus_check->isChecked());
+    QCOMPARE(w_->outerWidth(), 856);
+    QCOMPARE(w_->outerHeight(), 729);
+    QVERIFY(!windows_.Form2->isVisible());
+    QVERIFY(!windows_.Form3->isVisible());
+    QCOMPARE(windows_.Form2->windowTitle(), QStringLiteral("COM-порт настройка"));
+    QCOMPARE(windows_.Form3->windowTitle(), QStringLiteral("QLDIXw V2.0 о программе"));
+    QCOMPARE(w_->font().pixelSize(), 11);
+
+    const auto& requests = w_->state.controlRequests;
+    QCOMPARE(requests[transport::StatusRequest].data, QString());
+    QCOMPARE(requests[transport::StatusRequest].code, QStringLiteral("80"));
+    QCOMPARE(requests[transport::ContinueRequest].data, QStringLiteral("0A 55 55 55 55 55*"));
+    QCOMPARE(requests[transport::StopRequest].data, QStringLiteral("0B 55 55 55 55 55*"));
+    QCOMPARE(requests[transport::ActivateRequest].code, QStringLiteral("10"));
+
+    // Every control is findable by its name through the accessibility description.
+    for (const char* name : {"prog", "kontroller", "proteus_check", "RabPanel", "MenyPanel", "QLpanelGL",
+                             "ERK2Panel", "dannieListBox1", "otpravedit", "Memo2", "Memo_log", "StatPanel"}) {
+        auto* control = w_->findChild<QWidget*>(QString::fromLatin1(name));
+        QVERIFY2(control, name);
+        QCOMPARE(control->accessibleDescription(), QString::fromLatin1(name));
+    }
+}
+
+void TestMainWindowLayout::addressList()
+{
+    QCOMPARE(w_->kontroller->count(), 127);
+    QCOMPARE(w_->kontroller->itemText(0), QStringLiteral("01"));
+    QCOMPARE(w_->kontroller->itemText(0x0F - 1), QStringLiteral("0F"));
+    QCOMPARE(w_->kontroller->itemText(126), QStringLiteral("7F"));
+    QCOMPARE(w_->kontroller->currentText(), QStringLiteral("01"));
+    QCOMPARE(w_->kontroller->findText(QStringLiteral("00")), -1);
+    QCOMPARE(w_->kontroller->findText(QStringLiteral("80")), -1);
+
+    w_->kontroller->lineEdit()->clear();
+    QTest::keyClicks(w_->kontroller->lineEdit(), QStringLiteral("7F3"));
+    QCOMPARE(w_->kontroller->currentText(), QStringLiteral("7F"));
+}
+
+void TestMainWindowLayout::modeSwitching_data()
+{
+    QTest::addColumn<QList<int>>("modes");
+    QTest::addColumn<QString>("panels");
+    QTest::addColumn<bool>("hints");
+    QTest::newRow("QL") << QList<int>{ModeQL} << "QL" << true;
+    QTest::newRow("ERK2 after DIX") << QList<int>{ModeERK2} << "ERK2" << false;
+    QTest::newRow("ERK2 after QL keeps hints") << QList<int>{ModeQL, ModeERK2} << "ERK2" << true;
+    QTest::newRow("back to DIX") << QList<int>{ModeQL, ModeERK2, ModeDIX} << "Rab Meny" << false;
+}
+
+void TestMainWindowLayout::modeSwitching()
+{
+    QFETCH(QList<int>, modes);
+    QFETCH(QString, panels);
+    QFETCH(bool, hints);
+    for (int mode : modes)
+        selectMode(*w_, mode);
+    QCOMPARE(w_->mode(), modes.back());
+    QCOMPARE(visiblePanels(*w_), panels);
+    QCOMPARE(hintsVisible(*w_), hints);
+}
+
+void TestMainWindowLayout::popupBackgroundClicks_data()
+{
+    QTest::addColumn<QString>("popup");
+    QTest::addColumn<QString>("panelsAfter");
+    QTest::newRow("money") << "OtprSumPanel1" << "Rab Meny";
+    QTest::newRow("totalisers") << "SummarnikiPanel" << "Rab Meny";
+    QTest::newRow("volume") << "OtpLitrPanel1" << "";
+    QTest::newRow("price") << "SumPanel" << "";
+}
+
+void TestMainWindowLayout::popupBackgroundClicks()
+{
+    QFETCH(QString, popup);
+    QFETCH(QString, panelsAfter);
+    auto* panel = w_->findChild<dispenser::ClickablePanel*>(popup);
+    QVERIFY(panel);
+    panel->show();
+    QTest::mouseClick(panel, Qt::LeftButton, {}, QPoint(panel->width() - 3, panel->height() - 3));
+    QCOMPARE(visiblePanels(*w_), panelsAfter);
+
+    // Selecting DIX again brings the mode's panels back and closes any pop-up.
+    panel->show();
+    selectMode(*w_, ModeDIX);
+    QCOMPARE(visiblePanels(*w_), QStringLiteral("Rab Meny"));
+}
+
+void TestMainWindowLayout::clickOnPopupLabelIsNotABackgroundClick()
+{
+    auto* panel = w_->dispenser->OtprSumPanel1;
+    panel->show();
+    auto* title = panel->findChild<QLabel*>();
+    QVERIFY(title);
+    QTest::mouseClick(title, Qt::LeftButton);
+    QCOMPARE(visiblePanels(*w_), QStringLiteral("Rab Meny Sum"));
+}
+
+void TestMainWindowLayout::resizeInvariants_data()
+{
+    QTest::addColumn<QSize>("outer");
+    QTest::newRow("start") << QSize(856, 729);
+    QTest::newRow("minimum width") << QSize(750, 600);
+    QTest::newRow("wide and tall") << QSize(1400, 1000);
+}
+
+void TestMainWindowLayout::resizeInvariants()
+{
+    QFETCH(QSize, outer);
+    const WindowChrome c = w_->chrome();
+    w_->resize(outer.width() - 2 * c.frame, outer.height() - c.caption - 2 * c.frame);
+    QTRY_COMPARE(w_->outerWidth(), outer.width());
+    QCOMPARE(w_->outerHeight(), outer.height());
+
+    const auto* meny = w_->dispenser->MenyPanel;
+    const auto* rab = w_->console->RabPanel;
+    const auto* log = w_->console->dannieListBox1;
+    QCOMPARE(meny->x() + meny->width(), outer.width() - 10);
+    QCOMPARE(meny->y() + meny->height(), outer.height() - 10 - c.total());
+    QCOMPARE(rab->width(), outer.width() - meny->width() - 20);
+    QCOMPARE(log->width(), rab->width() - 10);
+    QCOMPARE(w_->console->otpravedit->width(), log->width());
+    QCOMPARE(log->height(), rab->height() - w_->console->otpravedit->height() - 50);
+    QCOMPARE(rab->y() + rab->height(), outer.height() - 10 - c.total());
+    QCOMPARE(w_->memoryPanel->QLpanelGL->height(), rab->height());
+    QCOMPARE(w_->memoryPanel->QLpanelGL->x() + w_->memoryPanel->QLpanelGL->width(), outer.width() - 10);
+    for (const QWidget* popup : {static_cast<QWidget*>(w_->dispenser->OtprSumPanel1),
+                                 static_cast<QWidget*>(w_->dispenser->OtpLitrPanel1),
+                                 static_cast<QWidget*>(w_->dispenser->SumPanel),
+                                 static_cast<QWidget*>(w_->dispenser->SummarnikiPanel)})
+        QCOMPARE(popup->x() + popup->width(), meny->x());
+    const auto panes = w_->memoryPanel->areaPanes();
+    for (const QWidget* pane : panes)
+        QCOMPARE(pane->height(), w_->memoryPanel->QLpanelGL->height() - pane->y() - 100);
+    QCOMPARE(w_->memoryPanel->Memo2->y(), panes[0]->y() + panes[0]->height() + 10);
+}
+
+void TestMainWindowLayout::shrinkingBelowStatusGroupRestoresHeight()
+{
+    const WindowChrome c = w_->chrome();
+    const int needed = w_->dispenser->MenyPanel->y() + w_->dispenser->StatPanel->y()
+        + w_->dispenser->StatPanel->height() + c.total();
+    // Where the decoration is small, the minimum size alone keeps the window high
+    // enough; lift it so the layout rule itself is what restores the height.
+    w_->setMinimumSize(0, 0);
+    w_->resize(w_->width(), needed - 60 - c.caption - 2 * c.frame);
+    QTRY_COMPARE(w_->outerHeight(), needed);
+    const auto* meny = w_->dispenser->MenyPanel;
+    QCOMPARE(meny->y() + meny->height(), needed - 10 - c.total());
+}
+
+QTEST_MAIN(TestMainWindowLayout)
+#include "test_layout.moc"

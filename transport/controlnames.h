@@ -1,0 +1,26 @@
+#pragma once
+// Every control carries its design name as objectName and as accessible description:
+// Qt 6.4 does not publish objectName over AT-SPI, and UI automation and screen
+// readers find controls by the description. A control's visible caption stays its
+// accessible name (Qt's default).
+
+#include <QWidget>
+
+namespace transport {
+
+template <typename Control>
+Control* nameControl(Control* control, const char* name)
+{
+    const QString text = QString::fromLatin1(name);
+    control->setObjectName(text);
+    control->setAccessibleDescription(text);
+    return control;
+}
+
+template <typename Control, typename... Args>
+Control* makeControl(QWidget* parent, const char* name, Args&&... args)
+{
+    return nameControl(new Control(std::forward<Args>(args)..., parent), name);
+}
+
+} // namespace transport
