@@ -3,11 +3,21 @@
 // a device such as a pseudo-terminal. The device simulator publishes its port there,
 // and so can a user with socat.
 
+#include "portentry.h"
+
+#include <QList>
 #include <QString>
 
 namespace ports {
 
 // $XDG_RUNTIME_DIR/qldixw/ports, or /tmp/qldixw-<uid>/ports where XDG_RUNTIME_DIR is unset.
 QString virtualPortsDirectory();
+
+// The usable links in `directory`: every symlink whose name is "COM" and something more,
+// resolved to the device it points at (kind Virtual, description = the link's own path).
+// Dangling links, links to directories and anything that is not a link are left out; a
+// missing directory gives an empty list. Only COM1 … COM17 can be chosen by name in the
+// window, but other COM names are still reported so the list rules can see (and skip) them.
+QList<PortEntry> scanVirtualPorts(const QString& directory);
 
 } // namespace ports

@@ -1,0 +1,70 @@
+#include "openfailure.h"
+
+#include <QFile>
+
+#include <cerrno>
+
+#include <grp.h>
+#include <sys/stat.h>
+
+namespace ports {
+
+namespace {
+
+struct Access {
+    bool known = false;   // the device could be looked at
+    QString groupName;    // its group, when that group may read and write it
+};
+
+// Serial ports here belong to dialout with read and write for the group, but a udev rule can
+// give a port another group, and a pty of someone else's session grants its group no reading
+// at all; joining a group is good advice only where the group could open the device.
+Access deviceAccess(const QString& devicePath)
+{
+    Access access;
+    struct stat status {};
+    if (devicePath.isEmpty() || ::stat(QFile::encodeName(devicePath).constData(), &status) != 0)
+        return access;
+    access.known = true;
+    if ((status.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || status.st_gid == 0)
+        return access;
+    group entry {};
+    group* found = nullptr;
+    char buffer[4096];
+    if (::getgrgid_r(status.st_gid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+        access.groupName = QString::fromLocal8Bit(found->gr_name);
+    return access;
+}
+
+} // namespace
+
+QString openFailureDetail(int errorCode, const QString& devicePath)
+{
+    switch (errorCode) {
+    case EACCES:
+    case EPERM: {
+        const Access access = deviceAccess(devicePath);
+        if (access.known && access.groupName.isEmpty())
+            return QStringLiteral("Нет доступа к порту: у пользователя нет прав на это устройство.");
+        const QString groupName = access.known ? access.groupName : QStringLiteral("dialout");
+        return QStringLiteral("Нет доступа к порту: пользователь не входит в группу %1. "
+                              "Добавьте его в группу (sudo usermod -aG %1 <имя>) и войдите "
+                              "в систему заново.")
+            .arg(groupName);
+    }
+    case EBUSY:
+#if EWOULDBLOCK != EBUSY
+    case EWOULDBLOCK:
+#endif
+        return QStringLiteral("Порт занят другой программой. Закройте её и откройте порт снова.");
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("Такого устройства нет: проверьте, что адаптер подключён, "
+                              "и выберите другой порт.");
+    default:
+        return {};
+    }
+}
+
+} // namespace ports

@@ -1,0 +1,52 @@
+#include "portdirectory.h"
+
+#include "comnaming.h"
+#include "systemports.h"
+#include "virtualports.h"
+
+#include <utility>
+
+namespace ports {
+
+PortRoots PortRoots::thisMachine()
+{
+    return PortRoots{QStringLiteral("/sys"), QStringLiteral("/dev"), virtualPortsDirectory()};
+}
+
+PortDirectory::PortDirectory()
+    : PortDirectory(PortRoots::thisMachine())
+{
+}
+
+PortDirectory::PortDirectory(PortRoots roots)
+    : roots_(std::move(roots))
+{
+}
+
+QList<PortEntry> PortDirectory::entries() const
+{
+    return mergePorts(scanVirtualPorts(roots_.virtualDirectory),
+                      nameSystemPorts(scanSystemPorts(roots_.sysRoot, roots_.devRoot)));
+}
+
+std::optional<PortEntry> PortDirectory::lookup(const QString& name) const
+{
+    if (name.isEmpty())
+        return std::nullopt;
+    for (const PortEntry& entry : entries()) {
+        if (entry.name == name)
+            return entry;
+    }
+    return std::nullopt;
+}
+
+QString PortDirectory::resolveDevicePath(const QString& name) const
+{
+    // Not QDir::isAbsolutePath: it also takes Qt resource paths (":/…"), which are no device.
+    if (name.startsWith(QLatin1Char('/')))
+        return name;
+    const std::optional<PortEntry> entry = lookup(name);
+    return entry ? entry->devicePath : QString();
+}
+
+} // namespace ports

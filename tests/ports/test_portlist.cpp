@@ -1,0 +1,135 @@
+#include "openfailure.h"
+#include "portlist.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <optional>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace ports;
+
+namespace {
+
+QList<PortEntry> entriesNamed(const QStringList& names)
+{
+    QList<PortEntry> entries;
+    for (const QString& name : names)
+        entries.append(PortEntry{name, QStringLiteral("/dev/null"), PortKind::Virtual, {}});
+    return entries;
+}
+
+} // namespace
+
+class TestPortList : public QObject {
+    Q_OBJECT
+private slots:
+    void items_data();
+    void items();
+    void openFailure_data();
+    void openFailure();
+    void permissionNamesTheDevicesGroup_data();
+    void permissionNamesTheDevicesGroup();
+};
+
+void TestPortList::items_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<bool>("keepBuiltIn");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList none;
+    QTest::newRow("no ports") << none << true << none;
+    QTest::newRow("a single port") << QStringList{"COM3"} << true << none;
+    QTest::newRow("10 and more are not listed, order kept")
+        << QStringList{"COM4", "COM1", "COM12"} << false << QStringList{"COM4", "COM1"};
+    QTest::newRow("only numbers of 10 and more") << QStringList{"COM12", "COM15"} << true << none;
+    QTest::newRow("non-numeric rest skipped")
+        << QStringList{"COMx", "COM2", "COM3"} << false << QStringList{"COM2", "COM3"};
+    QTest::newRow("nothing numeric at all")
+        << QStringList{"COMx", "COM", "COM+5", "COM 5", "COM5 ", "COM-1"} << true << none;
+    QTest::newRow("edges of the range")
+        << QStringList{"COM0", "COM9", "COM10"} << false << QStringList{"COM0", "COM9"};
+    QTest::newRow("leading zero is still a number below 10")
+        << QStringList{"COM07", "COM2"} << false << QStringList{"COM07", "COM2"};
+    QTest::newRow("number too big for any integer")
+        << QStringList{"COM99999999999999999999", "COM1"} << false << QStringList{"COM1"};
+    QTest::newRow("not a COM name") << QStringList{"ttyS0", "AUX5", "COM6"} << false
+                                    << QStringList{"COM6"};
+}
+
+void TestPortList::items()
+{
+    QFETCH(QStringList, names);
+    QFETCH(bool, keepBuiltIn);
+    QFETCH(QStringList, expected);
+    const std::optional<QStringList> items = portListItems(entriesNamed(names));
+    QCOMPARE(!items.has_value(), keepBuiltIn);
+    if (items)
+        QCOMPARE(*items, expected);
+}
+
+void TestPortList::openFailure_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("mentions");  // empty: no line at all
+    QTest::newRow("permission, no device known") << EACCES << "группу dialout";
+    QTest::newRow("operation not permitted") << EPERM << "группу dialout";
+    QTest::newRow("busy") << EBUSY << "занят другой программой";
+    QTest::newRow("lock held") << EWOULDBLOCK << "занят другой программой";
+    QTest::newRow("no file") << ENOENT << "Такого устройства нет";
+    QTest::newRow("no device") << ENODEV << "Такого устройства нет";
+    QTest::newRow("no device or address") << ENXIO << "Такого устройства нет";
+    QTest::newRow("i/o error adds nothing") << EIO << "";
+    QTest::newRow("no error adds nothing") << 0 << "";
+}
+
+void TestPortList::openFailure()
+{
+    QFETCH(int, error);
+    QFETCH(QString, mentions);
+    const QString detail = openFailureDetail(error);
+    if (mentions.isEmpty())
+        QVERIFY2(detail.isEmpty(), qPrintable(detail));
+    else
+        QVERIFY2(detail.contains(mentions), qPrintable(detail));
+}
+
+void TestPortList::permissionNamesTheDevicesGroup_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("namesGroup");
+    QTest::newRow("group may read and write") << 0660 << true;
+    QTest::newRow("group may only write, like a pty") << 0620 << false;
+}
+
+void TestPortList::permissionNamesTheDevicesGroup()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, namesGroup);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ttyFake"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    // Root may hand the file to dialout; anyone else can only use a group of their own.
+    const group* dialout = ::getgrnam("dialout");
+    gid_t gid = ::getegid();
+    if (dialout && ::chown(QFile::encodeName(path).constData(), uid_t(-1), dialout->gr_gid) == 0)
+        gid = dialout->gr_gid;
+    if (gid == 0)
+        QSKIP("no group other than root to give the file");
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
+    const QString groupName = QString::fromLocal8Bit(::getgrgid(gid)->gr_name);
+
+    const QString detail = openFailureDetail(EACCES, path);
+    QCOMPARE(detail.contains(QStringLiteral("группу ") + groupName), namesGroup);
+    QVERIFY(detail.startsWith(QStringLiteral("Нет доступа к порту")));
+}
+
+QTEST_GUILESS_MAIN(TestPortList)
+#include "test_portlist.moc"
