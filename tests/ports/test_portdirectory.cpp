@@ -47,8 +47,8 @@ void TestPortDirectory::enumeration_data()
                t.addUart("ttyS0", 4);
                for (const char* phantom : {"ttyS1", "ttyS2", "ttyS3", "ttyS31"})
                    t.addUart(phantom, 0);
-               t.addConsole("tty0");
-               t.addConsole("ptmx");
+               t.addDeviceless("tty0");
+               t.addDeviceless("ptmx");
            })
         << QStringList{"COM1 dev/ttyS0"};
     QTest::newRow("UART on the newer serial-base bus")
@@ -59,9 +59,9 @@ void TestPortDirectory::enumeration_data()
         << QStringList{"COM1 dev/ttyS0"};
     QTest::newRow("adapters numbered after the UARTs, ACM before USB")
         << Build([](FakeTree& t) {
-               t.addUsbSerial("ttyUSB0", "1-2");
+               t.addUsb("ttyUSB0", "1-2");
                t.addUart("ttyS1", 4);
-               t.addUsbAcm("ttyACM0", "1-1");
+               t.addUsb("ttyACM0", "1-1", {}, "cdc_acm");
                t.addUart("ttyS0", 4);
            })
         << QStringList{"COM1 dev/ttyS0", "COM2 dev/ttyS1", "COM3 dev/ttyACM0", "COM4 dev/ttyUSB0"};
@@ -69,45 +69,45 @@ void TestPortDirectory::enumeration_data()
         << Build([](FakeTree& t) {
                t.addUart("ttyS0", 0);
                t.addUart("ttyS1", 4);
-               t.addUsbSerial("ttyUSB0", "1-1");
+               t.addUsb("ttyUSB0", "1-1");
            })
         << QStringList{"COM2 dev/ttyS1", "COM3 dev/ttyUSB0"};
     QTest::newRow("no UART: adapters from COM1 in the kernel's numeric order")
         << Build([](FakeTree& t) {
-               t.addUsbSerial("ttyUSB10", "1-3");
-               t.addUsbSerial("ttyUSB2", "1-2");
-               t.addUsbSerial("ttyUSB0", "1-1");
+               t.addUsb("ttyUSB10", "1-3");
+               t.addUsb("ttyUSB2", "1-2");
+               t.addUsb("ttyUSB0", "1-1");
            })
         << QStringList{"COM1 dev/ttyUSB0", "COM2 dev/ttyUSB2", "COM3 dev/ttyUSB10"};
     QTest::newRow("board UART, then USB, then RFCOMM")
         << Build([](FakeTree& t) {
-               t.addRfcomm("rfcomm0");
-               t.addUsbSerial("ttyUSB0", "1-1");
+               t.addDeviceless("rfcomm0");
+               t.addUsb("ttyUSB0", "1-1");
                t.addUart("ttyAMA0", 3, "uart-pl011");
                t.addUart("ttyAMA1", 0, "uart-pl011");
            })
         << QStringList{"COM1 dev/ttyAMA0", "COM2 dev/ttyUSB0", "COM3 dev/rfcomm0"};
     QTest::newRow("port without a device node skipped")
         << Build([](FakeTree& t) {
-               t.addUsbSerial("ttyUSB0", "1-1");
-               t.addUsbSerial("ttyUSB1", "1-2");
+               t.addUsb("ttyUSB0", "1-1");
+               t.addUsb("ttyUSB1", "1-2");
                t.removeDeviceNode("ttyUSB0");
            })
         << QStringList{"COM1 dev/ttyUSB1"};
     // A plain file is no character device, so the driver is not asked and the port counts
     // as one of the phantoms.
     QTest::newRow("8250 port without type attribute and no device to ask")
-        << Build([](FakeTree& t) { t.addUartWithoutType("ttyS0"); }) << QStringList{};
+        << Build([](FakeTree& t) { t.addUart("ttyS0", -1); }) << QStringList{};
     QTest::newRow("virtual port shadows the real port of the same name")
         << Build([](FakeTree& t) {
                t.addUart("ttyS0", 4);
-               t.addUsbSerial("ttyUSB0", "1-1");
+               t.addUsb("ttyUSB0", "1-1");
                t.addVirtual("COM1", "pts/7");
            })
         << QStringList{"COM1 pts/7", "COM2 dev/ttyUSB0"};
     QTest::newRow("dangling link and plain file skipped, virtual ports merged by number")
         << Build([](FakeTree& t) {
-               t.addUsbSerial("ttyUSB0", "1-1");
+               t.addUsb("ttyUSB0", "1-1");
                t.addDanglingVirtual("COM2");
                t.addPlainFileInVirtualDirectory("COM3");
                t.addVirtual("COM12", "pts/12");
@@ -143,17 +143,17 @@ void TestPortDirectory::kindAndDescription_data()
 
     QTest::newRow("USB adapter names itself")
         << Build([](FakeTree& t) {
-               t.addUsbSerial("ttyUSB0", "1-4",
+               t.addUsb("ttyUSB0", "1-4",
                               {"0403", "6001", "FT232R USB UART", "FTDI", "A50285BI"});
            })
         << PortKind::Usb << "FT232R USB UART, FTDI, 0403:6001, s/n A50285BI";
     QTest::newRow("ACM device with ids only")
-        << Build([](FakeTree& t) { t.addUsbAcm("ttyACM0", "1-1", {"2341", "0043", {}, {}, {}}); })
+        << Build([](FakeTree& t) { t.addUsb("ttyACM0", "1-1", {"2341", "0043", {}, {}, {}}, "cdc_acm"); })
         << PortKind::UsbAcm << "2341:0043";
     QTest::newRow("board UART")
         << Build([](FakeTree& t) { t.addUart("ttyS0", 4); }) << PortKind::Uart << "";
     QTest::newRow("RFCOMM link")
-        << Build([](FakeTree& t) { t.addRfcomm("rfcomm0"); }) << PortKind::Bluetooth << "";
+        << Build([](FakeTree& t) { t.addDeviceless("rfcomm0"); }) << PortKind::Bluetooth << "";
     QTest::newRow("virtual port tells its link")
         << Build([](FakeTree& t) { t.addVirtual("COM1", "pts/3"); }) << PortKind::Virtual
         << "run/ports/COM1";
@@ -200,7 +200,7 @@ void TestPortDirectory::resolve()
     QFETCH(QString, expected);
     FakeTree tree;
     tree.addUart("ttyS0", 4);
-    tree.addUsbSerial("ttyUSB0", "1-1");  // COM2, hidden behind the virtual COM2
+    tree.addUsb("ttyUSB0", "1-1");  // COM2, hidden behind the virtual COM2
     tree.addVirtual("COM2", "pts/5");
     tree.addVirtual("COM9", "pts/9");
     tree.addDanglingVirtual("COM4");
@@ -218,7 +218,7 @@ void TestPortDirectory::listOfAFullMachine()
     tree.addUart("ttyS0", 4);
     tree.addUart("ttyS1", 0);
     for (int i = 0; i < 9; ++i)
-        tree.addUsbSerial(QStringLiteral("ttyUSB%1").arg(i), QStringLiteral("1-%1").arg(i + 1));
+        tree.addUsb(QStringLiteral("ttyUSB%1").arg(i), QStringLiteral("1-%1").arg(i + 1));
     tree.addVirtual("COM5", "pts/0");
     QVERIFY(tree.isValid());
     const QList<PortEntry> entries = PortDirectory(tree.roots()).entries();
