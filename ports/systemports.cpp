@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-#include <cerrno>
 
 #include <fcntl.h>
 #include <linux/serial.h>
