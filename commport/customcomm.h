@@ -1,0 +1,177 @@
+#pragma once
+// One serial device: its line settings, its event thread, bytes in and out.
+//
+// Every operation, setter and handler runs on the GUI thread. The event thread hands
+// each event over through the poster given to SetMainThreadPoster (which must only queue
+// the call on the GUI thread, never run it in place) and waits until it has run there.
+// Without a poster the handlers run on the event thread itself; they must then neither
+// close nor open the port, and a lost device is only reported (the port stays open
+// until its owner closes it).
+
+#include "commerror.h"
+#include "commeventchars.h"
+#include "commeventthread.h"
+#include "commtypes.h"
+#include "handover.h"
+#include "lineerrors.h"
+#include "outputqueue.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <termios.h>
+
+namespace commport {
+
+class TCustomComm;
+
+using TNotifyEvent = std::function<void(TCustomComm* Sender)>;
+using TCommRxCharEvent = std::function<void(TCustomComm* Sender, int Count)>;
+using TCommErrorEvent = std::function<void(TCustomComm* Sender, int Errors)>;
+
+// The status of the last event: bytes waiting in the input queue and bytes not yet
+// sent (the kernel's output queue plus what the component still keeps).
+struct TCommStatus {
+    std::uint32_t InQueue = 0;
+    std::uint32_t OutQueue = 0;
+};
+
+class TCustomComm {
+public:
+    TCustomComm();
+    virtual ~TCustomComm();
+    TCustomComm(const TCustomComm&) = delete;
+    TCustomComm& operator=(const TCustomComm&) = delete;
+
+    // Opens DeviceName (closing first when open), starts the event thread and writes the
+    // line settings. A failure after the device was opened leaves it open; the next
+    // Open or Close releases it.
+    void Open();
+    // Stops the event thread and releases the device. Bytes that Write still keeps
+    // are dropped. Safe from inside a handler.
+    void Close();
+    bool IsOpen() const { return handle_ >= 0; }
+
+    // Sends `count` bytes without blocking; what the kernel does not take at once is
+    // kept and sent by the event thread, in order. `count` when all went out at once,
+    // else -1 (also when closed or the device refuses).
+    int Write(const void* buffer, int count);
+    // Takes up to `count` bytes of what is queued, never waiting: the number taken
+    // (0 when nothing is queued), or -1 when closed or on failure.
+    int Read(void* buffer, int count);
+    // Drops everything in the input queue. Does nothing when closed.
+    void PurgeInput();
+
+    // Writes the stored line settings to the device; does nothing when closed.
+    void ApplyLineSettings();
+    // GUI thread: reads the line status and errors, then dispatches each bit of
+    // `EventMask` in event order.
+    void HandleEvents(TCommEventThread* Sender, std::uint32_t EventMask);
+
+    // Properties. Those refused while open raise "Device already assigned (open)".
+    const std::string& DeviceName() const { return deviceName_; }
+    void SetDeviceName(const std::string& value);          // refused while open
+    TCommEventType MonitorEvents() const { return monitorEvents_; }
+    void SetMonitorEvents(TCommEventType value);           // refused while open
+    TBaudRate BaudRate() const { return baudRate_; }
+    void SetBaudRate(TBaudRate value);
+    TParity Parity() const { return parity_; }
+    void SetParity(TParity value);
+    TStopbits Stopbits() const { return stopbits_; }
+    void SetStopbits(TStopbits value);
+    TDatabits Databits() const { return databits_; }
+    void SetDatabits(TDatabits value);
+    // Queue sizes and the read time-out have no POSIX counterpart: a read never waits
+    // and takes what is queued. They are kept for the settings window.
+    int ReadBufSize() const { return readBufSize_; }
+    void SetReadBufSize(int value);                        // refused while open
+    int WriteBufSize() const { return writeBufSize_; }
+    void SetWriteBufSize(int value);                       // refused while open
+    int CharsTimeOut() const { return charsTimeOut_; }
+    void SetCharsTimeOut(int value);
+    TCommOptions Options() const { return options_; }
+    void SetOptions(TCommOptions value);
+    TFlowControl FlowControl() const { return flowControl_; }
+    void SetFlowControl(TFlowControl value);
+    TCommEventChars& EventChars() { return *eventChars_; }
+    const TCommEventChars& EventChars() const { return *eventChars_; }
+
+    // The platform side.
+    int DeviceHandle() const { return handle_; }
+    // The path the last Open tried for DeviceName.
+    const std::string& DevicePath() const { return devicePath_; }
+    // Turns DeviceName into a device path; without one the name is the path.
+    void SetDevicePathResolver(std::function<std::string(const std::string& name)> resolver);
+    // Takes effect at the next Open.
+    void SetMainThreadPoster(MainThreadPoster poster);
+    // The record last read from and written to the device.
+    const termios& LineSettings() const { return lineSettings_; }
+    const TCommStatus& LineStatus() const { return lineStatus_; }
+    std::uint32_t LastErrors() const { return lastErrors_; }
+    TCommEventThread* EventThread() const { return eventThread_.get(); }
+
+    TNotifyEvent OnBreak;
+    TNotifyEvent OnCTS;
+    TNotifyEvent OnDSR;
+    TCommErrorEvent OnError;
+    TNotifyEvent OnRing;
+    TNotifyEvent OnRLSD;
+    TCommRxCharEvent OnRxChar;
+    TNotifyEvent OnRxFlag;
+    TNotifyEvent OnTxEmpty;
+    // The device vanished (adapter pulled, other side of a pseudo-terminal closed). The
+    // port is already closed when this runs; a later Open works once the device is back.
+    TNotifyEvent OnDeviceLost;
+
+protected:
+    virtual void OpenDevice();
+    virtual void DispatchEvent(std::uint32_t EventMask);
+    void CloseDevice();
+
+private:
+    void refuseWhileOpen() const;
+    // An equal value touches nothing; a new one is stored and written to the device.
+    template <class T>
+    void setLineValue(T& field, T value)
+    {
+        if (value == field)
+            return;
+        field = value;
+        ApplyLineSettings();
+    }
+    void deviceLost();
+
+    int handle_ = -1;
+    bool exclusive_ = false; // TIOCEXCL taken, to be given back
+    bool closing_ = false;
+    std::string deviceName_ = "Com2";
+    std::string devicePath_;
+    std::function<std::string(const std::string&)> resolver_;
+    MainThreadPoster poster_;
+    termios lineSettings_{};
+    TCommStatus lineStatus_;
+    std::uint32_t lastErrors_ = 0;
+    posix::LineErrorCounts errorCounts_;
+    TCommEventType monitorEvents_ = AllCommEvents();
+    TBaudRate baudRate_ = TBaudRate::cbr9600;
+    TParity parity_ = TParity::paNone;
+    TStopbits stopbits_ = TStopbits::sb10;
+    TDatabits databits_ = TDatabits::da8;
+    int readBufSize_ = 4096;
+    int writeBufSize_ = 2048;
+    int charsTimeOut_ = 250;
+    TCommOptions options_;
+    std::unique_ptr<TCommEventChars> eventChars_;
+    TFlowControl flowControl_ = TFlowControl::fcDefault;
+    OutputQueue output_;
+    std::shared_ptr<HandOver> handOver_;
+    std::unique_ptr<TCommEventThread> eventThread_;
+};
+
+class TComm : public TCustomComm {
+public:
+    using TCustomComm::TCustomComm;
+};
+
+} // namespace commport

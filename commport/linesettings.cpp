@@ -1,0 +1,109 @@
+#include "linesettings.h"
+
+#include <cerrno>
+
+namespace commport::posix {
+
+int CheckLineRequest(const LineRequest& r)
+{
+    const int bits = DatabitsValue(r.databits);
+    if (bits < 5)
+        return EINVAL;
+    if (r.stopbits == TStopbits::sb15 && bits != 5)
+        return EINVAL;
+    if (r.stopbits == TStopbits::sb20 && bits == 5)
+        return EINVAL;
+    return 0;
+}
+
+speed_t StandardSpeed(unsigned bps)
+{
+    switch (bps) {
+    case 110: return B110;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return B0;
+    }
+}
+
+namespace {
+
+tcflag_t sizeFlag(TDatabits bits)
+{
+    switch (bits) {
+    case TDatabits::da5: return CS5;
+    case TDatabits::da6: return CS6;
+    case TDatabits::da7: return CS7;
+    default: return CS8;
+    }
+}
+
+tcflag_t parityFlags(TParity parity)
+{
+    switch (parity) {
+    case TParity::paNone: return 0;
+    case TParity::paOdd: return PARENB | PARODD;
+    case TParity::paEven: return PARENB;
+    case TParity::paMark: return PARENB | CMSPAR | PARODD;
+    case TParity::paSpace: return PARENB | CMSPAR;
+    }
+    return 0;
+}
+
+} // namespace
+
+void BuildTermios(termios& t, const LineRequest& r)
+{
+    const tcflag_t handshakeI = t.c_iflag & (IXON | IXOFF | IXANY);
+    const tcflag_t handshakeC = t.c_cflag & CRTSCTS;
+
+    // No echo, no line editing, no character translation: every byte as it came.
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    // With O_NONBLOCK an empty read gives EAGAIN, never a misleading 0.
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+    t.c_cflag |= sizeFlag(r.databits) | parityFlags(r.parity);
+    if (r.stopbits != TStopbits::sb10)
+        t.c_cflag |= CSTOPB;
+
+    t.c_cc[VSTART] = r.xonChar;
+    t.c_cc[VSTOP] = r.xoffChar;
+
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    t.c_cflag &= ~CRTSCTS;
+    switch (r.flowControl) {
+    case TFlowControl::fcDefault:
+        t.c_iflag |= handshakeI;
+        t.c_cflag |= handshakeC;
+        break;
+    case TFlowControl::fcCTS:
+        t.c_cflag |= CRTSCTS;
+        break;
+    case TFlowControl::fcSoftware:
+        t.c_iflag |= IXON | IXOFF;
+        break;
+    case TFlowControl::fcNone:
+    case TFlowControl::fcDTR: // DSR handshake has no termios flag
+        break;
+    }
+
+    // Parity checking is the only option with a termios twin. With it, a byte with a
+    // bad parity bit is read as NUL (IGNPAR and PARMRK stay clear).
+    if (r.options.Contains(TCommOption::coParityCheck))
+        t.c_iflag |= INPCK;
+    else
+        t.c_iflag &= ~INPCK;
+}
+
+} // namespace commport::posix
