@@ -131,8 +131,10 @@ void TCustomComm::OpenDevice()
         RaiseCommError(kErrAccessDevice, errno);
     handle_ = fd;
 
+    // A character device that is no terminal (/dev/null, a sound card) is no port
+    // either; refusing it here leaves nothing half-open behind.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
         CloseDevice();
         RaiseCommError(kErrInvalidHandle, -1);
     }
@@ -143,7 +145,6 @@ void TCustomComm::OpenDevice()
         CloseDevice();
         RaiseCommError(kErrAccessDevice, err);
     }
-    // Not every character device is a terminal; the line settings tell that one apart.
     exclusive_ = ::ioctl(fd, TIOCEXCL) == 0;
 }
 
@@ -237,8 +238,17 @@ void TCustomComm::ApplyLineSettings()
         ::ioctl(handle_, TIOCMBIS, &dtr);
     }
 
-    // tcsetattr succeeds when any part of the change was taken, and drivers round
-    // speeds they cannot make: a speed far off what was asked is a refusal.
+    // tcsetattr succeeds when any part of the change was taken. A driver that cannot
+    // carry a character format quietly drops it (a pseudo-terminal always keeps 8 data
+    // bits and no parity), and drivers round speeds they cannot make: read back.
+    termios taken{};
+    if (::tcgetattr(handle_, &taken) != 0)
+        RaiseCommError(kErrLineSettings, errno);
+    tcflag_t format = CSIZE | PARENB | CSTOPB;
+    if (t.c_cflag & PARENB)
+        format |= PARODD | CMSPAR;
+    if ((taken.c_cflag & format) != (t.c_cflag & format))
+        RaiseCommError(kErrLineSettings, EINVAL);
     unsigned actual = 0;
     if (posix::ReadLineSpeed(handle_, actual) == 0) {
         const unsigned diff = actual > speed ? actual - speed : speed - actual;

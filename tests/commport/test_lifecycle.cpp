@@ -1,0 +1,358 @@
+// Opening, closing and the rules that guard the port while it is open.
+
+#include "commtesting.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <cerrno>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace commtesting;
+using namespace commport;
+
+extern char** environ;
+
+namespace {
+
+// Runs the opener helper on `path` as user nobody; its exit code, or -1 when it could
+// not be run at all.
+int openAsNobody(const std::string& path)
+{
+    const char* argv[] = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                          COMMPORT_TRY_OPEN, path.c_str(), nullptr};
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, "setpriv", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+        return -1;
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+enum class Refused { DeviceName, MonitorEvents, ReadBufSize, WriteBufSize };
+
+} // namespace
+
+class TestCommLifecycle : public QObject {
+    Q_OBJECT
+private slots:
+    void openFailures_data();
+    void openFailures();
+    void openCloseReopen();
+    void nameGoesThroughResolver();
+    void settersRefusedWhileOpen_data();
+    void settersRefusedWhileOpen();
+    void equalValueTouchesNothing_data();
+    void equalValueTouchesNothing();
+    void settingsWhileClosedWaitForOpen();
+    void secondOpenerIsLockedOut();
+    void unprivilegedOpenerIsKeptOut();
+};
+
+void TestCommLifecycle::openFailures_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("code");
+    QTest::newRow("missing") << "missing"
+                             << "Error accessing specified device (Error: 2) " << ENOENT;
+    QTest::newRow("directory") << "directory"
+                               << "Error accessing specified device (Error: 21) " << EISDIR;
+    QTest::newRow("regular file") << "file"
+                                  << "Invalid device handle, access denied (Error: -1) " << -1;
+    QTest::newRow("not a terminal") << "/dev/null"
+                                    << "Invalid device handle, access denied (Error: -1) " << -1;
+}
+
+void TestCommLifecycle::openFailures()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    QFETCH(int, code);
+
+    QTemporaryDir dir;
+    QString path = kind;
+    if (kind == "missing")
+        path = dir.filePath("COM9");
+    else if (kind == "directory")
+        path = dir.path();
+    else if (kind == "file") {
+        path = dir.filePath("plain");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+
+    CallQueue gui;
+    TComm comm;
+    comm.SetMainThreadPoster(gui.poster());
+    comm.SetDeviceName(path.toStdString());
+    try {
+        comm.Open();
+        QFAIL("Open succeeded");
+    } catch (const ECommError& e) {
+        QCOMPARE(QString::fromStdString(e.what()), message);
+        QCOMPARE(e.ErrorCode, code);
+    }
+    QVERIFY(!comm.IsOpen());
+    QVERIFY(!comm.EventThread());
+}
+
+void TestCommLifecycle::openCloseReopen()
+{
+    PtyPair pair;
+    CallQueue gui;
+    HandlerLog log;
+    TComm comm;
+    wire(comm, pair, gui);
+    log.attach(comm);
+
+    char byte = 0;
+    comm.Close(); // closed: nothing to do
+    comm.PurgeInput();
+    QCOMPARE(comm.Write("x", 1), -1);
+    QCOMPARE(comm.Read(&byte, 1), -1);
+
+    for (int round = 0; round < 3; ++round) {
+        // Open on an open port reopens it.
+        comm.Open();
+        comm.Open();
+        QVERIFY(comm.IsOpen());
+        QVERIFY(comm.EventThread());
+        QCOMPARE(comm.DevicePath(), pair.portPath());
+
+        QVERIFY(pair.send("abc"));
+        QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty(); }));
+        QCOMPARE(log.rxCounts.last(), 3);
+        char got[8] = {};
+        QCOMPARE(comm.Read(got, 3), 3);
+        QCOMPARE(QByteArray(got, 3), QByteArray("abc"));
+        QCOMPARE(comm.Read(got, 3), 0); // nothing queued: returns at once
+
+        QVERIFY(pair.send("12345"));
+        QVERIFY(gui.runUntil([&] { return qldixw::testing::queuedInput(comm.DeviceHandle()) == 5; }));
+        comm.PurgeInput();
+        QCOMPARE(qldixw::testing::queuedInput(comm.DeviceHandle()), 0);
+
+        QCOMPARE(comm.Write("hello", 5), 5);
+        QCOMPARE(QString::fromStdString(pair.receive(5)), QStringLiteral("hello"));
+
+        comm.Close();
+        QVERIFY(!comm.IsOpen());
+        QCOMPARE(comm.DeviceHandle(), -1);
+        QVERIFY(!comm.EventThread());
+        gui.runPending();
+        log.rxCounts.clear();
+    }
+    QVERIFY(!log.wrongThread);
+}
+
+void TestCommLifecycle::nameGoesThroughResolver()
+{
+    PtyPair pair;
+    TComm comm;
+    std::string asked;
+    comm.SetDevicePathResolver([&](const std::string& name) {
+        asked = name;
+        return pair.portPath();
+    });
+    comm.SetDeviceName("COM7");
+    comm.Open();
+    QVERIFY(comm.IsOpen());
+    QCOMPARE(asked, std::string("COM7"));
+    QCOMPARE(comm.DeviceName(), std::string("COM7"));
+    QCOMPARE(comm.DevicePath(), pair.portPath());
+}
+
+void TestCommLifecycle::settersRefusedWhileOpen_data()
+{
+    QTest::addColumn<Refused>("setter");
+    QTest::newRow("DeviceName") << Refused::DeviceName;
+    QTest::newRow("MonitorEvents") << Refused::MonitorEvents;
+    QTest::newRow("ReadBufSize") << Refused::ReadBufSize;
+    QTest::newRow("WriteBufSize") << Refused::WriteBufSize;
+}
+
+void TestCommLifecycle::settersRefusedWhileOpen()
+{
+    QFETCH(Refused, setter);
+    PtyPair pair;
+    TComm comm;
+    comm.SetDeviceName(pair.portPath());
+    comm.SetMonitorEvents({TCommEventState::evRxChar});
+    comm.SetReadBufSize(4096);
+    comm.SetWriteBufSize(1024);
+    comm.Open();
+
+    try {
+        switch (setter) {
+        case Refused::DeviceName: comm.SetDeviceName("/dev/null"); break;
+        case Refused::MonitorEvents: comm.SetMonitorEvents(AllCommEvents()); break;
+        case Refused::ReadBufSize: comm.SetReadBufSize(100); break;
+        case Refused::WriteBufSize: comm.SetWriteBufSize(100); break;
+        }
+        QFAIL("the setter was not refused");
+    } catch (const ECommError& e) {
+        QCOMPARE(QString::fromStdString(e.what()), QStringLiteral("Device already assigned (open) (Error: -1) "));
+        QCOMPARE(e.ErrorCode, -1);
+    }
+    QCOMPARE(comm.DeviceName(), pair.portPath());
+    QVERIFY(comm.MonitorEvents() == TCommEventType{TCommEventState::evRxChar});
+    QCOMPARE(comm.ReadBufSize(), 4096);
+    QCOMPARE(comm.WriteBufSize(), 1024);
+    QVERIFY(comm.IsOpen());
+
+    // Closed, the same setter is taken.
+    comm.Close();
+    comm.SetDeviceName("/dev/null");
+    comm.SetReadBufSize(100);
+    QCOMPARE(comm.DeviceName(), std::string("/dev/null"));
+    QCOMPARE(comm.ReadBufSize(), 100);
+}
+
+namespace {
+enum class LineSetter { BaudRate, Parity, Stopbits, Databits, Options, FlowControl, XonChar, XoffChar };
+
+// Sets the property to `changed` when true, else to the value it already has.
+void setLine(TComm& comm, LineSetter which, bool changed)
+{
+    switch (which) {
+    case LineSetter::BaudRate:
+        comm.SetBaudRate(changed ? TBaudRate::cbr19200 : comm.BaudRate());
+        break;
+    case LineSetter::Parity: comm.SetParity(changed ? TParity::paOdd : comm.Parity()); break;
+    case LineSetter::Stopbits: comm.SetStopbits(changed ? TStopbits::sb20 : comm.Stopbits()); break;
+    case LineSetter::Databits: comm.SetDatabits(changed ? TDatabits::da7 : comm.Databits()); break;
+    case LineSetter::Options:
+        comm.SetOptions(changed ? TCommOptions{TCommOption::coParityCheck} : comm.Options());
+        break;
+    case LineSetter::FlowControl:
+        comm.SetFlowControl(changed ? TFlowControl::fcNone : comm.FlowControl());
+        break;
+    case LineSetter::XonChar:
+        comm.EventChars().SetXonChar(changed ? 0x01 : comm.EventChars().XonChar());
+        break;
+    case LineSetter::XoffChar:
+        comm.EventChars().SetXoffChar(changed ? 0x02 : comm.EventChars().XoffChar());
+        break;
+    }
+}
+
+bool sameSettings(const termios& a, const termios& b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::equal(a.c_cc, a.c_cc + NCCS, b.c_cc);
+}
+} // namespace
+
+void TestCommLifecycle::equalValueTouchesNothing_data()
+{
+    QTest::addColumn<LineSetter>("setter");
+    QTest::newRow("BaudRate") << LineSetter::BaudRate;
+    QTest::newRow("Parity") << LineSetter::Parity;
+    QTest::newRow("Stopbits") << LineSetter::Stopbits;
+    QTest::newRow("Databits") << LineSetter::Databits;
+    QTest::newRow("Options") << LineSetter::Options;
+    QTest::newRow("FlowControl") << LineSetter::FlowControl;
+    QTest::newRow("XonChar") << LineSetter::XonChar;
+    QTest::newRow("XoffChar") << LineSetter::XoffChar;
+}
+
+void TestCommLifecycle::equalValueTouchesNothing()
+{
+    QFETCH(LineSetter, setter);
+    PtyPair pair;
+    TComm comm;
+    comm.SetDeviceName(pair.portPath());
+    comm.Open();
+
+    // Someone else changes the line behind the component's back; only a real write of
+    // the line settings would undo it.
+    termios foreign = portSettings(pair);
+    foreign.c_cc[VMIN] = 7;
+    foreign.c_lflag |= ECHO;
+    QCOMPARE(::tcsetattr(pair.deviceFd(), TCSANOW, &foreign), 0);
+    const termios before = portSettings(pair);
+
+    setLine(comm, setter, false);
+    QVERIFY(sameSettings(portSettings(pair), before));
+
+    // A pseudo-terminal refuses 7 data bits and parity, but only after it took the
+    // rest of the record, which is all this needs.
+    try {
+        setLine(comm, setter, true);
+    } catch (const ECommError& e) {
+        QVERIFY(setter == LineSetter::Parity || setter == LineSetter::Databits);
+        QCOMPARE(e.ErrorCode, EINVAL);
+    }
+    const termios after = portSettings(pair);
+    QCOMPARE(int(after.c_cc[VMIN]), 1);
+    QVERIFY(!(after.c_lflag & ECHO));
+}
+
+void TestCommLifecycle::settingsWhileClosedWaitForOpen()
+{
+    PtyPair pair;
+    TComm comm;
+    comm.SetDeviceName(pair.portPath());
+    const unsigned initial = qldixw::testing::lineSpeed(pair.deviceFd());
+    QVERIFY(initial != 19200 && initial != 0);
+
+    comm.SetBaudRate(TBaudRate::cbr19200);
+    comm.SetStopbits(TStopbits::sb20);
+    QCOMPARE(qldixw::testing::lineSpeed(pair.deviceFd()), initial);
+    QVERIFY(!(portSettings(pair).c_cflag & CSTOPB));
+
+    comm.Open();
+    QCOMPARE(qldixw::testing::lineSpeed(pair.deviceFd()), 19200u);
+    QVERIFY(portSettings(pair).c_cflag & CSTOPB);
+}
+
+void TestCommLifecycle::secondOpenerIsLockedOut()
+{
+    PtyPair pair;
+    TComm first, second;
+    first.SetDeviceName(pair.portPath());
+    second.SetDeviceName(pair.portPath());
+    first.Open();
+    try {
+        second.Open();
+        QFAIL("a second component opened a held port");
+    } catch (const ECommError& e) {
+        QCOMPARE(e.ErrorCode, EWOULDBLOCK);
+        QCOMPARE(QString::fromStdString(e.what()),
+                 QStringLiteral("Error accessing specified device (Error: %1) ").arg(EWOULDBLOCK));
+    }
+    QVERIFY(!second.IsOpen());
+    QVERIFY(first.IsOpen());
+
+    first.Close();
+    second.Open();
+    QVERIFY(second.IsOpen());
+}
+
+void TestCommLifecycle::unprivilegedOpenerIsKeptOut()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root to run the opener as another user");
+    PtyPair pair;
+    QCOMPARE(::chmod(pair.portPath().c_str(), 0666), 0);
+    const int freeLine = openAsNobody(pair.portPath());
+    if (freeLine != 0)
+        QSKIP(qPrintable(QStringLiteral("the opener cannot run as nobody here (exit %1); "
+                                        "exclusive use is then covered by the lock test only")
+                             .arg(freeLine)));
+
+    TComm comm;
+    comm.SetDeviceName(pair.portPath());
+    comm.Open();
+    QCOMPARE(openAsNobody(pair.portPath()), EBUSY);
+    comm.Close();
+    QCOMPARE(openAsNobody(pair.portPath()), 0);
+}
+
+QTEST_GUILESS_MAIN(TestCommLifecycle)
+#include "test_lifecycle.moc"

@@ -1,0 +1,270 @@
+// Line settings as the device sees them after the component wrote them.
+//
+// A pseudo-terminal keeps speed, stop bits, flow control and the control characters,
+// but always carries 8 data bits and no parity; the character format is therefore
+// checked in the record the component builds, and on the device only as far as a
+// pseudo-terminal goes.
+
+#include "commtesting.h"
+#include "linesettings.h"
+
+#include <QTest>
+#include <cerrno>
+
+using namespace commtesting;
+using namespace commport;
+using qldixw::testing::lineSpeed;
+
+class TestCommLineSettings : public QObject {
+    Q_OBJECT
+private slots:
+    void speeds_data();
+    void speeds();
+    void characterFormat_data();
+    void characterFormat();
+    void characterFormatOnDevice_data();
+    void characterFormatOnDevice();
+    void flowControl_data();
+    void flowControl();
+    void rawLinePassesEveryByte();
+    void charsAndOptions();
+};
+
+void TestCommLineSettings::speeds_data()
+{
+    QTest::addColumn<TBaudRate>("rate");
+    QTest::addColumn<unsigned>("bps");
+    const TBaudRate rates[] = {TBaudRate::cbr110,    TBaudRate::cbr300,    TBaudRate::cbr600,
+                               TBaudRate::cbr1200,   TBaudRate::cbr2400,   TBaudRate::cbr4800,
+                               TBaudRate::cbr9600,   TBaudRate::cbr14400,  TBaudRate::cbr19200,
+                               TBaudRate::cbr38400,  TBaudRate::cbr56000,  TBaudRate::cbr57600,
+                               TBaudRate::cbr115200, TBaudRate::cbr128000, TBaudRate::cbr256000};
+    const unsigned expected[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
+                                 19200, 38400, 56000, 57600, 115200, 128000, 256000};
+    for (int i = 0; i < 15; ++i)
+        QTest::addRow("%u", expected[i]) << rates[i] << expected[i];
+}
+
+void TestCommLineSettings::speeds()
+{
+    QFETCH(TBaudRate, rate);
+    QFETCH(unsigned, bps);
+    PtyPair pair;
+    TComm comm;
+    comm.SetDeviceName(pair.portPath());
+
+    // Written at Open...
+    comm.SetBaudRate(rate);
+    comm.Open();
+    QCOMPARE(lineSpeed(pair.deviceFd()), bps);
+
+    // ...and at once while open, from a custom speed to a standard one and back.
+    comm.SetBaudRate(TBaudRate::cbr128000);
+    QCOMPARE(lineSpeed(pair.deviceFd()), 128000u);
+    comm.SetBaudRate(TBaudRate::cbr4800);
+    QCOMPARE(lineSpeed(pair.deviceFd()), 4800u);
+    comm.SetBaudRate(rate);
+    QCOMPARE(lineSpeed(pair.deviceFd()), bps);
+}
+
+void TestCommLineSettings::characterFormat_data()
+{
+    QTest::addColumn<TParity>("parity");
+    QTest::addColumn<TStopbits>("stopbits");
+    QTest::addColumn<TDatabits>("databits");
+    QTest::addColumn<int>("refusal");     // errno, 0 when the line can carry it
+    QTest::addColumn<int>("size");        // CS5..CS8
+    QTest::addColumn<int>("parityFlags"); // PARENB | PARODD | CMSPAR
+    QTest::addColumn<bool>("twoStop");    // CSTOPB
+
+    QTest::newRow("8N1") << TParity::paNone << TStopbits::sb10 << TDatabits::da8 << 0
+                         << int(CS8) << 0 << false;
+    QTest::newRow("7E1") << TParity::paEven << TStopbits::sb10 << TDatabits::da7 << 0
+                         << int(CS7) << int(PARENB) << false;
+    QTest::newRow("8O2") << TParity::paOdd << TStopbits::sb20 << TDatabits::da8 << 0
+                         << int(CS8) << int(PARENB | PARODD) << true;
+    QTest::newRow("6M1") << TParity::paMark << TStopbits::sb10 << TDatabits::da6 << 0
+                         << int(CS6) << int(PARENB | PARODD | CMSPAR) << false;
+    QTest::newRow("7S2") << TParity::paSpace << TStopbits::sb20 << TDatabits::da7 << 0
+                         << int(CS7) << int(PARENB | CMSPAR) << true;
+    QTest::newRow("5N1.5") << TParity::paNone << TStopbits::sb15 << TDatabits::da5 << 0
+                           << int(CS5) << 0 << true;
+    QTest::newRow("8N1.5") << TParity::paNone << TStopbits::sb15 << TDatabits::da8 << EINVAL
+                           << 0 << 0 << false;
+    QTest::newRow("5N2") << TParity::paNone << TStopbits::sb20 << TDatabits::da5 << EINVAL << 0
+                         << 0 << false;
+    QTest::newRow("4N1") << TParity::paNone << TStopbits::sb10 << TDatabits::da4 << EINVAL << 0
+                         << 0 << false;
+}
+
+// The record the component writes, whatever the device then makes of it.
+void TestCommLineSettings::characterFormat()
+{
+    QFETCH(TParity, parity);
+    QFETCH(TStopbits, stopbits);
+    QFETCH(TDatabits, databits);
+    QFETCH(int, refusal);
+    QFETCH(int, size);
+    QFETCH(int, parityFlags);
+    QFETCH(bool, twoStop);
+
+    posix::LineRequest request;
+    request.parity = parity;
+    request.stopbits = stopbits;
+    request.databits = databits;
+    QCOMPARE(posix::CheckLineRequest(request), refusal);
+    if (refusal)
+        return;
+
+    termios t{};
+    t.c_cflag = CS8 | PARENB | PARODD | CMSPAR | CSTOPB | HUPCL; // all to be replaced but HUPCL
+    posix::BuildTermios(t, request);
+    QCOMPARE(int(t.c_cflag & CSIZE), size);
+    QCOMPARE(int(t.c_cflag & (PARENB | PARODD | CMSPAR)), parityFlags);
+    QCOMPARE(bool(t.c_cflag & CSTOPB), twoStop);
+    QVERIFY(t.c_cflag & HUPCL);
+}
+
+void TestCommLineSettings::characterFormatOnDevice_data()
+{
+    QTest::addColumn<TParity>("parity");
+    QTest::addColumn<TStopbits>("stopbits");
+    QTest::addColumn<TDatabits>("databits");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("8N1") << TParity::paNone << TStopbits::sb10 << TDatabits::da8 << true;
+    QTest::newRow("8N2") << TParity::paNone << TStopbits::sb20 << TDatabits::da8 << true;
+    // A pseudo-terminal carries neither parity nor fewer than 8 data bits.
+    QTest::newRow("8E1") << TParity::paEven << TStopbits::sb10 << TDatabits::da8 << false;
+    QTest::newRow("7N1") << TParity::paNone << TStopbits::sb10 << TDatabits::da7 << false;
+    QTest::newRow("8N1.5") << TParity::paNone << TStopbits::sb15 << TDatabits::da8 << false;
+}
+
+void TestCommLineSettings::characterFormatOnDevice()
+{
+    QFETCH(TParity, parity);
+    QFETCH(TStopbits, stopbits);
+    QFETCH(TDatabits, databits);
+    QFETCH(bool, taken);
+
+    PtyPair pair;
+    TComm comm;
+    comm.SetDeviceName(pair.portPath());
+    comm.SetParity(parity);
+    comm.SetStopbits(stopbits);
+    comm.SetDatabits(databits);
+    try {
+        comm.Open();
+        QVERIFY(taken);
+    } catch (const ECommError& e) {
+        QVERIFY2(!taken, e.what());
+        QCOMPARE(QString::fromStdString(e.what()),
+                 QStringLiteral("Error updating DataControlBlock (Error: %1) ").arg(EINVAL));
+        // Raised with the port open and its thread running; Close releases both.
+        QVERIFY(comm.IsOpen());
+        QVERIFY(comm.EventThread());
+        return;
+    }
+    QCOMPARE(bool(portSettings(pair).c_cflag & CSTOPB), stopbits == TStopbits::sb20);
+    QCOMPARE(int(portSettings(pair).c_cflag & CSIZE), int(CS8));
+}
+
+void TestCommLineSettings::flowControl_data()
+{
+    QTest::addColumn<TFlowControl>("flow");
+    QTest::addColumn<int>("cflags"); // CRTSCTS expected
+    QTest::addColumn<int>("iflags"); // IXON | IXOFF | IXANY expected
+
+    // The device starts with every handshake flag on.
+    QTest::newRow("fcDefault keeps them") << TFlowControl::fcDefault << int(CRTSCTS)
+                                          << int(IXON | IXOFF | IXANY);
+    QTest::newRow("fcNone") << TFlowControl::fcNone << 0 << 0;
+    QTest::newRow("fcCTS") << TFlowControl::fcCTS << int(CRTSCTS) << 0;
+    QTest::newRow("fcDTR") << TFlowControl::fcDTR << 0 << 0;
+    QTest::newRow("fcSoftware") << TFlowControl::fcSoftware << 0 << int(IXON | IXOFF);
+}
+
+void TestCommLineSettings::flowControl()
+{
+    QFETCH(TFlowControl, flow);
+    QFETCH(int, cflags);
+    QFETCH(int, iflags);
+
+    PtyPair pair;
+    termios start = portSettings(pair);
+    start.c_cflag |= CRTSCTS;
+    start.c_iflag |= IXON | IXOFF | IXANY;
+    QCOMPARE(::tcsetattr(pair.deviceFd(), TCSANOW, &start), 0);
+
+    TComm comm;
+    comm.SetDeviceName(pair.portPath());
+    comm.SetFlowControl(flow);
+    comm.Open();
+    const termios device = portSettings(pair);
+    QCOMPARE(int(device.c_cflag & CRTSCTS), cflags);
+    QCOMPARE(int(device.c_iflag & (IXON | IXOFF | IXANY)), iflags);
+
+    // Another line setting written later leaves the handshake as it is.
+    comm.SetBaudRate(TBaudRate::cbr2400);
+    QCOMPARE(int(portSettings(pair).c_cflag & CRTSCTS), cflags);
+    QCOMPARE(int(portSettings(pair).c_iflag & (IXON | IXOFF | IXANY)), iflags);
+}
+
+void TestCommLineSettings::rawLinePassesEveryByte()
+{
+    PtyPair pair;
+    termios cooked = portSettings(pair);
+    cooked.c_lflag |= ICANON | ECHO | ISIG;
+    cooked.c_iflag |= ICRNL;
+    cooked.c_oflag |= OPOST | ONLCR;
+    QCOMPARE(::tcsetattr(pair.deviceFd(), TCSANOW, &cooked), 0);
+
+    CallQueue gui;
+    HandlerLog log;
+    TComm comm;
+    wire(comm, pair, gui);
+    log.attach(comm);
+    comm.Open();
+
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all.push_back(char(b));
+    QVERIFY(pair.send(all));
+    QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty() && log.rxCounts.last() == 256; }));
+    std::string got(256, '\0');
+    QCOMPARE(comm.Read(got.data(), 256), 256);
+    QVERIFY(got == all);
+
+    QCOMPARE(comm.Write(all.data(), 256), 256);
+    QVERIFY(pair.receive(256) == all);
+    QVERIFY(pair.receive(1, std::chrono::milliseconds(50)).empty()); // no echo, no CR added
+
+    const termios t = portSettings(pair);
+    QCOMPARE(int(t.c_cc[VMIN]), 1);
+    QCOMPARE(int(t.c_cc[VTIME]), 0);
+    QVERIFY(t.c_cflag & CLOCAL);
+    QVERIFY(t.c_cflag & CREAD);
+}
+
+void TestCommLineSettings::charsAndOptions()
+{
+    PtyPair pair;
+    TComm comm;
+    comm.SetDeviceName(pair.portPath());
+    comm.Open();
+    QCOMPARE(int(portSettings(pair).c_cc[VSTART]), 0x11);
+    QCOMPARE(int(portSettings(pair).c_cc[VSTOP]), 0x13);
+    QVERIFY(!(portSettings(pair).c_iflag & INPCK));
+
+    comm.EventChars().SetXonChar(0x05);
+    comm.EventChars().SetXoffChar(0x06);
+    comm.SetOptions({TCommOption::coParityCheck, TCommOption::coNullStrip});
+    QCOMPARE(int(portSettings(pair).c_cc[VSTART]), 0x05);
+    QCOMPARE(int(portSettings(pair).c_cc[VSTOP]), 0x06);
+    QVERIFY(portSettings(pair).c_iflag & INPCK);
+
+    comm.SetOptions({TCommOption::coNullStrip});
+    QVERIFY(!(portSettings(pair).c_iflag & INPCK));
+}
+
+QTEST_GUILESS_MAIN(TestCommLineSettings)
+#include "test_linesettings.moc"
