@@ -1,14 +1,105 @@
 #include "tform2.h"
 
+#include "controlnames.h"
+#include "linesettingstables.h"
+#include "customcomm.h"
+
+using transport::makeControl;
+
 namespace ComPortNastroika {
+
+namespace {
+
+QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items, const QString& text, QRect geometry)
+{
+    auto* list = makeControl<QComboBox>(parent, name);
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->addItems(items);
+    // Nothing is selected at first; only the text shows.
+    list->setCurrentIndex(-1);
+    list->setEditText(text);
+    list->setGeometry(geometry);
+    return list;
+}
+
+void makeLabel(QWidget* parent, const char* name, const QString& caption, QPoint at)
+{
+    auto* label = makeControl<QLabel>(parent, name, caption);
+    label->move(at);
+    label->adjustSize();
+}
+
+void selectPosition(QComboBox* list, int position)
+{
+    if (position >= 0)
+        list->setCurrentIndex(position);
+}
+
+} // namespace
 
 TForm2::TForm2(QWidget* parent)
     : QDialog(parent, Qt::Tool)
+    , Speed(makeList(this, "Speed", speedItems(), QStringLiteral("4800"), {88, 8, 65, 19}))
+    , BIT(makeList(this, "BIT", dataBitsItems(), QStringLiteral("8"), {88, 32, 49, 19}))
+    , chetnost(makeList(this, "chetnost", parityItems(), QStringLiteral("None"), {88, 56, 65, 19}))
+    , StopBit(makeList(this, "StopBit", stopBitsItems(), QStringLiteral("2"), {88, 80, 49, 19}))
+    , Button1(makeControl<QPushButton>(this, "Button1", QStringLiteral("Применить")))
+    , Button2(makeControl<QPushButton>(this, "Button2", QStringLiteral("Выход")))
 {
     setObjectName(QStringLiteral("TForm2"));
     setWindowTitle(QStringLiteral("COM-порт настройка"));
     setFixedSize(172, 157);
     move(230, 69);
+
+    makeLabel(this, "Label4", QStringLiteral("Скорость бит/с"), {8, 16});
+    makeLabel(this, "Label5", QStringLiteral("Бит"), {56, 40});
+    makeLabel(this, "Label6", QStringLiteral("Чётность"), {32, 64});
+    makeLabel(this, "Label7", QStringLiteral("Стоп-бит"), {32, 88});
+    Button1->setGeometry(8, 112, 75, 25);
+    Button2->setGeometry(88, 112, 75, 25);
+    Button1->setAutoDefault(false);
+    Button2->setAutoDefault(false);
+
+    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::close);
+}
+
+void TForm2::Button1Click()
+{
+    if (apply_)
+        apply_();
+}
+
+void TForm2::showSettings(const commport::TCustomComm& comm)
+{
+    selectPosition(Speed, positionOf(comm.BaudRate()));
+    selectPosition(chetnost, positionOf(comm.Parity()));
+    selectPosition(StopBit, positionOf(comm.Stopbits()));
+}
+
+void TForm2::SpeedChange(commport::TCustomComm& comm) const
+{
+    if (const auto rate = speedAt(Speed->currentIndex()))
+        comm.SetBaudRate(*rate);
+}
+
+void TForm2::BITChange(commport::TCustomComm& comm) const
+{
+    if (const auto bits = dataBitsAt(BIT->currentIndex()))
+        comm.SetDatabits(*bits);
+}
+
+void TForm2::chetnostChange(commport::TCustomComm& comm) const
+{
+    if (const auto parity = parityAt(chetnost->currentIndex()))
+        comm.SetParity(*parity);
+}
+
+void TForm2::StopBitChange(commport::TCustomComm& comm) const
+{
+    if (const auto stopBits = stopBitsAt(StopBit->currentIndex()))
+        comm.SetStopbits(*stopBits);
 }
 
 } // namespace ComPortNastroika

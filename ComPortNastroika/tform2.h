@@ -1,7 +1,17 @@
 #pragma once
-// The line-settings window: speed, data bits, parity and stop bits of the port.
+// The line-settings window: speed, data bits, parity and stop bits of the port. It
+// only edits lists; the main window shows the port's settings in it and applies the
+// chosen ones (showSettings, applySettings).
 
+#include <QComboBox>
 #include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <functional>
+
+namespace commport {
+class TCustomComm;
+}
 
 namespace ComPortNastroika {
 
@@ -9,6 +19,31 @@ class TForm2 : public QDialog {
     Q_OBJECT
 public:
     explicit TForm2(QWidget* parent = nullptr);
+
+    // Selects the positions that match the port's speed, parity and stop bits; a value
+    // without a position leaves its list as it was. The data-bits list is not touched.
+    void showSettings(const commport::TCustomComm& comm);
+    // Each list with a selected position sets its property; a list with nothing
+    // selected leaves the property as it is.
+    void SpeedChange(commport::TCustomComm& comm) const;
+    void BITChange(commport::TCustomComm& comm) const;
+    void chetnostChange(commport::TCustomComm& comm) const;
+    void StopBitChange(commport::TCustomComm& comm) const;
+
+    // What "Применить" runs (the main window's priminnastroiki).
+    void setApplyHandler(std::function<void()> apply) { apply_ = std::move(apply); }
+
+    QComboBox* const Speed;
+    QComboBox* const BIT;
+    QComboBox* const chetnost;
+    QComboBox* const StopBit;
+    QPushButton* const Button1;
+    QPushButton* const Button2;
+
+private:
+    void Button1Click();
+
+    std::function<void()> apply_;
 };
 
 } // namespace ComPortNastroika

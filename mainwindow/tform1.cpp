@@ -38,6 +38,13 @@ TForm1::TForm1()
     , EditFile(makeMenu(menuBar(), "EditFile", QStringLiteral("Файл")))
     , N7(makeMenu(menuBar(), "N7", QStringLiteral("Настройка")))
     , N6(makeMenu(menuBar(), "N6", QStringLiteral("Справка")))
+    , COMnastroika(nameControl(N7->addAction(QStringLiteral("COM-порт")), "COMnastroika"))
+    , Label2(makeLabel(clientArea, "Label2", QStringLiteral("Порт"), {8, 0}))
+    , OpenPort(makeControl<QPushButton>(clientArea, "OpenPort", QStringLiteral("Открыть")))
+    , ClosePort(makeControl<QPushButton>(clientArea, "ClosePort", QStringLiteral("Закрыть")))
+    , Label3(makeLabel(clientArea, "Label3", QStringLiteral("Выбор COM-порта"), {8, 32}))
+    , COM(makeControl<QComboBox>(clientArea, "COM"))
+    , Label11(makeControl<QLabel>(clientArea, "Label11", QStringLiteral("COM-порт закрыт")))
     , prog(makeControl<QGroupBox>(clientArea, "prog"))
     , progItems(new QButtonGroup(this))
     , Label23(makeLabel(clientArea, "Label23", QStringLiteral("Адрес"), {304, 8}))
@@ -51,6 +58,17 @@ TForm1::TForm1()
     , dispenser(new dispenser::DispenserPanel(clientArea))
     , memoryPanel(new memory::MemoryPanel(clientArea))
     , meterPanel(new meter::MeterPanel(clientArea))
+    , transport(new transport::Transport(Comm1, state,
+                                         {.kontroller = kontroller,
+                                          .trkedit = dispenser->trkedit,
+                                          .proteus_check = proteus_check,
+                                          .Memo2 = memoryPanel->Memo2,
+                                          .showRequestText = [this](const QString& text) { console->otpravedit->setText(text); },
+                                          .currentMode = [this] { return mode(); }},
+                                         this))
+    , dispenserReception(state, console->dannieListBox1)
+    , memoryReception(state, memoryPanel->Memo2, memoryPanel->Memo1)
+    , meterReception(state, kontroller, meterPanel->Memo_log)
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("QLDIXw V2.32"));
@@ -79,14 +97,27 @@ TForm1::TForm1()
     connect(dispenser->SumPanel, &dispenser::ClickablePanel::clicked, this, &TForm1::SumPanelClick);
     connect(dispenser->SummarnikiPanel, &dispenser::ClickablePanel::clicked, this, &TForm1::SummarnikiPanelClick);
 
+    transport->setModes({&dispenserReception, &memoryReception, &meterReception});
+    console->setSender([this](const QString& text) { transport->obrabZapstr(text); });
+
+    setupPortControls();
+    setupComm1();
+
     applyOuterGeometryLimits();
     move(kStartPosition);
     FormCreate();
 }
 
+TForm1::~TForm1()
+{
+    // The event thread hands events to this window: it must be gone before the window.
+    Comm1.Close();
+}
+
 void TForm1::FormCreate()
 {
     FormResize();
+    Comportname();
 
     for (int address = 1; address <= 0x7F; ++address)
         kontroller->addItem(QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper());
@@ -94,6 +125,7 @@ void TForm1::FormCreate()
     kontroller->setEditText(QStringLiteral("01"));
 
     state.controlRequests = transport::defaultControlRequests();
+    COMChange();
 }
 
 // The start size and the minimum size are outer sizes; Qt sizes the client area.

@@ -3,10 +3,17 @@
 // families, laid out for the window's size.
 
 #include "consolepanel.h"
+#include "customcomm.h"
 #include "dispenserpanel.h"
+#include "dispenserreception.h"
 #include "memorypanel.h"
+#include "memoryreception.h"
 #include "meterpanel.h"
+#include "meterreception.h"
+#include "portdirectory.h"
 #include "sharedstate.h"
+#include "tform2.h"
+#include "transport.h"
 #include "windowchrome.h"
 
 #include <QButtonGroup>
@@ -16,6 +23,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPushButton>
 
 namespace mainwindow {
 
@@ -26,6 +34,10 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     TForm1();
+    ~TForm1() override;
+
+    // The line-settings window, which the "Настройка" menu shows.
+    void setSettingsWindow(ComPortNastroika::TForm2* window) { settingsWindow_ = window; }
 
     int mode() const;
     WindowChrome chrome() const { return windowChrome(*this); }
@@ -40,10 +52,34 @@ public:
     void SummarnikiPanelClick();
     void FormResize();
 
+    // Port selection.
+    void Comportname();
+    void COMChange();
+    void OpenPortClick();
+    void ClosePortClick();
+    void Comm1DeviceLost();
+
+    // Line settings.
+    void COMnastroikaClick();
+    void pokaznastr();
+    void priminnastroiki();
+
+    transport::SharedState state;
+    ports::PortDirectory portDirectory;
+    commport::TComm Comm1;
+
     QWidget* const clientArea;
     QMenu* const EditFile;
     QMenu* const N7;
     QMenu* const N6;
+    QAction* const COMnastroika;
+
+    QLabel* const Label2;
+    QPushButton* const OpenPort;
+    QPushButton* const ClosePort;
+    QLabel* const Label3;
+    QComboBox* const COM;
+    QLabel* const Label11;
 
     QGroupBox* const prog;
     QButtonGroup* const progItems;
@@ -60,7 +96,10 @@ public:
     memory::MemoryPanel* const memoryPanel;
     meter::MeterPanel* const meterPanel;
 
-    transport::SharedState state;
+    transport::Transport* const transport;
+    dispenser::DispenserReception dispenserReception;
+    memory::MemoryReception memoryReception;
+    meter::MeterReception meterReception;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -70,6 +109,14 @@ protected:
 private:
     void FormCreate();
     void applyOuterGeometryLimits();
+    void setPortStatus(const QString& text, const QColor& colour);
+    void showClosedPortButtons();
+    void showOpenPortButtons();
+    void setupComm1();
+    void setupPortControls();
+    bool openComm1();
+
+    ComPortNastroika::TForm2* settingsWindow_ = nullptr;
 
     // The decoration the start and minimum sizes were computed with, and the client
     // size asked for at start: when the real decoration becomes known before anyone

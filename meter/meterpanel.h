@@ -1,8 +1,9 @@
 #pragma once
-// The meter mode's panel and its log.
+// The meter mode's panel, its log and its poll clock.
 
 #include <QFrame>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 namespace meter {
 
@@ -13,6 +14,8 @@ public:
 
     QFrame* const ERK2Panel;
     QPlainTextEdit* const Memo_log;
+    // The poll clock; closing the port stops it.
+    QTimer* const Timer2;
 };
 
 } // namespace meter

@@ -1,9 +1,12 @@
 #pragma once
-// The raw console of the dispenser mode: the frame-text line and the console log.
+// The raw console of the dispenser mode: the frame-text line, its send button and the
+// console log.
 
 #include <QFrame>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <functional>
 
 namespace transport {
 
@@ -12,9 +15,23 @@ class ConsolePanel : public QObject {
 public:
     explicit ConsolePanel(QWidget* clientArea);
 
+    // Where the console hands its frame text (the transport's obrabZapstr).
+    void setSender(std::function<void(const QString&)> send) { send_ = std::move(send); }
+
+    void OtpravButtonClick();
+
     QFrame* const RabPanel;
     QLineEdit* const otpravedit;
+    QPushButton* const OtpravButton;
     QPlainTextEdit* const dannieListBox1;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool otpraveditKeyPress(class QKeyEvent* event);
+
+    std::function<void(const QString&)> send_;
 };
 
 } // namespace transport

@@ -13,7 +13,9 @@ Control* nameControl(Control* control, const char* name)
 {
     const QString text = QString::fromLatin1(name);
     control->setObjectName(text);
-    control->setAccessibleDescription(text);
+    // Menu items have no accessible description of their own; their caption names them.
+    if constexpr (requires { control->setAccessibleDescription(text); })
+        control->setAccessibleDescription(text);
     return control;
 }
 

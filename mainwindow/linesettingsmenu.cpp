@@ -1,0 +1,36 @@
+// "Настройка" → "COM-порт": the line-settings window, shown with the port closed so
+// that new settings reach the device through the next "Открыть".
+
+#include "tform1.h"
+
+#include "errorboundary.h"
+
+namespace mainwindow {
+
+void TForm1::COMnastroikaClick()
+{
+    ClosePortClick();
+    pokaznastr();
+    if (settingsWindow_)
+        settingsWindow_->exec();
+}
+
+void TForm1::pokaznastr()
+{
+    if (settingsWindow_)
+        settingsWindow_->showSettings(Comm1);
+}
+
+void TForm1::priminnastroiki()
+{
+    if (!settingsWindow_)
+        return;
+    runCommand(settingsWindow_, [this] {
+        settingsWindow_->SpeedChange(Comm1);
+        settingsWindow_->BITChange(Comm1);
+        settingsWindow_->chetnostChange(Comm1);
+        settingsWindow_->StopBitChange(Comm1);
+    });
+}
+
+} // namespace mainwindow

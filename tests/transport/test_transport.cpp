@@ -1,0 +1,312 @@
+// The transport end to end: the program on the offscreen screen, a pseudo-terminal as
+// the cable, the test as the device.
+
+#include "consolekeyfilter.h"
+#include "consoletestbench.h"
+#include "frametext.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+using namespace qldixw::testing;
+
+namespace {
+
+std::string bytes(const char* hex)
+{
+    return QByteArray::fromHex(hex).toStdString();
+}
+
+QStringList withoutTimeStamps(const QStringList& lines)
+{
+    QStringList out;
+    for (const QString& line : lines)
+        out << withoutTimeStamp(line);
+    return out;
+}
+
+} // namespace
+
+class TestTransport : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void handTypedStatusFrameAndItsReply();
+    void noReplyGivesOneTimeOutAndFreesTheLine();
+    void badChecksum_data();
+    void badChecksum();
+    void secondRequestWhileBusyIsRefused();
+    void replyWindowLengths();
+    void replySplitAcrossTheWindow();
+    void memoryModeLogsToItsPanes();
+    void meterModeFramesAndLogsItsOwnWay();
+    void closedPortSendsAndLogsNothing();
+    void countRecordedBeforeCloseIsATimeOut();
+    void oversizedFrameIsRefusedWhole();
+    void emptyTextOpensAWindow();
+    void restAfterLastStarIsSentWithoutChecksum();
+    void consoleKeyFilter_data();
+    void consoleKeyFilter();
+    void cyrillicKeysTypeHexLetters();
+
+private:
+    std::unique_ptr<ConsoleTestBench> bench_;
+};
+
+void TestTransport::init()
+{
+    bench_ = std::make_unique<ConsoleTestBench>();
+    QVERIFY(bench_->openPort());
+}
+
+void TestTransport::cleanup()
+{
+    bench_.reset();
+}
+
+void TestTransport::handTypedStatusFrameAndItsReply()
+{
+    bench_->typeAndSend(QStringLiteral("60 01 81 *"));
+    QCOMPARE(bench_->device().receive(4), bytes("600181FB"));
+    QVERIFY(bench_->device().send(bytes("01810012345607C8")));
+    QVERIFY(bench_->waitIdle());
+
+    const QStringList expected = {QStringLiteral("PC->  60 01 81 FB"), QStringLiteral("PC<-  01 81 00 12 34 56 07 C8")};
+    QCOMPARE(withoutTimeStamps(bench_->consoleLines()), expected);
+    QCOMPARE(withoutTimeStamps(ConsoleTestBench::lines(bench_->window().memoryPanel->Memo2)),
+             QStringList{expected.front()});
+    // The time stamp sits in the brackets, with a blank before the first byte.
+    QVERIFY(bench_->consoleLines().front().startsWith(QStringLiteral("PC-> (")));
+    QVERIFY(bench_->consoleLines().front().endsWith(QStringLiteral(")  60 01 81 FB")));
+    QCOMPARE(bench_->window().console->otpravedit->text(), QStringLiteral("60 01 81 *"));
+}
+
+void TestTransport::noReplyGivesOneTimeOutAndFreesTheLine()
+{
+    bench_->typeAndSend(QStringLiteral("60 01 81 *"));
+    QVERIFY(bench_->window().transport->busy());
+    QVERIFY(bench_->waitIdle());
+    QCOMPARE(bench_->consoleLines().mid(1), QStringList{QStringLiteral("TimeOut")});
+
+    // The next request goes out at once.
+    bench_->typeAndSend(QStringLiteral("60 01 81 *"));
+    QCOMPARE(bench_->device().receive(8), bytes("600181FB600181FB"));
+}
+
+void TestTransport::badChecksum_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("dispenser") << int(mainwindow::ModeDIX);
+    QTest::newRow("meter") << int(mainwindow::ModeERK2);
+}
+
+void TestTransport::badChecksum()
+{
+    QFETCH(int, mode);
+    auto& w = bench_->window();
+    QTest::mouseClick(w.progItems->button(mode), Qt::LeftButton);
+    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    QCOMPARE(bench_->device().receive(4), bytes("600181FB"));
+    QVERIFY(bench_->device().send(bytes("60018100")));
+    QVERIFY(bench_->waitIdle());
+    if (mode == mainwindow::ModeDIX)
+        QCOMPARE(withoutTimeStamp(bench_->consoleLines().last()), QStringLiteral("PC<-  60 01 81 00 CSM ERROR 4"));
+    else
+        QCOMPARE(ConsoleTestBench::lines(w.meterPanel->Memo_log), QStringList{QStringLiteral(" CSM ERROR 4")});
+}
+
+void TestTransport::secondRequestWhileBusyIsRefused()
+{
+    auto& w = bench_->window();
+    bench_->typeAndSend(QStringLiteral("60 01 81 *"));
+    QTest::keyClick(w.console->otpravedit, Qt::Key_Return);
+    w.transport->OtpravitKnopka(QString(), QStringLiteral("70"));
+    QVERIFY(bench_->waitIdle());
+    QCOMPARE(bench_->device().receiveAvailable(), bytes("600181FB"));
+    QCOMPARE(bench_->consoleLines().size(), 2); // the one frame and its time-out
+    // A refused composed request does not even show its text.
+    QCOMPARE(w.console->otpravedit->text(), QStringLiteral("60 01 81 *"));
+}
+
+void TestTransport::replyWindowLengths()
+{
+    auto& w = bench_->window();
+    QTimer* timer = w.transport->Timer1;
+    QCOMPARE(timer->interval(), 600);
+    QVERIFY(timer->isSingleShot() || timer->timerType() == Qt::PreciseTimer);
+
+    QElapsedTimer clock;
+    clock.start();
+    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    QVERIFY(bench_->waitIdle());
+    // The first window is the long one: well over the later 500 ms.
+    QVERIFY2(clock.elapsed() >= 590, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(timer->interval(), 500);
+
+    // "Протеус" slows the window from the next run of the reply handler on.
+    w.proteus_check->setChecked(true);
+    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    QCOMPARE(timer->interval(), 500);
+    QVERIFY(bench_->waitIdle());
+    QCOMPARE(timer->interval(), 2000);
+    w.proteus_check->setChecked(false);
+}
+
+void TestTransport::replySplitAcrossTheWindow()
+{
+    auto& w = bench_->window();
+    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    QCOMPARE(bench_->device().receive(4), bytes("600181FB"));
+    QVERIFY(bench_->device().send(bytes("01810012")));
+    QVERIFY(bench_->waitIdle());
+    QCOMPARE(withoutTimeStamp(bench_->consoleLines().last()), QStringLiteral("PC<-  01 81 00 12 CSM ERROR 4"));
+
+    // The rest arrives late and is read with the reply to the next request.
+    QVERIFY(bench_->device().send(bytes("345607C8")));
+    QTest::qWait(50);
+    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    QCOMPARE(bench_->device().receive(4), bytes("600181FB"));
+    QVERIFY(bench_->device().send(bytes("01810012345607C8")));
+    QVERIFY(bench_->waitIdle());
+    QCOMPARE(withoutTimeStamp(bench_->consoleLines().last()),
+             QStringLiteral("PC<-  34 56 07 C8 01 81 00 12 34 56 07 C8 CSM ERROR 12"));
+}
+
+void TestTransport::memoryModeLogsToItsPanes()
+{
+    auto& w = bench_->window();
+    QTest::mouseClick(w.progItems->button(mainwindow::ModeQL), Qt::LeftButton);
+    w.transport->obrabZapstr(QStringLiteral("6001" "00*C0"));
+    QCOMPARE(bench_->device().receive(5), bytes("600100F8C0"));
+    QVERIFY(bench_->device().send(bytes("C0")));
+    QVERIFY(bench_->waitIdle());
+
+    w.transport->obrabZapstr(QStringLiteral("C800002400"));
+    QCOMPARE(bench_->device().receive(5), bytes("C800002400"));
+    QVERIFY(bench_->waitIdle());
+
+    QCOMPARE(withoutTimeStamps(ConsoleTestBench::lines(w.memoryPanel->Memo2)),
+             (QStringList{QStringLiteral("PC->  60 01 00 F8"), QStringLiteral("PC->  C0"), QStringLiteral("<- C0"),
+                          QStringLiteral("PC->  C8 00 00 24 00"), QStringLiteral("<-")}));
+    QCOMPARE(ConsoleTestBench::lines(w.memoryPanel->Memo1), QStringList{QStringLiteral("TimeOut")});
+    QVERIFY(bench_->consoleLines().isEmpty());
+}
+
+void TestTransport::meterModeFramesAndLogsItsOwnWay()
+{
+    auto& w = bench_->window();
+    QTest::mouseClick(w.progItems->button(mainwindow::ModeERK2), Qt::LeftButton);
+    w.transport->OtpravitKnopka(QStringLiteral("01"), QStringLiteral("35"));
+    QCOMPARE(bench_->device().receive(4), bytes("60013592"));
+    QVERIFY(bench_->waitIdle());
+    w.kontroller->setEditText(QStringLiteral("22"));
+    w.transport->OtpravitKnopka(QStringLiteral("01"), QStringLiteral("45"));
+    QCOMPARE(bench_->device().receive(4), bytes("60F045B5"));
+    QVERIFY(bench_->waitIdle());
+
+    QCOMPARE(ConsoleTestBench::lines(w.meterPanel->Memo_log),
+             (QStringList{QStringLiteral("60 0135*"), QStringLiteral("TimeOut"), QStringLiteral("60 F0 45*"),
+                          QStringLiteral("TimeOut")}));
+    QCOMPARE(withoutTimeStamps(ConsoleTestBench::lines(w.memoryPanel->Memo2)),
+             (QStringList{QStringLiteral("PC->  60 01 35 92"), QStringLiteral("PC->  60 F0 45 B5")}));
+    QVERIFY(bench_->consoleLines().isEmpty());
+}
+
+void TestTransport::closedPortSendsAndLogsNothing()
+{
+    auto& w = bench_->window();
+    QTest::mouseClick(w.ClosePort, Qt::LeftButton);
+    bench_->typeAndSend(QStringLiteral("60 01 81 *"));
+    w.transport->OtpravitKnopka(QString(), QStringLiteral("80"));
+    QVERIFY(!w.transport->busy());
+    QVERIFY(bench_->consoleLines().isEmpty());
+    // A composed request still shows its text.
+    QCOMPARE(w.console->otpravedit->text(), QStringLiteral("60 01 81 *"));
+    QTest::qWait(50);
+    QCOMPARE(bench_->device().receiveAvailable(), std::string());
+}
+
+void TestTransport::countRecordedBeforeCloseIsATimeOut()
+{
+    auto& w = bench_->window();
+    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    QCOMPARE(bench_->device().receive(4), bytes("600181FB"));
+    QVERIFY(bench_->device().send(bytes("01810012345607C8")));
+    QTRY_COMPARE(w.state.receivedByteCount, 8);
+    QTest::mouseClick(w.ClosePort, Qt::LeftButton);
+    QVERIFY(bench_->waitIdle());
+    QCOMPARE(bench_->consoleLines().last(), QStringLiteral("TimeOut"));
+    QCOMPARE(w.state.receivedByteCount, 0);
+}
+
+void TestTransport::oversizedFrameIsRefusedWhole()
+{
+    auto& w = bench_->window();
+    const QString tooLong = QStringLiteral("60 01 81 * ") + QStringLiteral("00").repeated(1024) + u'*';
+    w.transport->obrabZapstr(tooLong);
+    QVERIFY(!w.transport->busy());
+    QTest::qWait(50);
+    QCOMPARE(bench_->device().receiveAvailable(), std::string());
+    QCOMPARE(bench_->consoleLines().size(), 1);
+    QVERIFY(!bench_->consoleLines().front().startsWith(QStringLiteral("PC->")));
+}
+
+void TestTransport::emptyTextOpensAWindow()
+{
+    bench_->typeAndSend(QString());
+    QVERIFY(bench_->window().transport->busy());
+    QVERIFY(bench_->waitIdle());
+    QCOMPARE(bench_->consoleLines(), QStringList{QStringLiteral("TimeOut")});
+}
+
+void TestTransport::restAfterLastStarIsSentWithoutChecksum()
+{
+    auto& w = bench_->window();
+    // Blanks after the last "*" are no frame at all.
+    w.transport->obrabZapstr(QStringLiteral("60 01 00 * 30"));
+    QCOMPARE(bench_->device().receive(5), bytes("600100F830"));
+    QVERIFY(bench_->waitIdle());
+    w.transport->obrabZapstr(QStringLiteral("60 01 81 **   "));
+    QVERIFY(bench_->waitIdle());
+    QCOMPARE(bench_->device().receiveAvailable(), bytes("600181FB"));
+    QCOMPARE(withoutTimeStamps(bench_->consoleLines()),
+             (QStringList{QStringLiteral("PC->  60 01 00 F8"), QStringLiteral("PC->  30"), QStringLiteral("TimeOut"),
+                          QStringLiteral("PC->  60 01 81 FB"), QStringLiteral("TimeOut")}));
+}
+
+void TestTransport::consoleKeyFilter_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("result"); // empty: dropped
+    const std::pair<const char*, const char*> cases[] = {
+        {"a", "A"}, {"ф", "A"}, {"Ф", "A"}, {"b", "B"}, {"и", "B"}, {"И", "B"}, {"c", "C"}, {"с", "C"},
+        {"С", "C"}, {"d", "D"}, {"в", "D"}, {"В", "D"}, {"e", "E"}, {"у", "E"}, {"У", "E"}, {"f", "F"},
+        {"а", "F"}, {"А", "F"}, {"№", "#"}, {"0", "0"}, {"9", "9"}, {"A", "A"}, {"F", "F"}, {" ", " "},
+        {"*", "*"}, {"#", "#"}, {"\b", "\b"}, {"є", "є"}, {"ї", "ї"}, {"»", "»"}, {"g", ""}, {"G", ""},
+        {"ы", ""}, {"z", ""}, {",", ""}, {".", ""}, {"-", ""}, {"я", ""},
+    };
+    for (const auto& [typed, result] : cases)
+        QTest::newRow(typed) << QString::fromUtf8(typed) << QString::fromUtf8(result);
+}
+
+void TestTransport::consoleKeyFilter()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, result);
+    const std::optional<QChar> filtered = transport::consoleKeyFilter(typed.front());
+    QCOMPARE(filtered ? QString(*filtered) : QString(), result);
+}
+
+void TestTransport::cyrillicKeysTypeHexLetters()
+{
+    // The Russian layout's keys for "f0 ы" and a digit typed through the real edit.
+    bench_->typeAndSend(QString::fromUtf8("аф ы1*"));
+    QCOMPARE(bench_->window().console->otpravedit->text(), QStringLiteral("FA 1*"));
+    const QByteArray data = QByteArray::fromHex("FA10");
+    QCOMPARE(bench_->device().receive(3), (data + char(transport::frameChecksum(data))).toStdString());
+}
+
+QTEST_MAIN(TestTransport)
+#include "test_transport.moc"
