@@ -80,6 +80,8 @@ void TCommEventThread::wake()
     [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
 }
 
+void TCommEventThread::Terminate() { terminated_.store(true); }
+
 void TCommEventThread::Stop()
 {
     terminated_.store(true);

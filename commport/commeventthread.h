@@ -44,7 +44,11 @@ public:
     TCommEventThread(const TCommEventThread&) = delete;
     TCommEventThread& operator=(const TCommEventThread&) = delete;
 
-    // Any thread: ends the wait (also one that has not begun yet) and any hand-over wait.
+    // Any thread: marks the thread to end after the hand-over under way, if any, has
+    // run. The thread itself is not woken.
+    void Terminate();
+    // Any thread: Terminate, then wake the thread out of any wait (also one that has not
+    // begun yet), a hand-over wait included.
     void Stop();
     // Waits until the thread body has returned. Not from the event thread itself.
     void WaitFor();

@@ -94,13 +94,16 @@ void TCustomComm::Close()
     closing_ = true;
     std::exception_ptr handlerError;
     if (eventThread_) {
-        eventThread_->Stop();
-        // A delivery the thread is blocked on completes here rather than being dropped.
+        // A delivery the thread is blocked on completes here, before the thread ends
+        // and drops the input; then the stop signal wakes the thread wherever it waits
+        // (also when Close runs inside a handler, whose hand-over cannot complete yet).
+        eventThread_->Terminate();
         try {
             handOver_->ServeWaitingCall();
         } catch (...) {
             handlerError = std::current_exception();
         }
+        eventThread_->Stop();
         eventThread_->WaitFor();
         // Deliveries still in the GUI queue find nothing when their turn comes.
         handOver_->Cancel();
