@@ -1,0 +1,154 @@
+#include "simoptions.h"
+
+#include "dixdevice.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+namespace devsim {
+
+namespace {
+
+const char* const kDescription = R"(Simulates one device on a pseudo-terminal published as a virtual COM port
+(a symbolic link to the terminal), and prints "ready <terminal> <link>" once it
+listens. SIGINT, SIGTERM and SIGHUP remove the link and end it.
+
+Families:
+  dix  dispenser controller, hoses 1..7, every address 01..7F unless --address.
+       Status 60 aa 8h: aa 8h 00, litres delivered (three BCD bytes, two
+       decimals), state (00 passive, 01 active, 02 dispensing, 03 paused,
+       04 done, 05 stopped; +10 valve open), checksum. Price read 60 aa 5H
+       (H = hose + 8): 8 bytes, roubles and kopecks in bytes 3 and 4.
+       Totalisers 60 aa 7h: 16 bytes. Control and dispensing (1h), price write
+       (5h) and totaliser reset (7H): one byte, 00 done or FF rejected.
+       Version 60 aa 00 cs 30: 06, then after the lone 31 the version text in
+       code page 866 and one closing byte. Orders are delivered at once unless
+       --flow is given.
+
+A frame with a bad checksum gets no reply. Bytes that do not start a request
+are dropped, and the device resynchronises on the next 60; a frame left
+incomplete for 250 ms is dropped too.)";
+
+std::optional<int> nonNegative(const QString& text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= 0 ? std::optional<int>(value) : std::nullopt;
+}
+
+} // namespace
+
+ParsedOptions parseOptions(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromUtf8(kDescription));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
+    const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Device family: dix (default dix)."), QStringLiteral("name"), QStringLiteral("dix"));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Virtual port name, COM1..COM255 (default COM9)."), QStringLiteral("COMn"), QStringLiteral("COM9"));
+    const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Publish the port at this path instead of the virtual ports directory."), QStringLiteral("path"));
+    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Controller address to answer, hex 01..7F."), QStringLiteral("XX"));
+    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Reply this many milliseconds after the request."), QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never answer (the device still takes every request)."));
+    const QCommandLineOption badChecksum(QStringLiteral("bad-checksum"), QStringLiteral("Corrupt the last byte of every reply of two bytes or more."));
+    const QCommandLineOption split(QStringLiteral("split"), QStringLiteral("Send the first half of each reply, the rest this many milliseconds later."), QStringLiteral("ms"));
+    const QCommandLineOption unsolicited(QStringLiteral("unsolicited"), QStringLiteral("Send these bytes, unasked, every --unsolicited-every milliseconds."), QStringLiteral("hex"));
+    const QCommandLineOption unsolicitedEvery(QStringLiteral("unsolicited-every"), QStringLiteral("Period of the unsolicited bytes (default 1000)."), QStringLiteral("ms"), QStringLiteral("1000"));
+    const QCommandLineOption flow(QStringLiteral("flow"), QStringLiteral("dix: deliver orders at this many litres per second (default 0: at once)."), QStringLiteral("l/s"), QStringLiteral("0"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every request, reply and dropped byte to stderr."));
+    parser.addOptions({help, family, port, link, address, delay, silent, badChecksum, split,
+                       unsolicited, unsolicitedEvery, flow, verbose});
+
+    ParsedOptions result;
+    SimOptions& o = result.options;
+    if (!parser.parse(args)) {
+        result.error = parser.errorText();
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.helpText = parser.helpText();
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.error = QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first());
+        return result;
+    }
+
+    const QString familyName = parser.value(family);
+    if (familyName == u"dix")
+        o.family = Family::Dix;
+    else {
+        result.error = QStringLiteral("unknown family: %1 (dix)").arg(familyName);
+        return result;
+    }
+
+    o.port = parser.value(port);
+    static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]{0,2})$"));
+    const auto comMatch = comName.match(o.port);
+    if (!comMatch.hasMatch() || comMatch.captured(1).toInt() > 255) {
+        result.error = QStringLiteral("bad port name: %1 (COM1..COM255)").arg(o.port);
+        return result;
+    }
+    o.linkPath = parser.value(link);
+
+    if (parser.isSet(address)) {
+        bool ok = false;
+        const QString text = parser.value(address);
+        const int value = text.toInt(&ok, 16);
+        if (!ok || text.size() > 2 || value < 0x01 || value > 0x7F) {
+            result.error = QStringLiteral("bad address: %1 (hex 01..7F)").arg(text);
+            return result;
+        }
+        o.address = std::uint8_t(value);
+    }
+
+    const auto delayMs = nonNegative(parser.value(delay));
+    const auto everyMs = nonNegative(parser.value(unsolicitedEvery));
+    if (!delayMs || !everyMs || *everyMs == 0) {
+        result.error = QStringLiteral("bad time: %1").arg(!delayMs ? parser.value(delay) : parser.value(unsolicitedEvery));
+        return result;
+    }
+    o.delayMs = *delayMs;
+    o.unsolicitedEveryMs = *everyMs;
+    if (parser.isSet(split)) {
+        o.splitMs = nonNegative(parser.value(split));
+        if (!o.splitMs) {
+            result.error = QStringLiteral("bad time: %1").arg(parser.value(split));
+            return result;
+        }
+    }
+
+    if (parser.isSet(unsolicited)) {
+        QString hex = parser.value(unsolicited);
+        hex.remove(u' ');
+        static const QRegularExpression hexBytes(QStringLiteral("^([0-9A-Fa-f]{2})+$"));
+        if (!hexBytes.match(hex).hasMatch()) {
+            result.error = QStringLiteral("bad bytes: %1 (pairs of hex digits)").arg(parser.value(unsolicited));
+            return result;
+        }
+        o.unsolicited = QByteArray::fromHex(hex.toLatin1());
+    }
+
+    bool flowOk = false;
+    o.litresPerSecond = parser.value(flow).toDouble(&flowOk);
+    if (!flowOk || o.litresPerSecond < 0 || o.litresPerSecond > 1000) {
+        result.error = QStringLiteral("bad flow: %1 (0..1000 litres per second)").arg(parser.value(flow));
+        return result;
+    }
+
+    o.silent = parser.isSet(silent);
+    o.badChecksum = parser.isSet(badChecksum);
+    o.verbose = parser.isSet(verbose);
+    return result;
+}
+
+std::unique_ptr<SimDevice> makeDevice(const SimOptions& options)
+{
+    const AddressMatch addresses = options.address ? AddressMatch(*options.address) : AddressMatch();
+    switch (options.family) {
+    case Family::Dix:
+        break;
+    }
+    return std::make_unique<DixDevice>(addresses, options.litresPerSecond);
+}
+
+} // namespace devsim

@@ -1,0 +1,44 @@
+#pragma once
+// The simulator's command line.
+
+#include "simdevice.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace devsim {
+
+enum class Family { Dix };
+
+struct SimOptions {
+    Family family = Family::Dix;
+    QString port = QStringLiteral("COM9");
+    QString linkPath;                    // empty: the port in the virtual ports directory
+    std::optional<std::uint8_t> address; // empty: the family's default
+    int delayMs = 0;
+    bool silent = false;
+    bool badChecksum = false;
+    std::optional<int> splitMs;
+    QByteArray unsolicited;
+    int unsolicitedEveryMs = 1000;
+    double litresPerSecond = 0;
+    bool verbose = false;
+};
+
+struct ParsedOptions {
+    SimOptions options;
+    QString error;      // set when the command line is wrong
+    QString helpText;   // set when help was asked for
+};
+
+// args as QCoreApplication::arguments() gives them, the program name first.
+ParsedOptions parseOptions(const QStringList& args);
+
+// The device of the chosen family, set up as the options say.
+std::unique_ptr<SimDevice> makeDevice(const SimOptions& options);
+
+} // namespace devsim
