@@ -1,6 +1,7 @@
 #include "simoptions.h"
 
 #include "dixdevice.h"
+#include "qldevice.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -24,6 +25,12 @@ Families:
        Version 60 aa 00 cs 30: 06, then after the lone 31 the version text in
        code page 866 and one closing byte. Orders are delivered at once unless
        --flow is given.
+  ql   memory controller, every address 01..7F unless --address. The access
+       preamble 60 aa 00 cs C0 gets C0; then one five-byte area request (C8/C9
+       IR, CA/CB ER, C4/C5 IM, CC/CD IF, three address bytes, a value) gets
+       code, value, 00, or FF last for an address outside the area or an ER
+       write while bit 3 of IR 000024 is clear. IR, IM and IF hold 64 KiB,
+       ER 128 KiB; a byte never written reads as the low byte of its address.
 
 A frame with a bad checksum gets no reply. Bytes that do not start a request
 are dropped, and the device resynchronises on the next 60; a frame left
@@ -43,7 +50,7 @@ ParsedOptions parseOptions(const QStringList& args)
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
-    const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Device family: dix (default dix)."), QStringLiteral("name"), QStringLiteral("dix"));
+    const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Device family: dix or ql (default dix)."), QStringLiteral("name"), QStringLiteral("dix"));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Virtual port name, COM1..COM255 (default COM9)."), QStringLiteral("COMn"), QStringLiteral("COM9"));
     const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Publish the port at this path instead of the virtual ports directory."), QStringLiteral("path"));
     const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Controller address to answer, hex 01..7F."), QStringLiteral("XX"));
@@ -76,8 +83,10 @@ ParsedOptions parseOptions(const QStringList& args)
     const QString familyName = parser.value(family);
     if (familyName == u"dix")
         o.family = Family::Dix;
+    else if (familyName == u"ql")
+        o.family = Family::Ql;
     else {
-        result.error = QStringLiteral("unknown family: %1 (dix)").arg(familyName);
+        result.error = QStringLiteral("unknown family: %1 (dix or ql)").arg(familyName);
         return result;
     }
 
@@ -145,6 +154,8 @@ std::unique_ptr<SimDevice> makeDevice(const SimOptions& options)
 {
     const AddressMatch addresses = options.address ? AddressMatch(*options.address) : AddressMatch();
     switch (options.family) {
+    case Family::Ql:
+        return std::make_unique<QlDevice>(addresses);
     case Family::Dix:
         break;
     }

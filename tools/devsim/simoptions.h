@@ -12,7 +12,7 @@
 
 namespace devsim {
 
-enum class Family { Dix };
+enum class Family { Dix, Ql };
 
 struct SimOptions {
     Family family = Family::Dix;

@@ -1,0 +1,48 @@
+#pragma once
+// The memory controller: four areas of bytes (IR, ER, IM, IF) read and written one
+// byte at a time. Every access is two-staged: the access preamble (a header frame
+// with command 00, then the lone byte C0) is acknowledged with C0, and only then is
+// one five-byte area request answered with three bytes.
+
+#include "framing.h"
+#include "simdevice.h"
+
+#include <QHash>
+#include <array>
+#include <cstdint>
+
+namespace devsim {
+
+class QlDevice : public SimDevice {
+public:
+    enum class Area { IR, ER, IM, IF };
+    static constexpr int kAreaCount = 4;
+
+    static constexpr std::uint8_t kAccess = 0xC0;
+    static constexpr std::uint8_t kOk = 0x00;
+    static constexpr std::uint8_t kError = 0xFF;
+
+    // Writes to ER are refused unless this bit of IR 000024 is set.
+    static constexpr std::uint32_t kWriteEnableAddress = 0x000024;
+    static constexpr int kErWriteEnableBit = 3;
+
+    explicit QlDevice(AddressMatch addresses = {});
+
+    // Size of each area: an address at or beyond it is answered with an error.
+    static std::uint32_t areaSize(Area area);
+    // A byte never written reads as the low byte of its address.
+    std::uint8_t byte(Area area, std::uint32_t address) const;
+    void setByte(Area area, std::uint32_t address, std::uint8_t value);
+
+protected:
+    Step parse(QByteArrayView pending, qint64 nowMs) override;
+
+private:
+    QByteArray areaRequest(QByteArrayView request);
+
+    AddressMatch m_addresses;
+    std::array<QHash<std::uint32_t, std::uint8_t>, kAreaCount> m_memory;
+    bool m_requestAllowed = false; // the preamble was acknowledged
+};
+
+} // namespace devsim
