@@ -1,6 +1,7 @@
 #include "simoptions.h"
 
 #include "dixdevice.h"
+#include "erkdevice.h"
 #include "qldevice.h"
 
 #include <QCommandLineParser>
@@ -31,6 +32,13 @@ Families:
        code, value, 00, or FF last for an address outside the area or an ER
        write while bit 3 of IR 000024 is clear. IR, IM and IF hold 64 KiB,
        ER 128 KiB; a byte never written reads as the low byte of its address.
+  erk  three-phase meter at address 01 unless --address. Readings 91-93 (V),
+       A1-A3 (A), 81-83 (W): code, six characters, checksum. Settings read
+       with 35-37, 25-27 (corrections), 05-07, 15-17, 55-57 (limits): two
+       bytes and a checksum; written with the code less 4 and a data frame of
+       two bytes. Indication 71 and address 41 take a one-byte data frame.
+       Writes get one byte: 00 written, FF refused. Address read: 60 F0 45.
+       Unknown codes get no reply.
 
 A frame with a bad checksum gets no reply. Bytes that do not start a request
 are dropped, and the device resynchronises on the next 60; a frame left
@@ -50,7 +58,7 @@ ParsedOptions parseOptions(const QStringList& args)
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
-    const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Device family: dix or ql (default dix)."), QStringLiteral("name"), QStringLiteral("dix"));
+    const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Device family: dix, ql or erk (default dix)."), QStringLiteral("name"), QStringLiteral("dix"));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Virtual port name, COM1..COM255 (default COM9)."), QStringLiteral("COMn"), QStringLiteral("COM9"));
     const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Publish the port at this path instead of the virtual ports directory."), QStringLiteral("path"));
     const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Controller address to answer, hex 01..7F."), QStringLiteral("XX"));
@@ -85,8 +93,10 @@ ParsedOptions parseOptions(const QStringList& args)
         o.family = Family::Dix;
     else if (familyName == u"ql")
         o.family = Family::Ql;
+    else if (familyName == u"erk")
+        o.family = Family::Erk;
     else {
-        result.error = QStringLiteral("unknown family: %1 (dix or ql)").arg(familyName);
+        result.error = QStringLiteral("unknown family: %1 (dix, ql or erk)").arg(familyName);
         return result;
     }
 
@@ -156,6 +166,8 @@ std::unique_ptr<SimDevice> makeDevice(const SimOptions& options)
     switch (options.family) {
     case Family::Ql:
         return std::make_unique<QlDevice>(addresses);
+    case Family::Erk:
+        return std::make_unique<ErkDevice>(options.address.value_or(0x01));
     case Family::Dix:
         break;
     }

@@ -12,7 +12,7 @@
 
 namespace devsim {
 
-enum class Family { Dix, Ql };
+enum class Family { Dix, Ql, Erk };
 
 struct SimOptions {
     Family family = Family::Dix;
