@@ -8,3 +8,11 @@ qldixw_install_deps
 mkdir -p "$QLDIXW_ROOT/build"
 qldixw_build "$QLDIXW_ROOT/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 (cd "$QLDIXW_ROOT/build/test" && ctest --output-on-failure --parallel "$(nproc)")
+
+# The serial port component once more under the thread sanitizer: its own tests only.
+tsan="$QLDIXW_ROOT/build/tsan"
+cmake -S "$QLDIXW_ROOT" -B "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQLDIXW_SANITIZE=thread \
+  >"$tsan.configure.log" 2>&1 || { cat "$tsan.configure.log" >&2; exit 1; }
+cmake --build "$tsan" --target commport_checks --parallel "$(nproc)" >"$tsan.build.log" 2>&1 ||
+  { grep -E -A5 'error|Error' "$tsan.build.log" | head -80 >&2; exit 1; }
+(cd "$tsan" && ctest -L commport --output-on-failure)
