@@ -66,7 +66,10 @@ TForm1::TForm1()
                                           .showRequestText = [this](const QString& text) { console->otpravedit->setText(text); },
                                           .currentMode = [this] { return mode(); }},
                                          this))
-    , dispenserReception(state, console->dannieListBox1)
+    , dispenserMode(state, *transport, kontroller, proteus_check, *console, *dispenser,
+                    {.skritPanelki = [this] { skritPanelki(); },
+                     .windowTop = [this] { return frameGeometry().top(); },
+                     .captionHeight = [this] { return chrome().caption; }})
     , memoryReception(state, memoryPanel->Memo2, memoryPanel->Memo1)
     , meterReception(state, kontroller, meterPanel->Memo_log)
 {
@@ -97,7 +100,7 @@ TForm1::TForm1()
     connect(dispenser->SumPanel, &dispenser::ClickablePanel::clicked, this, &TForm1::SumPanelClick);
     connect(dispenser->SummarnikiPanel, &dispenser::ClickablePanel::clicked, this, &TForm1::SummarnikiPanelClick);
 
-    transport->setModes({&dispenserReception, &memoryReception, &meterReception});
+    transport->setModes({&dispenserMode.reception, &memoryReception, &meterReception});
     console->setSender([this](const QString& text) { transport->obrabZapstr(text); });
 
     setupPortControls();

@@ -5,7 +5,7 @@
 #include "consolepanel.h"
 #include "customcomm.h"
 #include "dispenserpanel.h"
-#include "dispenserreception.h"
+#include "dispensermode.h"
 #include "memorypanel.h"
 #include "memoryreception.h"
 #include "meterpanel.h"
@@ -97,7 +97,7 @@ public:
     meter::MeterPanel* const meterPanel;
 
     transport::Transport* const transport;
-    dispenser::DispenserReception dispenserReception;
+    dispenser::DispenserMode dispenserMode;
     memory::MemoryReception memoryReception;
     meter::MeterReception meterReception;
 

@@ -1,0 +1,38 @@
+#pragma once
+// The fixed-width number fields: price per litre, volume and money. The requests cut
+// their digits out at fixed positions, so a typed digit enters at the right-hand end
+// and pushes the others left, and the field never leaves its format.
+
+#include <QString>
+#include <QValidator>
+
+namespace dispenser {
+
+enum class MoneyField {
+    PricePerLitre, // stoimlitr, "00,00 р."
+    Volume,        // litri, "000000,000"
+    Money,         // Stoimost, "00000,00 р."
+};
+
+QString fieldResetText(MoneyField field);
+
+// The text after the digit d was typed into a field holding text: every digit moves
+// one place left, the leftmost is dropped, d becomes the last one sent (for the
+// volume the second decimal; its third decimal becomes 0).
+QString shiftDigitIn(MoneyField field, const QString& text, QChar digit);
+
+// True when the text has the field's exact shape (digits, comma, suffix).
+bool fieldTextInFormat(MoneyField field, const QString& text);
+
+// Refuses every edit by the operator that would leave the field's shape: characters
+// typed between the digits, pasting, cutting. Text set by the program is not checked.
+class FieldFormatValidator : public QValidator {
+public:
+    FieldFormatValidator(MoneyField field, QObject* parent);
+    State validate(QString& input, int& pos) const override;
+
+private:
+    const MoneyField field_;
+};
+
+} // namespace dispenser

@@ -1,0 +1,71 @@
+#pragma once
+// The frame text of every dispenser request, built from the address, the hose and the
+// entry fields exactly as the controller expects them: the numbers are the fields'
+// digits copied as packed BCD, never converted.
+
+#include "sharedstate.h"
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace dispenser {
+
+enum class DispenserRequest {
+    Status,
+    Activate,
+    Passivate,
+    Pause,
+    Continue,
+    Stop,
+    ValveOn,
+    ValveOff,
+    DispenseVolume,
+    DispenseMoney,
+    PriceWrite,
+    PriceRead,
+    TotaliserRead,
+    TotaliserReset,
+    Version,
+};
+
+// What a request reads from the window.
+struct RequestInputs {
+    QString address;   // kontroller, "01".."7F"
+    QString hose;      // trkedit, "1".."7"
+    QString litri;     // "000000,000"
+    QString Stoimost;  // "00000,00 р."
+    QString stoimlitr; // "00,00 р."
+    // The control-request templates stored at start, indexed by transport::ControlRequest.
+    std::array<transport::ControlRequestTemplate, transport::ControlRequestCount> templates =
+        transport::defaultControlRequests();
+};
+
+struct PreparedRequest {
+    // The whole frame text, as the console line shows it.
+    QString text;
+    // The reply the request announces.
+    std::uint8_t expectCmd = 0;
+    std::uint8_t expectSub = 0;
+    // Requests framed by the transport's command envelope: their data text and
+    // command code. Empty code: the request hands its whole text to the send path.
+    QString envelopeData;
+    QString envelopeCode;
+};
+
+// The hose digit with the flag 8 added ("9".."F"), used by the price read and the
+// totaliser reset; nothing when the hose text is not a number from 1 to 7.
+std::optional<QChar> hoseFlagDigit(const QString& hose);
+
+// The eight volume digits of "000012,340": whole litres and two decimals.
+QString volumeDigits(const QString& litri);
+// The eight money digits of "00150,00 р.": a leading 0, roubles and kopecks.
+QString moneyDigits(const QString& Stoimost);
+
+// Nothing when the request needs the hose flag and the hose text has none.
+std::optional<PreparedRequest> prepareRequest(DispenserRequest request, const RequestInputs& in);
+
+// The console line that says why a request needing the hose flag was not sent.
+QString hoseOutOfRangeLine(const QString& hose);
+
+} // namespace dispenser
