@@ -61,6 +61,7 @@ TCommEventThread::TCommEventThread(int handle, TCommEventType events,
         RaiseCommError(kErrAccessDevice, err);
     }
     thread_ = std::thread([this] { execute(); });
+    native_ = thread_.native_handle();
 }
 
 TCommEventThread::~TCommEventThread()
@@ -109,7 +110,7 @@ std::chrono::nanoseconds TCommEventThread::CpuTime() const
 {
     clockid_t clock;
     timespec ts{};
-    if (pthread_getcpuclockid(const_cast<std::thread&>(thread_).native_handle(), &clock) != 0 ||
+    if (pthread_getcpuclockid(native_, &clock) != 0 ||
         clock_gettime(clock, &ts) != 0)
         return {};
     return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <pthread.h>
 #include <thread>
 
 namespace commport {
@@ -80,6 +81,7 @@ private:
     int txFd_ = -1;    // the device again, watched for room to write only while output waits
     std::atomic<bool> terminated_{false};
     std::thread thread_;
+    pthread_t native_{};
 };
 
 } // namespace commport

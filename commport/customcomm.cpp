@@ -4,7 +4,6 @@
 #include "linespeed.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <exception>
 #include <fcntl.h>
 #include <sys/file.h>

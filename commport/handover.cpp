@@ -67,16 +67,24 @@ void HandOver::runQueued(std::uint64_t id)
         taken = std::move(*it);
         queued_.erase(it);
     }
+    // The waiting thread is released even when a handler throws on its way out.
+    struct ReleaseWaiter {
+        HandOver& self;
+        const Queued& call;
+        ~ReleaseWaiter()
+        {
+            if (!call.awaited)
+                return;
+            {
+                std::lock_guard lock(self.mutex_);
+                if (call.id > self.lastFinished_)
+                    self.lastFinished_ = call.id;
+            }
+            self.finished_.notify_all();
+        }
+    } release{*this, taken};
     // No lock while the call runs: it may close the port, which stops and cancels us.
     taken.call();
-    if (taken.awaited) {
-        {
-            std::lock_guard lock(mutex_);
-            if (taken.id > lastFinished_)
-                lastFinished_ = taken.id;
-        }
-        finished_.notify_all();
-    }
 }
 
 void HandOver::ServeWaitingCall()

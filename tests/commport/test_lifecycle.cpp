@@ -43,12 +43,10 @@ private slots:
     void openFailures_data();
     void openFailures();
     void openCloseReopen();
-    void nameGoesThroughResolver();
     void settersRefusedWhileOpen_data();
     void settersRefusedWhileOpen();
     void equalValueTouchesNothing_data();
     void equalValueTouchesNothing();
-    void settingsWhileClosedWaitForOpen();
     void secondOpenerIsLockedOut();
     void unprivilegedOpenerIsKeptOut();
 };
@@ -108,6 +106,13 @@ void TestCommLifecycle::openCloseReopen()
     HandlerLog log;
     TComm comm;
     wire(comm, pair, gui);
+    // The name is what the user picked; the resolver knows the device behind it.
+    comm.SetDeviceName("COM7");
+    std::string asked;
+    comm.SetDevicePathResolver([&](const std::string& name) {
+        asked = name;
+        return pair.portPath();
+    });
     log.attach(comm);
 
     char byte = 0;
@@ -122,6 +127,7 @@ void TestCommLifecycle::openCloseReopen()
         comm.Open();
         QVERIFY(comm.IsOpen());
         QVERIFY(comm.EventThread());
+        QCOMPARE(asked, std::string("COM7"));
         QCOMPARE(comm.DevicePath(), pair.portPath());
 
         QVERIFY(pair.send("abc"));
@@ -148,23 +154,6 @@ void TestCommLifecycle::openCloseReopen()
         log.rxCounts.clear();
     }
     QVERIFY(!log.wrongThread);
-}
-
-void TestCommLifecycle::nameGoesThroughResolver()
-{
-    PtyPair pair;
-    TComm comm;
-    std::string asked;
-    comm.SetDevicePathResolver([&](const std::string& name) {
-        asked = name;
-        return pair.portPath();
-    });
-    comm.SetDeviceName("COM7");
-    comm.Open();
-    QVERIFY(comm.IsOpen());
-    QCOMPARE(asked, std::string("COM7"));
-    QCOMPARE(comm.DeviceName(), std::string("COM7"));
-    QCOMPARE(comm.DevicePath(), pair.portPath());
 }
 
 void TestCommLifecycle::settersRefusedWhileOpen_data()
@@ -291,24 +280,6 @@ void TestCommLifecycle::equalValueTouchesNothing()
     const termios after = portSettings(pair);
     QCOMPARE(int(after.c_cc[VMIN]), 1);
     QVERIFY(!(after.c_lflag & ECHO));
-}
-
-void TestCommLifecycle::settingsWhileClosedWaitForOpen()
-{
-    PtyPair pair;
-    TComm comm;
-    comm.SetDeviceName(pair.portPath());
-    const unsigned initial = qldixw::testing::lineSpeed(pair.deviceFd());
-    QVERIFY(initial != 19200 && initial != 0);
-
-    comm.SetBaudRate(TBaudRate::cbr19200);
-    comm.SetStopbits(TStopbits::sb20);
-    QCOMPARE(qldixw::testing::lineSpeed(pair.deviceFd()), initial);
-    QVERIFY(!(portSettings(pair).c_cflag & CSTOPB));
-
-    comm.Open();
-    QCOMPARE(qldixw::testing::lineSpeed(pair.deviceFd()), 19200u);
-    QVERIFY(portSettings(pair).c_cflag & CSTOPB);
 }
 
 void TestCommLifecycle::secondOpenerIsLockedOut()

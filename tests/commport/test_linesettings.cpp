@@ -53,8 +53,10 @@ void TestCommLineSettings::speeds()
     TComm comm;
     comm.SetDeviceName(pair.portPath());
 
-    // Written at Open...
+    // Stored while closed, written at Open...
+    const unsigned before = lineSpeed(pair.deviceFd());
     comm.SetBaudRate(rate);
+    QCOMPARE(lineSpeed(pair.deviceFd()), before);
     comm.Open();
     QCOMPARE(lineSpeed(pair.deviceFd()), bps);
 
