@@ -13,8 +13,7 @@ ConsoleTestBench::ConsoleTestBench()
     , device_(std::make_unique<PtyPair>())
 {
     qputenv("XDG_RUNTIME_DIR", runtimeDir_.path().toLocal8Bit());
-    QDir().mkpath(ports::virtualPortsDirectory());
-    QFile::link(QString::fromStdString(device_->portPath()), QDir(ports::virtualPortsDirectory()).filePath("COM9"));
+    publish(QStringLiteral("COM9"), device_->portPath());
     windows_ = mainwindow::createProgramWindows();
     windows_.Form1->show();
 }
@@ -26,6 +25,14 @@ ConsoleTestBench::~ConsoleTestBench()
         qunsetenv("XDG_RUNTIME_DIR");
     else
         qputenv("XDG_RUNTIME_DIR", savedRuntimeDir_);
+}
+
+void ConsoleTestBench::publish(const QString& name, const std::string& devicePath)
+{
+    const QDir directory(ports::virtualPortsDirectory());
+    QDir().mkpath(directory.path());
+    QFile::remove(directory.filePath(name));
+    QFile::link(QString::fromStdString(devicePath), directory.filePath(name));
 }
 
 bool ConsoleTestBench::openPort()

@@ -17,7 +17,11 @@ public:
     ~ConsoleTestBench();
 
     mainwindow::TForm1& window() { return *windows_.Form1; }
+    mainwindow::ProgramWindows& windows() { return windows_; }
     PtyPair& device() { return *device_; }
+
+    // Publishes a device path as a virtual port of this name.
+    static void publish(const QString& name, const std::string& devicePath);
 
     // Chooses COM9 and presses "Открыть".
     bool openPort();
