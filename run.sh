@@ -1,11 +1,27 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds (Release) and starts the console.
+# Installs what is missing, builds (Release) and starts the console, with the device
+# simulator answering on virtual port COM9 so the console works without hardware.
+#   QLDIXW_SIM=dix|ql|erk  which device the simulator plays (default dix)
+#   QLDIXW_SIM=none        no simulator
 set -euo pipefail
 QLDIXW_ROOT=$(cd "$(dirname "$0")" && pwd)
 . "$QLDIXW_ROOT/scripts/deps.sh"
 
 qldixw_install_deps
 mkdir -p "$QLDIXW_ROOT/build"
-qldixw_build "$QLDIXW_ROOT/build/release" -DCMAKE_BUILD_TYPE=Release
+build="$QLDIXW_ROOT/build/release"
+qldixw_build "$build" -DCMAKE_BUILD_TYPE=Release
 
-exec "$QLDIXW_ROOT/build/release/mainwindow/qldixw" "$@"
+family=${QLDIXW_SIM:-dix}
+if [ "$family" != none ]; then
+  coproc SIM { exec "$build/tools/devsim/qldixw-devsim" --family "$family" --port COM9; }
+  sim_pid=$SIM_PID
+  trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true' EXIT
+  if ! read -r -t 10 word pty link <&"${SIM[0]}" || [ "$word" != ready ]; then
+    echo "the device simulator did not start" >&2
+    exit 1
+  fi
+  echo "device simulator ($family) answers on COM9 ($link -> $pty): choose COM9 and press \"Открыть\""
+fi
+
+"$build/mainwindow/qldixw" "$@"
