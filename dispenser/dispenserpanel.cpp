@@ -95,7 +95,8 @@ bool fieldKeyPress(QLineEdit* edit, MoneyField field, const QKeyEvent* event)
         edit->setText(fieldResetText(field));
         return true;
     }
-    if (text.size() != 1)
+    // Shortcuts (Ctrl+V and the like) are not typed characters.
+    if (text.size() != 1 || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
         return false;
     const QChar c = text.at(0);
     if (c >= u'0' && c <= u'9') {

@@ -1,0 +1,116 @@
+// One working session against the simulated controller: the program on the offscreen
+// screen, the simulator as a separate process on a pseudo-terminal, real reply windows.
+
+#include "consoletestbench.h"
+#include "virtualports.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+using namespace qldixw::testing;
+
+class TestDispenserDevsim : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void session();
+
+private:
+    mainwindow::TForm1& w() { return bench_->window(); }
+    // Clicks a button and waits until its reply (and any follow-up's) has been handled.
+    void press(QPushButton* button);
+    QString lastLine() const { return withoutTimeStamp(bench_->consoleLines().last()); }
+
+    std::unique_ptr<ConsoleTestBench> bench_;
+    std::unique_ptr<QProcess> sim_;
+};
+
+void TestDispenserDevsim::init()
+{
+    bench_ = std::make_unique<ConsoleTestBench>();
+    // The simulator takes the place of the bench's own device as COM9.
+    sim_ = std::make_unique<QProcess>();
+    sim_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim_->start(QStringLiteral(QLDIXW_DEVSIM_PATH),
+                {QStringLiteral("--family"), QStringLiteral("dix"), QStringLiteral("--link"),
+                 QDir(ports::virtualPortsDirectory()).filePath(QStringLiteral("COM9"))});
+    QVERIFY(sim_->waitForStarted(5000));
+    QVERIFY(QTest::qWaitFor([this] { return sim_->canReadLine(); }, 5000));
+    QVERIFY(sim_->readLine().startsWith("ready "));
+    QVERIFY(bench_->openPort());
+}
+
+void TestDispenserDevsim::cleanup()
+{
+    bench_.reset();
+    if (sim_) {
+        sim_->terminate();
+        sim_->waitForFinished(5000);
+        sim_.reset();
+    }
+}
+
+void TestDispenserDevsim::press(QPushButton* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(w().transport->busy());
+    QVERIFY(bench_->waitIdle(8000));
+}
+
+void TestDispenserDevsim::session()
+{
+    auto& d = *w().dispenser;
+
+    press(d.ActivirovatButton);
+    QCOMPARE(lastLine(), QStringLiteral("PC<-  00 Успешно"));
+
+    // 12.34 litres, typed into the volume pop-up.
+    QTest::mouseClick(d.OtpLitrButton, Qt::LeftButton);
+    QVERIFY(d.OtpLitrPanel1->isVisible());
+    QTest::keyClicks(d.litri, QStringLiteral("1234"));
+    QCOMPARE(d.litri->text(), QStringLiteral("000012,340"));
+    press(d.OtpLitr);
+    QCOMPARE(lastLine(), QStringLiteral("PC<-  00 Успешно"));
+
+    // Delivered at once: the order is done.
+    press(d.StatusButton);
+    QCOMPARE(d.Danstat->text(), QStringLiteral("00 12 34"));
+    QCOMPARE(d.StatSost->text(), QStringLiteral("04"));
+
+    // At the hose's starting price of 45,67 р. a litre.
+    press(d.SumChitButton);
+    QVERIFY(d.SummarnikiPanel->isVisible());
+    QCOMPARE(d.NeflitrSum->text(), QStringLiteral("00000012,34"));
+    QCOMPARE(d.flitrSum->text(), QStringLiteral("000012,34"));
+    QCOMPARE(d.NefDenSum->text(), QStringLiteral("000563,57"));
+
+    // The reset is acknowledged and the totalisers are read again at once.
+    d.NeflitrSum->clear();
+    press(d.ObnulSumButton);
+    const QStringList log = bench_->consoleLines();
+    QCOMPARE(withoutTimeStamp(log.at(log.size() - 3)), QStringLiteral("PC<-  00 Успешно"));
+    QCOMPARE(withoutTimeStamp(log.at(log.size() - 2)), QStringLiteral("PC->  60 01 71 1A"));
+    QCOMPARE(d.NeflitrSum->text(), QStringLiteral("00000000,00"));
+    QCOMPARE(d.NefDenSum->text(), QStringLiteral("000000,00"));
+    QVERIFY(d.SummarnikiPanel->isVisible());
+
+    // The version text comes in the long window after the lone 31.
+    const qsizetype before = bench_->consoleLines().size();
+    press(d.VersiaButton);
+    const QStringList version = bench_->consoleLines().mid(before);
+    QVERIFY(version.size() >= 7);
+    QCOMPARE(version.at(0), QStringLiteral("Версия"));
+    QCOMPARE(withoutTimeStamp(version.at(1)), QStringLiteral("PC->  60 01 00 F8"));
+    QCOMPARE(withoutTimeStamp(version.at(2)), QStringLiteral("PC->  30"));
+    QCOMPARE(withoutTimeStamp(version.at(3)), QStringLiteral("PC<-  06"));
+    QCOMPARE(withoutTimeStamp(version.at(4)), QStringLiteral("PC->  31"));
+    const QStringList text = version.mid(5);
+    QVERIFY(text.contains(QStringLiteral("| Версия ПО 3.12, сборка 0417")));
+    QCOMPARE(text.first(), QString(28, u'-'));
+    QCOMPARE(w().transport->Timer1->interval(), 200);
+}
+
+QTEST_MAIN(TestDispenserDevsim)
+#include "test_dispenserdevsim.moc"
