@@ -1,0 +1,179 @@
+// The transport on the whole program (offscreen) with a pseudo-terminal as the cable:
+// how exactly the reply window keeps its length, how long a button press takes to put
+// the first byte on the line, and what a log line costs as the log pane grows.
+//
+//   bench_transport [windows] [latency-samples] [log-lines]   (defaults 200 200 1000000)
+
+#include "consoletestbench.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTest>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace qldixw::testing;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(p * double(values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            long kib = 0;
+            status >> kib;
+            return kib;
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return 0;
+}
+
+// Nominal 500 ms windows that end in "TimeOut": actual length from the write of the
+// frame to the reply handler.
+void replyWindows(ConsoleTestBench& bench, int count)
+{
+    auto& transport = *bench.window().transport;
+    // The first window after start is 600 ms; measure from the second on.
+    transport.obrabZapstr(QStringLiteral("60 01 81 *"));
+    bench.waitIdle();
+
+    std::vector<double> lateness;
+    Clock::time_point written;
+    Clock::time_point ended;
+    QObject watching; // ends the connections with this function
+    QObject::connect(&transport, &transport::Transport::frameWritten, &watching, [&] { written = Clock::now(); });
+    QObject::connect(transport.Timer1, &QTimer::timeout, &watching, [&] { ended = Clock::now(); });
+    for (int i = 0; i < count; ++i) {
+        const int nominal = transport.Timer1->interval();
+        // A real event loop, as the program runs: it sleeps until the timer is due.
+        QEventLoop loop;
+        QObject::connect(transport.Timer1, &QTimer::timeout, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        transport.obrabZapstr(QStringLiteral("60 01 81 *"));
+        loop.exec();
+        const double actual = std::chrono::duration<double, std::milli>(ended - written).count();
+        lateness.push_back(actual - nominal);
+    }
+    bench.device().receiveAvailable();
+    std::printf("reply window, actual - nominal over %d windows of 500 ms: p50 %.2f ms, p99 %.2f ms, max %.2f ms\n",
+                count, percentile(lateness, 0.5), percentile(lateness, 0.99),
+                *std::max_element(lateness.begin(), lateness.end()));
+}
+
+// "Отправить" pressed → first byte readable on the device side.
+void sendLatency(ConsoleTestBench& bench, int samples)
+{
+    auto& w = bench.window();
+    const int fd = bench.device().deviceFd();
+    std::atomic<Clock::rep> arrived{0};
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        while (!stop) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) > 0 && (p.revents & POLLIN)) {
+                arrived = Clock::now().time_since_epoch().count();
+                char sink[256];
+                while (::read(fd, sink, sizeof sink) > 0) {
+                }
+            }
+        }
+    });
+
+    w.console->otpravedit->setText(QStringLiteral("60 01 81 *"));
+    std::vector<double> latency;
+    for (int i = 0; i < samples; ++i) {
+        // Only the send path is measured: end the window at once instead of waiting.
+        w.transport->Timer1->stop();
+        arrived = 0;
+        const auto pressed = Clock::now();
+        QTest::mouseClick(w.console->OtpravButton, Qt::LeftButton);
+        while (arrived == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+        latency.push_back(std::chrono::duration<double, std::micro>(
+                              Clock::time_point(Clock::duration(arrived.load())) - pressed)
+                              .count());
+    }
+    stop = true;
+    reader.join();
+    w.transport->Timer1->stop();
+    std::printf("send latency, button press to first byte at the device, %d samples: p50 %.0f us, p99 %.0f us\n",
+                samples, percentile(latency, 0.5), percentile(latency, 0.99));
+}
+
+// Appending "PC<- (...)  ..." lines to the console log; cost per line around each size.
+void logPane(ConsoleTestBench& bench, int lines)
+{
+    auto* pane = bench.window().console->dannieListBox1;
+    pane->clear();
+    QApplication::processEvents();
+    const QString line = QStringLiteral("PC<- (07.12.2026 10:11:12)  01 81 00 12 34 56 07 C8");
+    const long rssBefore = residentKiB();
+    int appended = 0;
+    for (int mark = 10000; mark <= lines; mark *= 10) {
+        // Fill up to just below the mark, then time a batch of 1000 around it.
+        while (appended < mark - 1000) {
+            pane->appendPlainText(line);
+            ++appended;
+            if (appended % 10000 == 0)
+                QApplication::processEvents();
+        }
+        QApplication::processEvents();
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 1000; ++i) {
+            pane->appendPlainText(line);
+            QApplication::processEvents();
+        }
+        appended += 1000;
+        std::printf("log pane at %7d lines: %.1f us per appended line (shown, events processed)\n", mark,
+                    double(clock.nsecsElapsed()) / 1000.0 / 1000.0);
+    }
+    const long rss = residentKiB() - rssBefore;
+    std::printf("log pane memory: %.0f bytes per line over %d lines of %lld characters\n",
+                double(rss) * 1024.0 / appended, appended, static_cast<long long>(line.size()));
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int windows = argc > 1 ? std::atoi(argv[1]) : 200;
+    const int samples = argc > 2 ? std::atoi(argv[2]) : 200;
+    const int lines = argc > 3 ? std::atoi(argv[3]) : 1000000;
+
+    ConsoleTestBench bench;
+    if (!bench.openPort()) {
+        std::fprintf(stderr, "could not open the port\n");
+        return 1;
+    }
+    if (windows > 0)
+        replyWindows(bench, windows);
+    if (samples > 0)
+        sendLatency(bench, samples);
+    if (lines > 0)
+        logPane(bench, lines);
+    return 0;
+}
