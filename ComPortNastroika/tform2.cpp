@@ -5,6 +5,7 @@
 #include "customcomm.h"
 
 using transport::makeControl;
+using transport::makeLabel;
 
 namespace ComPortNastroika {
 
@@ -21,13 +22,6 @@ QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items,
     list->setEditText(text);
     list->setGeometry(geometry);
     return list;
-}
-
-void makeLabel(QWidget* parent, const char* name, const QString& caption, QPoint at)
-{
-    auto* label = makeControl<QLabel>(parent, name, caption);
-    label->move(at);
-    label->adjustSize();
 }
 
 void selectPosition(QComboBox* list, int position)

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 
 using transport::makeControl;
+using transport::makeLabel;
 
 namespace dispenser {
 
@@ -31,14 +32,6 @@ ClickablePanel* makePopup(QWidget* parent, const char* name, QRect geometry)
     panel->setGeometry(geometry);
     panel->hide();
     return panel;
-}
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, QPoint at)
-{
-    auto* label = makeControl<QLabel>(parent, name, caption);
-    label->move(at);
-    label->adjustSize();
-    return label;
 }
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry)

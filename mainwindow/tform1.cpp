@@ -7,6 +7,7 @@
 #include <QResizeEvent>
 
 using transport::makeControl;
+using transport::makeLabel;
 using transport::nameControl;
 
 namespace mainwindow {
@@ -16,14 +17,6 @@ namespace {
 constexpr QSize kStartOuterSize{856, 729};
 constexpr QPoint kStartPosition{286, 157};
 constexpr QSize kMinimumOuterSize{750, 490};
-
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, QPoint at)
-{
-    auto* label = makeControl<QLabel>(parent, name, caption);
-    label->move(at);
-    label->adjustSize();
-    return label;
-}
 
 QMenu* makeMenu(QMenuBar* bar, const char* name, const QString& caption)
 {

@@ -4,6 +4,7 @@
 // readers find controls by the description. A control's visible caption stays its
 // accessible name (Qt's default).
 
+#include <QLabel>
 #include <QWidget>
 
 namespace transport {
@@ -23,6 +24,15 @@ template <typename Control, typename... Args>
 Control* makeControl(QWidget* parent, const char* name, Args&&... args)
 {
     return nameControl(new Control(std::forward<Args>(args)..., parent), name);
+}
+
+// A caption at a fixed position, sized to its text.
+inline QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, QPoint at)
+{
+    auto* label = makeControl<QLabel>(parent, name, caption);
+    label->move(at);
+    label->adjustSize();
+    return label;
 }
 
 } // namespace transport
