@@ -2,10 +2,10 @@
 // screen, the simulator as a separate process on a pseudo-terminal, real reply windows.
 
 #include "consoletestbench.h"
+#include "simulatorprocess.h"
 #include "virtualports.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTest>
 
 using namespace qldixw::testing;
@@ -24,32 +24,23 @@ private:
     QString lastLine() const { return withoutTimeStamp(bench_->consoleLines().last()); }
 
     std::unique_ptr<ConsoleTestBench> bench_;
-    std::unique_ptr<QProcess> sim_;
+    std::unique_ptr<SimulatorProcess> sim_;
 };
 
 void TestDispenserDevsim::init()
 {
     bench_ = std::make_unique<ConsoleTestBench>();
     // The simulator takes the place of the bench's own device as COM9.
-    sim_ = std::make_unique<QProcess>();
-    sim_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim_->start(QStringLiteral(QLDIXW_DEVSIM_PATH),
-                {QStringLiteral("--family"), QStringLiteral("dix"), QStringLiteral("--link"),
-                 QDir(ports::virtualPortsDirectory()).filePath(QStringLiteral("COM9"))});
-    QVERIFY(sim_->waitForStarted(5000));
-    QVERIFY(QTest::qWaitFor([this] { return sim_->canReadLine(); }, 5000));
-    QVERIFY(sim_->readLine().startsWith("ready "));
+    sim_ = std::make_unique<SimulatorProcess>(QDir(ports::virtualPortsDirectory()).filePath(QStringLiteral("COM9")),
+                                              QStringList{QStringLiteral("--family"), QStringLiteral("dix")});
+    QVERIFY(sim_->started());
     QVERIFY(bench_->openPort());
 }
 
 void TestDispenserDevsim::cleanup()
 {
     bench_.reset();
-    if (sim_) {
-        sim_->terminate();
-        sim_->waitForFinished(5000);
-        sim_.reset();
-    }
+    sim_.reset();
 }
 
 void TestDispenserDevsim::press(QPushButton* button)
