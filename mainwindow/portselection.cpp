@@ -39,7 +39,13 @@ void TForm1::setupPortControls()
 
     connect(OpenPort, &QPushButton::clicked, this, &TForm1::OpenPortClick);
     connect(ClosePort, &QPushButton::clicked, this, &TForm1::ClosePortClick);
-    connect(COM, &QComboBox::editTextChanged, this, &TForm1::COMChange);
+    connect(COM, &QComboBox::editTextChanged, this, [this] { COMChange(); });
+    // A device path is taken when its typing is finished, not at every keystroke: a
+    // half-typed path would close the port and fail to open at each character.
+    connect(COM->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+        if (COM->currentText().startsWith(u'/'))
+            COMChange(true);
+    });
     connect(COMnastroika, &QAction::triggered, this, &TForm1::COMnastroikaClick);
 }
 
@@ -96,7 +102,7 @@ void TForm1::Comportname()
     COM->setCurrentIndex(0);
 }
 
-void TForm1::COMChange()
+void TForm1::COMChange(bool acceptDevicePath)
 {
     const bool wasClosed = OpenPort->isEnabled();
     Comm1.Close();
@@ -110,8 +116,7 @@ void TForm1::COMChange()
             break;
         }
     }
-    // A device path typed in full names the device directly.
-    if (text.startsWith(u'/'))
+    if (acceptDevicePath && text.startsWith(u'/'))
         Comm1.SetDeviceName(text.toStdString());
 
     const QString path = portDirectory.resolveDevicePath(QString::fromStdString(Comm1.DeviceName()));

@@ -54,7 +54,8 @@ public:
 
     // Port selection.
     void Comportname();
-    void COMChange();
+    // acceptDevicePath: the text may also be a device path, typed in full.
+    void COMChange(bool acceptDevicePath = false);
     void OpenPortClick();
     void ClosePortClick();
     void Comm1DeviceLost();

@@ -106,22 +106,27 @@ void TestPortSelection::choosingWhileOpenReopensAndPurges()
 void TestPortSelection::namesMatchExactly_data()
 {
     QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("enter");
     QTest::addColumn<QString>("deviceName");
-    QTest::newRow("lower case") << "com8" << "COM9";
-    QTest::newRow("beyond 17") << "COM18" << "COM9";
-    QTest::newRow("half typed") << "COM" << "COM9";
-    QTest::newRow("17") << "COM17" << "COM17";
-    QTest::newRow("device path") << "/dev/ptmx" << "/dev/ptmx";
+    QTest::newRow("lower case") << "com8" << false << "COM9";
+    QTest::newRow("beyond 17") << "COM18" << false << "COM9";
+    QTest::newRow("half typed") << "COM" << false << "COM9";
+    QTest::newRow("17") << "COM17" << false << "COM17";
+    QTest::newRow("device path being typed") << "/dev/pt" << false << "COM9";
+    QTest::newRow("device path and Enter") << "/dev/ptmx" << true << "/dev/ptmx";
 }
 
 void TestPortSelection::namesMatchExactly()
 {
     QFETCH(QString, typed);
+    QFETCH(bool, enter);
     QFETCH(QString, deviceName);
     auto& w = bench_->window();
     QVERIFY(bench_->openPort());
     ModalCatcher boxes;
     w.COM->setEditText(typed);
+    if (enter)
+        QTest::keyClick(w.COM->lineEdit(), Qt::Key_Return);
     QCOMPARE(QString::fromStdString(w.Comm1.DeviceName()), deviceName);
     // An open port is reopened on whatever name the port now has.
     QCOMPARE(showsOpen(w), deviceName == QStringLiteral("COM9") || deviceName.startsWith(u'/'));
