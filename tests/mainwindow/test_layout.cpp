@@ -92,7 +92,12 @@ void TestMainWindowLayout::startState()
     QCOMPARE(requests[transport::StopRequest].data, QStringLiteral("0B 55 55 55 55 55*"));
     QCOMPARE(requests[transport::ActivateRequest].code, QStringLiteral("10"));
 
-    // Every control is findable by its name through the accessibility description.
+    // Every named control is findable through its accessible description.
+    for (const QWidget* control : w_->findChildren<QWidget*>()) {
+        const QString name = control->objectName();
+        if (!name.isEmpty() && !name.startsWith(QStringLiteral("qt_")) && name != QStringLiteral("TForm1_client"))
+            QVERIFY2(control->accessibleDescription() == name, qPrintable(name));
+    }
     for (const char* name : {"prog", "kontroller", "proteus_check", "RabPanel", "MenyPanel", "QLpanelGL",
                              "ERK2Panel", "dannieListBox1", "otpravedit", "Memo2", "Memo_log", "StatPanel"}) {
         auto* control = w_->findChild<QWidget*>(QString::fromLatin1(name));
