@@ -63,8 +63,8 @@ TForm1::TForm1()
                     {.skritPanelki = [this] { skritPanelki(); },
                      .windowTop = [this] { return frameGeometry().top(); },
                      .captionHeight = [this] { return chrome().caption; }})
-    , memoryReception(state, memoryPanel->Memo2, memoryPanel->Memo1)
-    , meterReception(state, kontroller, meterPanel->Memo_log)
+    , memoryReception(memoryPanel->Memo2, memoryPanel->Memo1)
+    , meterReception(kontroller, meterPanel->Memo_log)
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("QLDIXw V2.32"));

@@ -7,9 +7,8 @@ namespace memory {
 
 using namespace transport;
 
-MemoryReception::MemoryReception(SharedState& state, QPlainTextEdit* exchangeLog, QPlainTextEdit* requestLog)
-    : state_(state)
-    , exchangeLog_(exchangeLog)
+MemoryReception::MemoryReception(QPlainTextEdit* exchangeLog, QPlainTextEdit* requestLog)
+    : exchangeLog_(exchangeLog)
     , requestLog_(requestLog)
 {
 }

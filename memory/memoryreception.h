@@ -2,7 +2,6 @@
 // The memory-access mode's side of the transport: every reply is logged in the
 // exchange log before anything else; checksums are not used by this protocol.
 
-#include "sharedstate.h"
 #include "transportmode.h"
 
 class QPlainTextEdit;
@@ -11,13 +10,12 @@ namespace memory {
 
 class MemoryReception : public transport::TransportMode {
 public:
-    MemoryReception(transport::SharedState& state, QPlainTextEdit* exchangeLog, QPlainTextEdit* requestLog);
+    MemoryReception(QPlainTextEdit* exchangeLog, QPlainTextEdit* requestLog);
 
     void replyTimedOut() override;
     void replyReceived(std::span<const std::uint8_t> reply) override;
 
 private:
-    transport::SharedState& state_;
     QPlainTextEdit* const exchangeLog_;
     QPlainTextEdit* const requestLog_;
 };

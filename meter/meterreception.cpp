@@ -8,9 +8,8 @@ namespace meter {
 
 using namespace transport;
 
-MeterReception::MeterReception(SharedState& state, QComboBox* kontroller, QPlainTextEdit* meterLog)
-    : state_(state)
-    , kontroller_(kontroller)
+MeterReception::MeterReception(QComboBox* kontroller, QPlainTextEdit* meterLog)
+    : kontroller_(kontroller)
     , meterLog_(meterLog)
 {
 }

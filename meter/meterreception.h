@@ -2,7 +2,6 @@
 // The meter mode's side of the transport: its own request framing, and a log that
 // shows results rather than raw frames.
 
-#include "sharedstate.h"
 #include "transportmode.h"
 
 class QComboBox;
@@ -12,14 +11,13 @@ namespace meter {
 
 class MeterReception : public transport::TransportMode {
 public:
-    MeterReception(transport::SharedState& state, QComboBox* kontroller, QPlainTextEdit* meterLog);
+    MeterReception(QComboBox* kontroller, QPlainTextEdit* meterLog);
 
     std::optional<QString> composeDataRequest(const QString& data, const QString& code) override;
     void replyTimedOut() override;
     void replyReceived(std::span<const std::uint8_t> reply) override;
 
 private:
-    transport::SharedState& state_;
     QComboBox* const kontroller_;
     QPlainTextEdit* const meterLog_;
 };
