@@ -1,10 +1,9 @@
 #include "application.h"
-
-#include <QApplication>
+#include "guardedapplication.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    mainwindow::GuardedApplication app(argc, argv);
     auto windows = mainwindow::createProgramWindows();
     windows.Form1->show();
     return app.exec();
