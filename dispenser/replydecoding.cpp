@@ -26,11 +26,6 @@ QString digitsOf(std::span<const std::uint8_t> reply, std::size_t first, std::si
     return text;
 }
 
-QString replyLine(std::span<const std::uint8_t> reply, const QString& timeStamp)
-{
-    return QStringLiteral("PC<- (") + timeStamp + QStringLiteral(") ") + byteText(reply);
-}
-
 DispenserReply versionExchange(std::span<const std::uint8_t> reply, const QString& timeStamp, bool slowWindow)
 {
     DispenserReply out;
@@ -91,7 +86,7 @@ DispenserReply decodeDispenserReply(std::span<const std::uint8_t> reply, Expecte
         return out;
     }
 
-    const QString line = replyLine(reply, timeStamp);
+    const QString line = transport::receivedFrameLine(reply, timeStamp);
     if (!transport::replyChecksumMatches(reply)) {
         out.lines << line + transport::checksumErrorText(n);
         return out;

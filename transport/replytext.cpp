@@ -6,9 +6,9 @@
 
 namespace transport {
 
-QString receivedFrameLine(std::span<const std::uint8_t> reply)
+QString receivedFrameLine(std::span<const std::uint8_t> reply, const QString& timeStamp)
 {
-    return QStringLiteral("PC<- (") + timeStampText() + QStringLiteral(") ") + byteText(reply);
+    return QStringLiteral("PC<- (") + timeStamp + QStringLiteral(") ") + byteText(reply);
 }
 
 QString sentFrameLine(std::span<const std::uint8_t> frame)

@@ -10,7 +10,7 @@ class QPlainTextEdit;
 namespace transport {
 
 // "PC<- (" + time stamp + ") " + byte text.
-QString receivedFrameLine(std::span<const std::uint8_t> reply);
+QString receivedFrameLine(std::span<const std::uint8_t> reply, const QString& timeStamp);
 // "PC-> (" + time stamp + ")" + " " + byte text: two blanks before the first byte.
 QString sentFrameLine(std::span<const std::uint8_t> frame);
 // A reply of two bytes or more whose last byte is the checksum of the others.
