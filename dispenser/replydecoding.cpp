@@ -7,7 +7,6 @@
 
 namespace dispenser {
 
-using transport::byteText;
 using transport::hexByte;
 
 namespace {
