@@ -4,8 +4,8 @@
 #include "linesettingstables.h"
 #include "customcomm.h"
 
-using transport::makeControl;
-using transport::makeLabel;
+using ui::makeControl;
+using ui::makeLabel;
 
 namespace ComPortNastroika {
 

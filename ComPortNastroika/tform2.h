@@ -1,7 +1,7 @@
 #pragma once
 // The line-settings window: speed, data bits, parity and stop bits of the port. It
 // only edits lists; the main window shows the port's settings in it and applies the
-// chosen ones (showSettings, applySettings).
+// chosen ones (showSettings, then the four change procedures).
 
 #include <QComboBox>
 #include <QDialog>

@@ -1,30 +1,30 @@
 #include "dispensercommands.h"
 
-#include "replytext.h"
+#include "logpane.h"
 #include "transport.h"
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 
 namespace dispenser {
 
-DispenserCommands::DispenserCommands(transport::SharedState& state, transport::Transport& transport,
-                                     Controls controls)
+DispenserCommands::DispenserCommands(DispenserState& state, transport::Transport& line, Inputs inputs,
+                                     ui::LogPane& log)
     : state_(state)
-    , transport_(transport)
-    , controls_(controls)
+    , line_(line)
+    , inputs_(inputs)
+    , log_(log)
 {
 }
 
 RequestInputs DispenserCommands::inputs() const
 {
     RequestInputs in;
-    in.address = controls_.kontroller->currentText();
-    in.hose = controls_.trkedit->currentText();
-    in.litri = controls_.litri->text();
-    in.Stoimost = controls_.Stoimost->text();
-    in.stoimlitr = controls_.stoimlitr->text();
+    in.address = inputs_.kontroller->currentText();
+    in.hose = inputs_.trkedit->currentText();
+    in.litri = inputs_.litri->text();
+    in.Stoimost = inputs_.Stoimost->text();
+    in.stoimlitr = inputs_.stoimlitr->text();
     in.templates = state_.controlRequests;
     return in;
 }
@@ -33,25 +33,18 @@ void DispenserCommands::send(DispenserRequest request)
 {
     // The reply being awaited was announced by the request that is still open: a
     // request refused now must not change how that reply is read.
-    if (transport_.busy())
+    if (line_.busy())
         return;
     if (request == DispenserRequest::Version)
-        transport::appendLine(controls_.dannieListBox1, QStringLiteral("Версия"));
+        log_.appendLine(QStringLiteral("Версия"));
 
-    const RequestInputs in = inputs();
-    const std::optional<PreparedRequest> prepared = prepareRequest(request, in);
-    if (!prepared) {
-        transport::appendLine(controls_.dannieListBox1, hoseOutOfRangeLine(in.hose));
+    const PreparedRequest prepared = prepareRequest(request, inputs());
+    if (!prepared.refusal.isEmpty()) {
+        log_.appendLine(prepared.refusal);
         return;
     }
-    state_.expectCmd = prepared->expectCmd;
-    state_.expectSub = prepared->expectSub;
-    if (!prepared->envelopeCode.isEmpty()) {
-        transport_.OtpravitKnopka(prepared->envelopeData, prepared->envelopeCode);
-        return;
-    }
-    controls_.otpravedit->setText(prepared->text);
-    transport_.obrabZapstr(prepared->text);
+    state_.expected = {prepared.expectCmd, prepared.expectSub};
+    line_.sendComposedRequest(prepared.text);
 }
 
 void DispenserCommands::zaprStatusChten() { send(DispenserRequest::Status); }

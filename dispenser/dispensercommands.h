@@ -1,35 +1,33 @@
 #pragma once
 // Every dispenser request: reads the address, the hose and the fields, announces the
-// reply it expects and hands its frame text to the transport.
+// reply it expects and hands its frame text to the line.
 
+#include "dispenserstate.h"
 #include "requesttexts.h"
-#include "sharedstate.h"
-
-#include <QString>
 
 class QComboBox;
 class QLineEdit;
-class QPlainTextEdit;
 
 namespace transport {
 class Transport;
+}
+namespace ui {
+class LogPane;
 }
 
 namespace dispenser {
 
 class DispenserCommands {
 public:
-    struct Controls {
+    struct Inputs {
         QComboBox* kontroller = nullptr;
         QComboBox* trkedit = nullptr;
         QLineEdit* litri = nullptr;
         QLineEdit* Stoimost = nullptr;
         QLineEdit* stoimlitr = nullptr;
-        QLineEdit* otpravedit = nullptr;
-        QPlainTextEdit* dannieListBox1 = nullptr;
     };
 
-    DispenserCommands(transport::SharedState& state, transport::Transport& transport, Controls controls);
+    DispenserCommands(DispenserState& state, transport::Transport& line, Inputs inputs, ui::LogPane& log);
 
     void zaprStatusChten();
     void Activirovat();
@@ -52,9 +50,10 @@ public:
     RequestInputs inputs() const;
 
 private:
-    transport::SharedState& state_;
-    transport::Transport& transport_;
-    const Controls controls_;
+    DispenserState& state_;
+    transport::Transport& line_;
+    const Inputs inputs_;
+    ui::LogPane& log_;
 };
 
 } // namespace dispenser

@@ -4,8 +4,8 @@
 
 #include <QKeyEvent>
 
-using transport::makeControl;
-using transport::makeLabel;
+using ui::makeControl;
+using ui::makeLabel;
 
 namespace dispenser {
 

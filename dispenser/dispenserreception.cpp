@@ -3,38 +3,23 @@
 #include "dispensercommands.h"
 #include "dispenserpanel.h"
 #include "frametext.h"
-#include "replytext.h"
+#include "logpane.h"
 #include "transport.h"
-
-#include <QCheckBox>
 
 namespace dispenser {
 
-using namespace transport;
-
-DispenserReception::DispenserReception(SharedState& state, Transport& transport, DispenserCommands& commands,
-                                       Targets targets)
+DispenserReception::DispenserReception(DispenserState& state, transport::Transport& line,
+                                       DispenserCommands& commands, Targets targets)
     : state_(state)
-    , transport_(transport)
+    , line_(line)
     , commands_(commands)
     , targets_(std::move(targets))
 {
 }
 
-void DispenserReception::replyTimedOut()
+void DispenserReception::replyWindowEnded(std::span<const std::uint8_t> reply)
 {
-    decodeAndApply({});
-}
-
-void DispenserReception::replyReceived(std::span<const std::uint8_t> reply)
-{
-    decodeAndApply(reply);
-}
-
-void DispenserReception::decodeAndApply(std::span<const std::uint8_t> reply)
-{
-    apply(decodeDispenserReply(reply, {state_.expectCmd, state_.expectSub}, timeStampText(),
-                               targets_.proteus_check->isChecked()));
+    apply(decodeDispenserReply(reply, state_.expected, transport::timeStampText(), line_.slowLine()));
 }
 
 void DispenserReception::apply(const DispenserReply& reply)
@@ -45,12 +30,12 @@ void DispenserReception::apply(const DispenserReply& reply)
         panel.StatSost->setText(reply.status->StatSost);
     }
     if (reply.pricePerLitre) {
-        targets_.skritPanelki();
+        targets_.hideAllPanels();
         panel.stoimlitr->setText(*reply.pricePerLitre);
         showWithMenu(panel.SumPanel);
     }
     if (reply.totalisers) {
-        targets_.skritPanelki();
+        targets_.hideAllPanels();
         panel.NeflitrSum->setText(reply.totalisers->NeflitrSum);
         panel.flitrSum->setText(reply.totalisers->flitrSum);
         panel.NefDenSum->setText(reply.totalisers->NefDenSum);
@@ -60,13 +45,13 @@ void DispenserReception::apply(const DispenserReply& reply)
     if (reply.followUpBeforeLines)
         sendFollowUp(reply.followUp);
     for (const QString& line : reply.lines)
-        appendLine(targets_.dannieListBox1, line);
+        targets_.log->appendLine(line);
     if (!reply.followUpBeforeLines)
         sendFollowUp(reply.followUp);
 
     // Set after the continuation went out: the window it opened is the long one.
     if (reply.replyWindowMs)
-        transport_.Timer1->setInterval(*reply.replyWindowMs);
+        line_.setReplyWindow(*reply.replyWindowMs);
 }
 
 void DispenserReception::sendFollowUp(FollowUp followUp)
@@ -81,7 +66,7 @@ void DispenserReception::sendFollowUp(FollowUp followUp)
         commands_.chitatsum();
         break;
     case FollowUp::ContinueVersion:
-        transport_.obrabZapstr(QStringLiteral("31"));
+        line_.obrabZapstr(QStringLiteral("31"));
         break;
     }
 }

@@ -1,20 +1,20 @@
 #pragma once
-// The dispenser mode's side of the transport: its frames are logged in the console
-// log, its replies decoded into the status group, the price field and the totaliser
-// pop-up, and the follow-up requests sent from here.
+// The dispenser's replies: decoded into the status group, the price field and the
+// totaliser pop-up, logged in the console log, and the follow-up requests sent.
 
-#include "replydecoding.h"
-#include "sharedstate.h"
-#include "transportmode.h"
+#include "dispenserstate.h"
 
+#include <cstdint>
 #include <functional>
+#include <span>
 
-class QCheckBox;
-class QPlainTextEdit;
 class QWidget;
 
 namespace transport {
 class Transport;
+}
+namespace ui {
+class LogPane;
 }
 
 namespace dispenser {
@@ -22,34 +22,30 @@ namespace dispenser {
 class DispenserCommands;
 class DispenserPanel;
 
-class DispenserReception : public transport::TransportMode {
+class DispenserReception {
 public:
     struct Targets {
-        QPlainTextEdit* dannieListBox1 = nullptr;
+        ui::LogPane* log = nullptr;
         QWidget* RabPanel = nullptr;
         DispenserPanel* panel = nullptr;
-        QCheckBox* proteus_check = nullptr;
         // Hides every panel of the main window.
-        std::function<void()> skritPanelki;
+        std::function<void()> hideAllPanels;
     };
 
-    DispenserReception(transport::SharedState& state, transport::Transport& transport, DispenserCommands& commands,
+    DispenserReception(DispenserState& state, transport::Transport& line, DispenserCommands& commands,
                        Targets targets);
 
-    QPlainTextEdit* sentFramesConsole() const override { return targets_.dannieListBox1; }
-    void replyTimedOut() override;
-    void replyReceived(std::span<const std::uint8_t> reply) override;
-
+    // The reply window ended with these bytes (none: nothing came).
+    void replyWindowEnded(std::span<const std::uint8_t> reply);
     // Shows a decoded reply and sends what it asks for next.
     void apply(const DispenserReply& reply);
 
 private:
-    void decodeAndApply(std::span<const std::uint8_t> reply);
     void sendFollowUp(FollowUp followUp);
     void showWithMenu(QWidget* popup);
 
-    transport::SharedState& state_;
-    transport::Transport& transport_;
+    DispenserState& state_;
+    transport::Transport& line_;
     DispenserCommands& commands_;
     const Targets targets_;
 };

@@ -1,7 +1,7 @@
 #include "replydecoding.h"
 
 #include "frametext.h"
-#include "replytext.h"
+#include "logline.h"
 #include "transport.h"
 #include "versiontext.h"
 
@@ -29,7 +29,7 @@ DispenserReply versionExchange(std::span<const std::uint8_t> reply, const QStrin
 {
     DispenserReply out;
     if (reply.size() == 1) {
-        out.lines << QStringLiteral("PC<- (") + timeStamp + QStringLiteral(")  ") + hexByte(reply[0]);
+        out.lines << transport::receivedFrameLine(reply, timeStamp);
         out.followUp = FollowUp::ContinueVersion;
         out.replyWindowMs = kVersionTextWindowMs;
         return out;
@@ -44,26 +44,22 @@ DispenserReply versionExchange(std::span<const std::uint8_t> reply, const QStrin
 
 QString acknowledgementLine(std::uint8_t code, const QString& timeStamp)
 {
-    QString rest;
+    const std::uint8_t bytes[] = {code};
+    const QString frameLine = transport::receivedFrameLine(bytes, timeStamp);
     switch (code) {
     case 0x00:
-        rest = QStringLiteral(")  00 Успешно");
-        break;
+        return frameLine + QStringLiteral(" Успешно");
     case 0xFE:
-        rest = QStringLiteral(")  FE Нет ресурсов");
-        break;
+        return frameLine + QStringLiteral(" Нет ресурсов");
     case 0xFF:
-        rest = QStringLiteral(")  FF Отвергнуто");
-        break;
+        return frameLine + QStringLiteral(" Отвергнуто");
     case 0x05:
     case 0x15:
-        rest = QStringLiteral(")  ") + hexByte(code);
-        break;
+        return frameLine;
     default:
-        rest = QStringLiteral(") ") + hexByte(code);
-        break;
+        // Codes the controller does not document: one blank only, as the log always had.
+        return transport::receivedLinePrefix(timeStamp) + u' ' + hexByte(code);
     }
-    return QStringLiteral("PC<- (") + timeStamp + rest;
 }
 
 DispenserReply decodeDispenserReply(std::span<const std::uint8_t> reply, ExpectedReply expected,
@@ -71,7 +67,7 @@ DispenserReply decodeDispenserReply(std::span<const std::uint8_t> reply, Expecte
 {
     DispenserReply out;
     if (reply.empty()) {
-        out.lines << QStringLiteral("TimeOut");
+        out.lines << transport::timeOutLine();
         return out;
     }
     if (expected.cmd == 0x00 && expected.sub == 0x30)

@@ -1,10 +1,13 @@
 #include "requesttexts.h"
 
+#include "controlleraddress.h"
 #include "frametext.h"
+#include "moneyfields.h"
+
+#include <QStringList>
 
 namespace dispenser {
 
-using transport::ControlRequest;
 using transport::hexText6ToInt;
 
 namespace {
@@ -14,23 +17,34 @@ std::uint8_t hexValue(const QString& text)
     return static_cast<std::uint8_t>(hexText6ToInt(text) & 0xFF);
 }
 
-// A request that goes through the command envelope: the header from the code's first
-// digit and the hose, then the data frame when there is data.
-PreparedRequest enveloped(const RequestInputs& in, const QString& data, const QString& code)
+// The digit a command code puts in the high half of the header's third byte.
+QString envelopeDigit(const QString& code)
+{
+    static const QStringList codes = {
+        QStringLiteral("00"), QStringLiteral("10"), QStringLiteral("30"), QStringLiteral("40"),
+        QStringLiteral("50"), QStringLiteral("60"), QStringLiteral("70"), QStringLiteral("80"),
+        QStringLiteral("90"), QStringLiteral("A0"), QStringLiteral("B0"), QStringLiteral("C0"),
+        QStringLiteral("F0"),
+    };
+    if (codes.contains(code))
+        return code.left(1);
+    // The Cyrillic capital А sits on the same key as the Latin one.
+    if (code == QStringLiteral("А0"))
+        return QStringLiteral("A");
+    return QString();
+}
+
+PreparedRequest enveloped(const RequestInputs& in, const QString& address, const QString& data, const QString& code)
 {
     PreparedRequest r;
-    r.envelopeData = data;
-    r.envelopeCode = code;
-    r.text = QStringLiteral("60 ") + in.address + u' ' + code.left(1) + in.hose + QStringLiteral(" *");
-    if (!data.isEmpty())
-        r.text += QStringLiteral(" 0") + in.hose + u' ' + data;
+    r.text = commandEnvelope(code, address, in.hose, !data.isEmpty()) + data;
     return r;
 }
 
-PreparedRequest control(const RequestInputs& in, ControlRequest which)
+PreparedRequest control(const RequestInputs& in, const QString& address, ControlRequest which)
 {
-    const transport::ControlRequestTemplate& t = in.templates[which];
-    PreparedRequest r = enveloped(in, t.data, t.code);
+    const ControlRequestTemplate& t = in.templates[which];
+    PreparedRequest r = enveloped(in, address, t.data, t.code);
     r.expectCmd = hexValue(t.code);
     // The template opens with the function code, which the acknowledgement answers.
     r.expectSub = hexValue(t.data.left(2));
@@ -46,7 +60,46 @@ PreparedRequest whole(const QString& text, std::uint8_t expectCmd, std::uint8_t 
     return r;
 }
 
+PreparedRequest refused(const QString& line)
+{
+    PreparedRequest r;
+    r.refusal = line;
+    return r;
+}
+
+// The entry field a request cuts its digits from, when it has one.
+struct FieldUse {
+    MoneyField field;
+    const QString& text;
+    const char* caption;
+};
+
+std::optional<FieldUse> fieldOf(DispenserRequest request, const RequestInputs& in)
+{
+    switch (request) {
+    case DispenserRequest::DispenseVolume:
+        return FieldUse{MoneyField::Volume, in.litri, "Литры"};
+    case DispenserRequest::DispenseMoney:
+        return FieldUse{MoneyField::Money, in.Stoimost, "Сумма"};
+    case DispenserRequest::PriceWrite:
+        return FieldUse{MoneyField::PricePerLitre, in.stoimlitr, "Стоимость 1 литра"};
+    default:
+        return std::nullopt;
+    }
+}
+
 } // namespace
+
+QString commandEnvelope(const QString& code, const QString& address, const QString& hose, bool dataPresent)
+{
+    const QString digit = envelopeDigit(code);
+    if (digit.isEmpty())
+        return QString();
+    QString text = QStringLiteral("60 ") + address + u' ' + digit + hose + QStringLiteral(" *");
+    if (dataPresent)
+        text += QStringLiteral(" 0") + hose + u' ';
+    return text;
+}
 
 std::optional<QChar> hoseFlagDigit(const QString& hose)
 {
@@ -67,40 +120,49 @@ QString moneyDigits(const QString& Stoimost)
     return u'0' + Stoimost.mid(0, 5) + Stoimost.mid(6, 2);
 }
 
-std::optional<PreparedRequest> prepareRequest(DispenserRequest request, const RequestInputs& in)
+PreparedRequest prepareRequest(DispenserRequest request, const RequestInputs& in)
 {
-    const QString& A = in.address;
+    const std::optional<QString> address = transport::frameAddressText(in.address);
+    if (!address)
+        return refused(transport::badAddressLine(in.address));
+    // The fields keep their shape while typed; text that reached them another way is
+    // checked here, so digits are never cut from the wrong places.
+    if (const std::optional<FieldUse> use = fieldOf(request, in); use && !fieldTextInFormat(use->field, use->text))
+        return refused(QStringLiteral("Поле «%1» не в формате %2: запрос не отправлен")
+                           .arg(QString::fromUtf8(use->caption), fieldResetText(use->field)));
+
+    const QString& A = *address;
     const QString& h = in.hose;
     switch (request) {
     case DispenserRequest::Status: {
-        const transport::ControlRequestTemplate& t = in.templates[transport::StatusRequest];
-        PreparedRequest r = enveloped(in, t.data, t.code);
+        const ControlRequestTemplate& t = in.templates[StatusRequest];
+        PreparedRequest r = enveloped(in, A, t.data, t.code);
         r.expectCmd = hexValue(t.code);
         return r;
     }
     case DispenserRequest::Activate:
-        return control(in, transport::ActivateRequest);
+        return control(in, A, ActivateRequest);
     case DispenserRequest::Passivate:
-        return control(in, transport::PassivateRequest);
+        return control(in, A, PassivateRequest);
     case DispenserRequest::Pause:
-        return control(in, transport::PauseRequest);
+        return control(in, A, PauseRequest);
     case DispenserRequest::Continue:
-        return control(in, transport::ContinueRequest);
+        return control(in, A, ContinueRequest);
     case DispenserRequest::Stop:
-        return control(in, transport::StopRequest);
+        return control(in, A, StopRequest);
     case DispenserRequest::ValveOn:
-        return control(in, transport::ValveOnRequest);
+        return control(in, A, ValveOnRequest);
     case DispenserRequest::ValveOff:
-        return control(in, transport::ValveOffRequest);
+        return control(in, A, ValveOffRequest);
     case DispenserRequest::DispenseVolume: {
-        PreparedRequest r = enveloped(in, QStringLiteral("01 00 ") + volumeDigits(in.litri) + QStringLiteral(" *"),
+        PreparedRequest r = enveloped(in, A, QStringLiteral("01 00 ") + volumeDigits(in.litri) + QStringLiteral(" *"),
                                       QStringLiteral("10"));
         r.expectCmd = 0x10;
         r.expectSub = 0x01;
         return r;
     }
     case DispenserRequest::DispenseMoney: {
-        PreparedRequest r = enveloped(in, QStringLiteral("11 00 ") + moneyDigits(in.Stoimost) + QStringLiteral(" *"),
+        PreparedRequest r = enveloped(in, A, QStringLiteral("11 00 ") + moneyDigits(in.Stoimost) + QStringLiteral(" *"),
                                       QStringLiteral("10"));
         r.expectCmd = 0x10;
         r.expectSub = 0x11;
@@ -117,19 +179,19 @@ std::optional<PreparedRequest> prepareRequest(DispenserRequest request, const Re
     case DispenserRequest::TotaliserReset: {
         const std::optional<QChar> H = hoseFlagDigit(h);
         if (!H)
-            return std::nullopt;
+            return refused(hoseOutOfRangeLine(h));
         const QString group = request == DispenserRequest::PriceRead ? QStringLiteral("5") : QStringLiteral("7");
         return whole(QStringLiteral("60 ") + A + u' ' + group + *H + u'*', hexValue(group + *H), 0x00);
     }
     case DispenserRequest::TotaliserRead: {
-        PreparedRequest r = enveloped(in, QString(), QStringLiteral("70"));
+        PreparedRequest r = enveloped(in, A, QString(), QStringLiteral("70"));
         r.expectCmd = hexValue(u'7' + h);
         return r;
     }
     case DispenserRequest::Version:
         return whole(QStringLiteral("60 ") + A + QStringLiteral(" 00 * 30"), 0x00, 0x30);
     }
-    return std::nullopt;
+    return refused(QString());
 }
 
 QString hoseOutOfRangeLine(const QString& hose)

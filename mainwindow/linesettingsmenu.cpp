@@ -4,6 +4,7 @@
 #include "tform1.h"
 
 #include "errorboundary.h"
+#include "tform2.h"
 
 namespace mainwindow {
 
@@ -18,7 +19,7 @@ void TForm1::COMnastroikaClick()
 void TForm1::pokaznastr()
 {
     if (settingsWindow_)
-        settingsWindow_->showSettings(Comm1);
+        settingsWindow_->showSettings(Comm1_);
 }
 
 void TForm1::priminnastroiki()
@@ -26,10 +27,10 @@ void TForm1::priminnastroiki()
     if (!settingsWindow_)
         return;
     runCommand(settingsWindow_, [this] {
-        settingsWindow_->SpeedChange(Comm1);
-        settingsWindow_->BITChange(Comm1);
-        settingsWindow_->chetnostChange(Comm1);
-        settingsWindow_->StopBitChange(Comm1);
+        settingsWindow_->SpeedChange(Comm1_);
+        settingsWindow_->BITChange(Comm1_);
+        settingsWindow_->chetnostChange(Comm1_);
+        settingsWindow_->StopBitChange(Comm1_);
     });
 }
 

@@ -1,14 +1,24 @@
 #include "tform1.h"
 
 #include "controlnames.h"
+#include "dispenserfamily.h"
+#include "memoryfamily.h"
+#include "meterfamily.h"
+#include "transport.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
 
-using transport::makeControl;
-using transport::makeLabel;
-using transport::nameControl;
+using ui::makeControl;
+using ui::makeLabel;
+using ui::nameControl;
 
 namespace mainwindow {
 
@@ -20,82 +30,42 @@ constexpr QSize kMinimumOuterSize{750, 490};
 
 QMenu* makeMenu(QMenuBar* bar, const char* name, const QString& caption)
 {
-    QMenu* menu = nameControl(bar->addMenu(caption), name);
-    return menu;
+    return nameControl(bar->addMenu(caption), name);
 }
 
 } // namespace
 
 TForm1::TForm1()
-    : clientArea(nameControl(new QWidget, "TForm1_client"))
-    , EditFile(makeMenu(menuBar(), "EditFile", QStringLiteral("Файл")))
-    , N7(makeMenu(menuBar(), "N7", QStringLiteral("Настройка")))
-    , N6(makeMenu(menuBar(), "N6", QStringLiteral("Справка")))
-    , COMnastroika(nameControl(N7->addAction(QStringLiteral("COM-порт")), "COMnastroika"))
-    , Label2(makeLabel(clientArea, "Label2", QStringLiteral("Порт"), {8, 0}))
-    , OpenPort(makeControl<QPushButton>(clientArea, "OpenPort", QStringLiteral("Открыть")))
-    , ClosePort(makeControl<QPushButton>(clientArea, "ClosePort", QStringLiteral("Закрыть")))
-    , Label3(makeLabel(clientArea, "Label3", QStringLiteral("Выбор COM-порта"), {8, 32}))
-    , COM(makeControl<QComboBox>(clientArea, "COM"))
-    , Label11(makeControl<QLabel>(clientArea, "Label11", QStringLiteral("COM-порт закрыт")))
-    , prog(makeControl<QGroupBox>(clientArea, "prog"))
-    , progItems(new QButtonGroup(this))
-    , Label23(makeLabel(clientArea, "Label23", QStringLiteral("Адрес"), {304, 8}))
-    , kontroller(makeControl<QComboBox>(clientArea, "kontroller"))
-    , Label24(makeLabel(clientArea, "Label24", QStringLiteral("01-7F"), {360, 32}))
-    , Label10(makeLabel(clientArea, "Label10", QStringLiteral("Для чтения введите адрес и нажмите Enter"), {400, 0}))
-    , Label12(makeLabel(clientArea, "Label12", QStringLiteral("Для записи введите значение через пробел после адреса"), {400, 16}))
-    , Label13(makeLabel(clientArea, "Label13", QStringLiteral("и нажмите Enter"), {400, 32}))
-    , proteus_check(makeControl<QCheckBox>(clientArea, "proteus_check", QStringLiteral("Протеус")))
-    , console(new transport::ConsolePanel(clientArea))
-    , dispenser(new dispenser::DispenserPanel(clientArea))
-    , memoryPanel(new memory::MemoryPanel(clientArea))
-    , meterPanel(new meter::MeterPanel(clientArea))
-    , transport(new transport::Transport(Comm1, state,
-                                         {.kontroller = kontroller,
-                                          .trkedit = dispenser->trkedit,
-                                          .proteus_check = proteus_check,
-                                          .Memo2 = memoryPanel->Memo2,
-                                          .showRequestText = [this](const QString& text) { console->otpravedit->setText(text); },
-                                          .currentMode = [this] { return mode(); }},
-                                         this))
-    , dispenserMode(state, *transport, kontroller, proteus_check, *console, *dispenser,
-                    {.skritPanelki = [this] { skritPanelki(); },
-                     .windowTop = [this] { return frameGeometry().top(); },
-                     .captionHeight = [this] { return chrome().caption; }})
-    , memoryReception(memoryPanel->Memo2, memoryPanel->Memo1)
-    , meterReception(kontroller, meterPanel->Memo_log)
+    : clientArea_(nameControl(new QWidget, "TForm1_client"))
+    , EditFile_(makeMenu(menuBar(), "EditFile", QStringLiteral("Файл")))
+    , N7_(makeMenu(menuBar(), "N7", QStringLiteral("Настройка")))
+    , N6_(makeMenu(menuBar(), "N6", QStringLiteral("Справка")))
+    , COMnastroika_(nameControl(N7_->addAction(QStringLiteral("COM-порт")), "COMnastroika"))
+    , Label2_(makeLabel(clientArea_, "Label2", QStringLiteral("Порт"), {8, 0}))
+    , OpenPort_(makeControl<QPushButton>(clientArea_, "OpenPort", QStringLiteral("Открыть")))
+    , ClosePort_(makeControl<QPushButton>(clientArea_, "ClosePort", QStringLiteral("Закрыть")))
+    , Label3_(makeLabel(clientArea_, "Label3", QStringLiteral("Выбор COM-порта"), {8, 32}))
+    , COM_(makeControl<QComboBox>(clientArea_, "COM"))
+    , Label11_(makeControl<QLabel>(clientArea_, "Label11", QStringLiteral("COM-порт закрыт")))
+    , prog_(makeControl<QGroupBox>(clientArea_, "prog"))
+    , progItems_(new QButtonGroup(this))
+    , Label23_(makeLabel(clientArea_, "Label23", QStringLiteral("Адрес"), {304, 8}))
+    , kontroller_(makeControl<QComboBox>(clientArea_, "kontroller"))
+    , Label24_(makeLabel(clientArea_, "Label24", QStringLiteral("01-7F"), {360, 32}))
+    , proteus_check_(makeControl<QCheckBox>(clientArea_, "proteus_check", QStringLiteral("Протеус")))
+    , transport_(new transport::Transport(Comm1_, this))
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("QLDIXw V2.32"));
-    setCentralWidget(clientArea);
+    setCentralWidget(clientArea_);
 
-    prog->setGeometry(184, -8, 89, 57);
-    const char* const modeNames[] = {"prog_DIX", "prog_QL", "prog_ERK2"};
-    const QString modeCaptions[] = {QStringLiteral("DIX"), QStringLiteral("QL"), QStringLiteral("ЭРК-2")};
-    for (int item = 0; item < 3; ++item) {
-        auto* button = makeControl<QRadioButton>(prog, modeNames[item], modeCaptions[item]);
-        button->setGeometry(8, 10 + 15 * item, 75, 15);
-        progItems->addButton(button, item);
-    }
-    progItems->button(ModeDIX)->setChecked(true);
-    connect(progItems, &QButtonGroup::idClicked, this, [this] { progClick(); });
+    kontroller_->setEditable(true);
+    kontroller_->setGeometry(304, 24, 49, 19);
+    kontroller_->setInsertPolicy(QComboBox::NoInsert);
+    proteus_check_->setGeometry(664, 0, 97, 17);
+    connect(proteus_check_, &QCheckBox::toggled, transport_, &transport::Transport::setSlowLine);
 
-    kontroller->setEditable(true);
-    kontroller->setGeometry(304, 24, 49, 19);
-    kontroller->setInsertPolicy(QComboBox::NoInsert);
-    for (QLabel* hint : {Label10, Label12, Label13})
-        hint->hide();
-    proteus_check->setGeometry(664, 0, 97, 17);
-
-    connect(dispenser->OtprSumPanel1, &dispenser::ClickablePanel::clicked, this, &TForm1::OtprSumPanel1Click);
-    connect(dispenser->OtpLitrPanel1, &dispenser::ClickablePanel::clicked, this, &TForm1::OtpLitrPanel1Click);
-    connect(dispenser->SumPanel, &dispenser::ClickablePanel::clicked, this, &TForm1::SumPanelClick);
-    connect(dispenser->SummarnikiPanel, &dispenser::ClickablePanel::clicked, this, &TForm1::SummarnikiPanelClick);
-
-    transport->setModes({&dispenserMode.reception, &memoryReception, &meterReception});
-    console->setSender([this](const QString& text) { transport->obrabZapstr(text); });
-
+    createFamilies();
     setupPortControls();
     setupComm1();
 
@@ -107,7 +77,43 @@ TForm1::TForm1()
 TForm1::~TForm1()
 {
     // The event thread hands events to this window: it must be gone before the window.
-    Comm1.Close();
+    Comm1_.Close();
+}
+
+void TForm1::createFamilies()
+{
+    const ui::FamilyContext context{
+        .line = *transport_,
+        .clientArea = clientArea_,
+        .kontroller = kontroller_,
+        .hideAllPanels = [this] { skritPanelki(); },
+        .windowTop = [this] { return frameGeometry().top(); },
+        .captionHeight = [this] { return chrome().caption; },
+    };
+    // The mode switch's items, in order.
+    families_ = {
+        new dispenser::DispenserFamily(context),
+        new memory::MemoryFamily(context),
+        new meter::MeterFamily(context),
+    };
+
+    prog_->setGeometry(184, -8, 89, 57);
+    std::vector<transport::LineClient*> clients;
+    for (int item = 0; item < static_cast<int>(families_.size()); ++item) {
+        ui::FamilyMode* family = families_[static_cast<std::size_t>(item)];
+        auto* button = makeControl<QRadioButton>(prog_, family->switchName(), family->switchCaption());
+        button->setGeometry(8, 10 + 15 * item, 75, 15);
+        progItems_->addButton(button, item);
+        clients.push_back(family);
+    }
+    transport_->setClients(std::move(clients));
+    progItems_->button(0)->setChecked(true);
+    connect(progItems_, &QButtonGroup::idClicked, this, [this] { progClick(); });
+    // The reply of a window goes to the mode selected when the window ends.
+    connect(progItems_, &QButtonGroup::idToggled, this, [this](int item, bool checked) {
+        if (checked)
+            transport_->setActiveClient(item);
+    });
 }
 
 void TForm1::FormCreate()
@@ -116,11 +122,10 @@ void TForm1::FormCreate()
     Comportname();
 
     for (int address = 1; address <= 0x7F; ++address)
-        kontroller->addItem(QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper());
-    kontroller->lineEdit()->setMaxLength(2);
-    kontroller->setEditText(QStringLiteral("01"));
+        kontroller_->addItem(QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper());
+    kontroller_->lineEdit()->setMaxLength(2);
+    kontroller_->setEditText(QStringLiteral("01"));
 
-    state.controlRequests = transport::defaultControlRequests();
     COMChange();
 }
 
@@ -152,106 +157,42 @@ int TForm1::outerHeight() const
 
 int TForm1::mode() const
 {
-    return progItems->checkedId();
+    return progItems_->checkedId();
 }
 
 void TForm1::skritPanelki()
 {
-    for (QWidget* panel : std::initializer_list<QWidget*>{
-             dispenser->OtpLitrPanel1, dispenser->SumPanel, dispenser->OtprSumPanel1, dispenser->SummarnikiPanel,
-             console->RabPanel, memoryPanel->QLpanelGL, meterPanel->ERK2Panel, dispenser->MenyPanel})
-        panel->hide();
+    for (ui::FamilyMode* family : families_)
+        family->hidePanels();
 }
 
 void TForm1::progClick()
 {
     skritPanelki();
-    switch (mode()) {
-    case ModeERK2:
-        meterPanel->ERK2Panel->show();
-        break;
-    case ModeQL:
-        dispenser->MenyPanel->hide();
-        console->RabPanel->hide();
-        memoryPanel->QLpanelGL->show();
-        for (QLabel* hint : {Label10, Label12, Label13})
-            hint->show();
-        break;
-    case ModeDIX:
-        dispenser->MenyPanel->show();
-        console->RabPanel->show();
-        memoryPanel->QLpanelGL->hide();
-        for (QLabel* hint : {Label10, Label12, Label13})
-            hint->hide();
-        break;
-    }
-}
-
-void TForm1::OtprSumPanel1Click()
-{
-    skritPanelki();
-    console->RabPanel->show();
-    dispenser->MenyPanel->show();
-}
-
-void TForm1::SummarnikiPanelClick()
-{
-    skritPanelki();
-    console->RabPanel->show();
-    dispenser->MenyPanel->show();
-}
-
-void TForm1::OtpLitrPanel1Click()
-{
-    skritPanelki();
-}
-
-void TForm1::SumPanelClick()
-{
-    skritPanelki();
+    const int item = mode();
+    if (item < 0 || item >= static_cast<int>(families_.size()))
+        return;
+    ui::FamilyMode* selected = families_[static_cast<std::size_t>(item)];
+    selected->showPanels();
+    selected->setHintsVisible(true);
+    if (selected->hidesOtherHints())
+        for (ui::FamilyMode* family : families_)
+            if (family != selected)
+                family->setHintsVisible(false);
 }
 
 void TForm1::FormResize()
 {
-    QFrame* const meny = dispenser->MenyPanel;
-    QFrame* const rab = console->RabPanel;
-    QFrame* const ql = memoryPanel->QLpanelGL;
-    QPlainTextEdit* const log = console->dannieListBox1;
-    const int chromeHeight = chrome().total();
-
-    meny->move(outerWidth() - meny->width() - 10, meny->y());
-    meny->resize(meny->width(), outerHeight() - meny->y() - 10 - chromeHeight);
-    rab->resize(outerWidth() - meny->width() - 20, rab->height());
-    log->resize(rab->width() - 10, log->height());
-    console->otpravedit->resize(log->width(), console->otpravedit->height());
-
-    dispenser->OtprSumPanel1->move(meny->x() - dispenser->OtprSumPanel1->width(), dispenser->OtprSumPanel1->y());
-    dispenser->OtpLitrPanel1->move(dispenser->OtprSumPanel1->x(), dispenser->OtpLitrPanel1->y());
-    dispenser->SumPanel->move(dispenser->OtprSumPanel1->x(), dispenser->SumPanel->y());
-    dispenser->SummarnikiPanel->move(meny->x() - dispenser->SummarnikiPanel->width(), dispenser->SummarnikiPanel->y());
-
-    ql->resize(outerWidth() - ql->x() - 10, ql->height());
-
-    const int minimumHeight = meny->y() + dispenser->StatPanel->y() + dispenser->StatPanel->height() + chromeHeight;
-    if (outerHeight() < minimumHeight) {
-        const WindowChrome c = chrome();
+    const WindowChrome c = chrome();
+    int minimumHeight = 0;
+    for (const ui::FamilyMode* family : families_)
+        minimumHeight = std::max(minimumHeight, family->minimumOuterHeight(c.total()));
+    if (outerHeight() < minimumHeight)
         resize(width(), minimumHeight - c.caption - 2 * c.frame);
-    }
-    const int height = std::max(outerHeight(), minimumHeight);
 
-    rab->resize(rab->width(), height - 10 - chromeHeight - rab->y());
-    ql->resize(ql->width(), rab->height());
-
-    const auto areaPanes = memoryPanel->areaPanes();
-    const int paneHeight = ql->height() - areaPanes[0]->y() - 100;
-    for (QPlainTextEdit* pane : areaPanes)
-        pane->resize(pane->width(), paneHeight);
-
-    QPlainTextEdit* const memo2 = memoryPanel->Memo2;
-    memo2->move(memo2->x(), areaPanes[0]->y() + paneHeight + 10);
-    memo2->resize(ql->width() - 10, memo2->height());
-
-    log->resize(log->width(), rab->height() - console->otpravedit->height() - 50);
+    const ui::WindowFrame frame{outerWidth(), std::max(outerHeight(), minimumHeight), c.total()};
+    for (ui::FamilyMode* family : families_)
+        family->layout(frame);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event)

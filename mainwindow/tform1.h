@@ -1,34 +1,35 @@
 #pragma once
-// The main window: the top row, the mode switch and the panels of the three device
-// families, laid out for the window's size.
+// The main window: the top row, the mode switch, and the device families, each of
+// which brings its own panels. The window knows a family only as a ui::FamilyMode.
 
-#include "consolepanel.h"
 #include "customcomm.h"
-#include "dispenserpanel.h"
-#include "dispensermode.h"
-#include "memorypanel.h"
-#include "memoryreception.h"
-#include "meterpanel.h"
-#include "meterreception.h"
 #include "portdirectory.h"
-#include "sharedstate.h"
-#include "tform2.h"
-#include "transport.h"
 #include "windowchrome.h"
 
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
+#include <QColor>
 #include <QMainWindow>
-#include <QMenu>
-#include <QPushButton>
+#include <vector>
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace ComPortNastroika {
+class TForm2;
+}
+namespace transport {
+class Transport;
+}
+namespace ui {
+class FamilyMode;
+}
 
 namespace mainwindow {
-
-// The modes of the radio group, in its item order.
-enum Mode { ModeDIX = 0, ModeQL = 1, ModeERK2 = 2 };
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -39,17 +40,17 @@ public:
     // The line-settings window, which the "Настройка" menu shows.
     void setSettingsWindow(ComPortNastroika::TForm2* window) { settingsWindow_ = window; }
 
+    // The selected item of the mode switch.
     int mode() const;
     WindowChrome chrome() const { return windowChrome(*this); }
     int outerWidth() const;
     int outerHeight() const;
+    // The serial component, for what shows the port's state.
+    const commport::TComm& port() const { return Comm1_; }
 
+    // Mode switching and layout.
     void skritPanelki();
     void progClick();
-    void OtprSumPanel1Click();
-    void OtpLitrPanel1Click();
-    void SumPanelClick();
-    void SummarnikiPanelClick();
     void FormResize();
 
     // Port selection.
@@ -65,43 +66,6 @@ public:
     void pokaznastr();
     void priminnastroiki();
 
-    transport::SharedState state;
-    ports::PortDirectory portDirectory;
-    commport::TComm Comm1;
-
-    QWidget* const clientArea;
-    QMenu* const EditFile;
-    QMenu* const N7;
-    QMenu* const N6;
-    QAction* const COMnastroika;
-
-    QLabel* const Label2;
-    QPushButton* const OpenPort;
-    QPushButton* const ClosePort;
-    QLabel* const Label3;
-    QComboBox* const COM;
-    QLabel* const Label11;
-
-    QGroupBox* const prog;
-    QButtonGroup* const progItems;
-    QLabel* const Label23;
-    QComboBox* const kontroller;
-    QLabel* const Label24;
-    QLabel* const Label10;
-    QLabel* const Label12;
-    QLabel* const Label13;
-    QCheckBox* const proteus_check;
-
-    transport::ConsolePanel* const console;
-    dispenser::DispenserPanel* const dispenser;
-    memory::MemoryPanel* const memoryPanel;
-    meter::MeterPanel* const meterPanel;
-
-    transport::Transport* const transport;
-    dispenser::DispenserMode dispenserMode;
-    memory::MemoryReception memoryReception;
-    meter::MeterReception meterReception;
-
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -109,13 +73,43 @@ protected:
 
 private:
     void FormCreate();
+    void createFamilies();
     void applyOuterGeometryLimits();
     void setPortStatus(const QString& text, const QColor& colour);
     void showClosedPortButtons();
     void showOpenPortButtons();
     void setupComm1();
     void setupPortControls();
+    // The open sequence of "Открыть" and of a port change: status, open, buttons.
+    bool openPortShowingState();
     bool openComm1();
+
+    ports::PortDirectory portDirectory_;
+    commport::TComm Comm1_;
+
+    QWidget* const clientArea_;
+    QMenu* const EditFile_;
+    QMenu* const N7_;
+    QMenu* const N6_;
+    QAction* const COMnastroika_;
+
+    QLabel* const Label2_;
+    QPushButton* const OpenPort_;
+    QPushButton* const ClosePort_;
+    QLabel* const Label3_;
+    QComboBox* const COM_;
+    QLabel* const Label11_;
+
+    QGroupBox* const prog_;
+    QButtonGroup* const progItems_;
+    QLabel* const Label23_;
+    QComboBox* const kontroller_;
+    QLabel* const Label24_;
+    QCheckBox* const proteus_check_;
+
+    transport::Transport* const transport_;
+    // One per item of the mode switch, in its order; children of the client area.
+    std::vector<ui::FamilyMode*> families_;
 
     ComPortNastroika::TForm2* settingsWindow_ = nullptr;
 

@@ -1,14 +1,19 @@
 #pragma once
 // The memory-access mode's panel: one reply pane per memory area, the request log
-// Memo1 and the exchange log Memo2.
-
-#include "sharedstate.h"
+// Memo1 and the exchange log Memo2, and the address-entry hint on the window's top row.
 
 #include <QFrame>
-#include <QPlainTextEdit>
+#include <QLabel>
 #include <array>
 
+namespace ui {
+class LogPane;
+}
+
 namespace memory {
+
+// The four memory areas, in the order of their panes.
+enum MemoryArea { AreaIR, AreaER, AreaIM, AreaIF, MemoryAreaCount };
 
 class MemoryPanel : public QObject {
     Q_OBJECT
@@ -16,15 +21,18 @@ public:
     explicit MemoryPanel(QWidget* clientArea);
 
     QFrame* const QLpanelGL;
-    QPlainTextEdit* const dannielistBoxQLIR;
-    QPlainTextEdit* const dannielistBoxQLEX;
-    QPlainTextEdit* const dannielistBoxQLIM;
-    QPlainTextEdit* const dannielistBoxQLIF;
-    QPlainTextEdit* const Memo1;
-    QPlainTextEdit* const Memo2;
+    ui::LogPane* const dannielistBoxQLIR;
+    ui::LogPane* const dannielistBoxQLEX;
+    ui::LogPane* const dannielistBoxQLIM;
+    ui::LogPane* const dannielistBoxQLIF;
+    ui::LogPane* const Memo1;
+    ui::LogPane* const Memo2;
+    QLabel* const Label10;
+    QLabel* const Label12;
+    QLabel* const Label13;
 
     // The area panes in the order IR, ER, IM, IF.
-    std::array<QPlainTextEdit*, transport::MemoryAreaCount> areaPanes() const;
+    std::array<ui::LogPane*, MemoryAreaCount> areaPanes() const;
 };
 
 } // namespace memory

@@ -1,9 +1,11 @@
 #pragma once
-// The meter mode's panel, its log and its poll clock.
+// The meter mode's panel and its log.
 
 #include <QFrame>
-#include <QPlainTextEdit>
-#include <QTimer>
+
+namespace ui {
+class LogPane;
+}
 
 namespace meter {
 
@@ -13,9 +15,7 @@ public:
     explicit MeterPanel(QWidget* clientArea);
 
     QFrame* const ERK2Panel;
-    QPlainTextEdit* const Memo_log;
-    // The poll clock; closing the port stops it.
-    QTimer* const Timer2;
+    ui::LogPane* const Memo_log;
 };
 
 } // namespace meter

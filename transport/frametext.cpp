@@ -7,17 +7,6 @@ namespace transport {
 
 namespace {
 
-int hexDigitValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    return 0;
-}
 
 // Qt's long time formats carry a time-zone token ("t", "tttt"); the log wants none.
 QString timeFormatWithoutZone(const QString& longFormat)
@@ -35,6 +24,18 @@ QString timeFormatWithoutZone(const QString& longFormat)
 }
 
 } // namespace
+
+std::optional<int> hexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    return std::nullopt;
+}
 
 std::uint8_t frameChecksum(std::span<const std::uint8_t> bytes)
 {
@@ -79,8 +80,8 @@ std::optional<FrameBytes> frameTextToBytes(const QString& frameText)
 
     frame.bytes.reserve(dataBytes + 1);
     for (qsizetype i = 0; i < dataBytes; ++i) {
-        const int high = hexDigitValue(text.at(2 * i));
-        const int low = 2 * i + 1 < length ? hexDigitValue(text.at(2 * i + 1)) : 0;
+        const int high = hexDigitValue(text.at(2 * i)).value_or(0);
+        const int low = 2 * i + 1 < length ? hexDigitValue(text.at(2 * i + 1)).value_or(0) : 0;
         frame.bytes.append(static_cast<char>(high * 16 + low));
     }
     if (frame.withChecksum)
@@ -125,15 +126,10 @@ QString timeStampText()
 
 int hexText6ToInt(const QString& text)
 {
-    QString t = text.right(6);
     int value = 0;
-    for (QChar c : t) {
-        const char16_t u = c.unicode();
-        int digit = 0;
-        if (u >= u'0' && u <= u'9')
-            digit = u - u'0';
-        else if (u >= u'A' && u <= u'F')
-            digit = u - u'A' + 10;
+    for (QChar c : text.right(6)) {
+        // Frame text takes lower-case digits; these short texts count them as 0.
+        const int digit = c.isLower() ? 0 : hexDigitValue(c).value_or(0);
         value = value * 16 + digit;
     }
     return value;

@@ -20,6 +20,10 @@ struct FrameBytes {
     bool withChecksum = false;
 };
 
+// The value of one hexadecimal digit, upper or lower case; nothing for any other
+// character. Every parse of hex text in the program goes through this one rule.
+std::optional<int> hexDigitValue(QChar c);
+
 // The checksum closing every frame that carries one: start at FF, then for each
 // byte XOR it in and rotate left by one bit.
 std::uint8_t frameChecksum(std::span<const std::uint8_t> bytes);

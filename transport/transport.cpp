@@ -1,34 +1,15 @@
 #include "transport.h"
 
-#include "frametext.h"
-#include "replytext.h"
 #include "customcomm.h"
+#include "frametext.h"
+#include "logline.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QPlainTextEdit>
+#include <QTimer>
 #include <algorithm>
 
 namespace transport {
 
 namespace {
-
-// The digit a command code puts in the high half of the header's third byte.
-QString envelopeDigit(const QString& code)
-{
-    static const QStringList codes = {
-        QStringLiteral("00"), QStringLiteral("10"), QStringLiteral("30"), QStringLiteral("40"),
-        QStringLiteral("50"), QStringLiteral("60"), QStringLiteral("70"), QStringLiteral("80"),
-        QStringLiteral("90"), QStringLiteral("A0"), QStringLiteral("B0"), QStringLiteral("C0"),
-        QStringLiteral("F0"),
-    };
-    if (codes.contains(code))
-        return code.left(1);
-    // The Cyrillic capital А sits on the same key as the Latin one.
-    if (code == QStringLiteral("А0"))
-        return QStringLiteral("A");
-    return QString();
-}
 
 // Splits frame text at each "*" (runs of "*" count once); the rest after the last
 // "*" is a frame without checksum unless it holds nothing but blanks.
@@ -51,56 +32,55 @@ QStringList splitFrames(const QString& text)
 
 } // namespace
 
-Transport::Transport(commport::TCustomComm& comm, SharedState& state, Controls controls, QObject* parent)
+Transport::Transport(commport::TCustomComm& comm, QObject* parent)
     : QObject(parent)
-    , Timer1(new QTimer(this))
     , comm_(comm)
-    , state_(state)
-    , controls_(std::move(controls))
+    , Timer1_(new QTimer(this))
 {
-    Timer1->setObjectName(QStringLiteral("Timer1"));
+    setObjectName(QStringLiteral("Transport"));
+    Timer1_->setObjectName(QStringLiteral("Timer1"));
     // The reply window is the program's only interlock; it must last what it says.
-    Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(kFirstReplyWindowMs);
-    connect(Timer1, &QTimer::timeout, this, &Transport::Timer1Timer);
+    Timer1_->setTimerType(Qt::PreciseTimer);
+    Timer1_->setInterval(kFirstReplyWindowMs);
+    connect(Timer1_, &QTimer::timeout, this, &Transport::readportandobrabotka);
 }
 
-void Transport::setModes(std::vector<TransportMode*> modes)
+void Transport::setClients(std::vector<LineClient*> clients)
 {
-    modes_ = std::move(modes);
+    clients_ = std::move(clients);
 }
 
-QString Transport::commandEnvelope(const QString& code, bool dataPresent) const
+void Transport::setActiveClient(int index)
 {
-    const QString digit = envelopeDigit(code);
-    if (digit.isEmpty())
-        return QString();
-    const QString address = controls_.kontroller->currentText();
-    const QString hose = controls_.trkedit->currentText();
-    QString text = QStringLiteral("60 ") + address + u' ' + digit + hose + QStringLiteral(" *");
-    if (dataPresent)
-        text += QStringLiteral(" 0") + hose + u' ';
-    return text;
+    active_ = index;
 }
 
-void Transport::OtpravitKnopka(const QString& data, const QString& code)
+bool Transport::busy() const
 {
-    if (busy())
+    return Timer1_->isActive();
+}
+
+bool Transport::portOpen() const
+{
+    return comm_.IsOpen();
+}
+
+void Transport::setReplyWindow(int ms)
+{
+    Timer1_->setInterval(ms);
+}
+
+int Transport::replyWindow() const
+{
+    return Timer1_->interval();
+}
+
+void Transport::sendComposedRequest(const QString& text)
+{
+    if (busy() || text.isEmpty())
         return;
-    QString text;
-    if (data.isEmpty() && !code.isEmpty()) {
-        text = commandEnvelope(code, false);
-    } else if (!data.isEmpty() && !code.isEmpty()) {
-        TransportMode* mode = currentModeHandler();
-        const std::optional<QString> own = mode ? mode->composeDataRequest(data, code) : std::nullopt;
-        text = own ? *own : commandEnvelope(code, true) + data;
-    } else if (!data.isEmpty()) {
-        text = data;
-    } else {
-        return;
-    }
-    if (controls_.showRequestText)
-        controls_.showRequestText(text);
+    for (LineClient* client : clients_)
+        client->requestComposed(text);
     obrabZapstr(text);
 }
 
@@ -115,76 +95,70 @@ void Transport::obrabZapstr(const QString& text)
     for (const QString& piece : splitFrames(text)) {
         const std::optional<FrameBytes> frame = frameTextToBytes(piece);
         if (!frame) {
-            logToSentPanes(QStringLiteral("Кадр длиннее %1 байт не отправлен").arg(kMaxFrameBytes));
+            noticeToActive(QStringLiteral("Кадр длиннее %1 байт не отправлен").arg(kMaxFrameBytes));
             return;
         }
         frames.push_back(frame->bytes);
     }
     for (const QByteArray& frame : frames)
         writePort(frame);
-    if (!Timer1->isActive())
-        Timer1->start();
+    if (!Timer1_->isActive())
+        Timer1_->start();
 }
 
 void Transport::writePort(const QByteArray& frame)
 {
     comm_.Write(frame.constData(), static_cast<int>(frame.size()));
     // The window runs from the first frame of a text; later frames do not lengthen it.
-    if (!Timer1->isActive())
-        Timer1->start();
+    if (!Timer1_->isActive())
+        Timer1_->start();
     const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(frame.constData()),
                                  static_cast<std::size_t>(frame.size()));
-    logToSentPanes(sentFrameLine(bytes));
+    const QString line = sentFrameLine(bytes, timeStampText());
+    for (std::size_t i = 0; i < clients_.size(); ++i)
+        clients_[i]->frameSent(line, static_cast<int>(i) == active_);
     emit frameWritten(frame);
-}
-
-void Transport::logToSentPanes(const QString& line)
-{
-    if (TransportMode* mode = currentModeHandler())
-        if (QPlainTextEdit* console = mode->sentFramesConsole())
-            appendLine(console, line);
-    appendLine(controls_.Memo2, line);
 }
 
 void Transport::Comm1RxChar(int count)
 {
-    state_.receivedByteCount = count;
-}
-
-void Transport::Timer1Timer()
-{
-    readportandobrabotka();
+    receivedByteCount_ = count;
 }
 
 void Transport::readportandobrabotka()
 {
-    Timer1->setInterval(controls_.proteus_check->isChecked() ? kSlowReplyWindowMs : kReplyWindowMs);
-    Timer1->stop();
-
-    TransportMode* mode = currentModeHandler();
-    if (!mode)
-        return;
+    Timer1_->setInterval(slowLine_ ? kSlowReplyWindowMs : kReplyWindowMs);
+    Timer1_->stop();
 
     // A count recorded before the port was closed (or purged) names bytes that are
     // gone: only what the port really delivers is handled, never zeros in their place.
     int received = 0;
-    const int counted = std::clamp(state_.receivedByteCount, 0, kReplyBufferSize);
+    const int counted = std::clamp(receivedByteCount_, 0, kReplyBufferSize);
     if (counted > 0 && comm_.IsOpen()) {
         replyBuffer_.fill(0);
         received = std::max(0, comm_.Read(replyBuffer_.data(), counted));
     }
-    state_.receivedByteCount = 0;
+    receivedByteCount_ = 0;
 
-    if (received == 0)
-        mode->replyTimedOut();
-    else
-        mode->replyReceived(std::span(replyBuffer_.data(), static_cast<std::size_t>(received)));
+    if (LineClient* client = activeLineClient())
+        client->replyWindowEnded(std::span(replyBuffer_.data(), static_cast<std::size_t>(received)));
 }
 
-TransportMode* Transport::currentModeHandler() const
+void Transport::reportOutputDropped(int bytes)
 {
-    const int mode = controls_.currentMode ? controls_.currentMode() : 0;
-    return mode >= 0 && mode < static_cast<int>(modes_.size()) ? modes_[static_cast<std::size_t>(mode)] : nullptr;
+    noticeToActive(QStringLiteral("Передача не завершена за 1500 мс: %1 байт не отправлено").arg(bytes));
+}
+
+LineClient* Transport::activeLineClient() const
+{
+    return active_ >= 0 && active_ < static_cast<int>(clients_.size()) ? clients_[static_cast<std::size_t>(active_)]
+                                                                        : nullptr;
+}
+
+void Transport::noticeToActive(const QString& line)
+{
+    if (LineClient* client = activeLineClient())
+        client->lineNotice(line);
 }
 
 } // namespace transport

@@ -1,21 +1,17 @@
 #pragma once
-// The road of every frame: composing a request, cutting frame text at "*", writing
-// the frames, the reply window and the reading of the reply at its end.
+// The line: finished frame text in, frames out, one reply window per send, the bytes
+// of the window handed to the family whose mode is selected when it ends. It knows
+// the families only as LineClients and never composes a request itself.
 
-#include "sharedstate.h"
-#include "transportmode.h"
+#include "lineclient.h"
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
-class QCheckBox;
-class QComboBox;
-class QPlainTextEdit;
+class QTimer;
 
 namespace commport {
 class TCustomComm;
@@ -34,35 +30,41 @@ inline constexpr int kSlowReplyWindowMs = 2000;
 class Transport : public QObject {
     Q_OBJECT
 public:
-    // The controls the transport reads while composing and the exchange log it writes.
-    struct Controls {
-        QComboBox* kontroller = nullptr;
-        QComboBox* trkedit = nullptr;
-        QCheckBox* proteus_check = nullptr;
-        QPlainTextEdit* Memo2 = nullptr;
-        // Shows a composed request's text in the console line.
-        std::function<void(const QString&)> showRequestText;
-        // The mode selected in the mode switch.
-        std::function<int()> currentMode;
-    };
+    explicit Transport(commport::TCustomComm& comm, QObject* parent = nullptr);
 
-    Transport(commport::TCustomComm& comm, SharedState& state, Controls controls, QObject* parent = nullptr);
+    // One client per mode, in the mode switch's order.
+    void setClients(std::vector<LineClient*> clients);
+    // The selected mode: its client gets the bytes of the windows that end from now on.
+    void setActiveClient(int index);
+    int activeClient() const { return active_; }
 
-    // The families, indexed by mode.
-    void setModes(std::vector<TransportMode*> modes);
+    // A reply is awaited: every send does nothing. The running window is the only
+    // interlock of the program.
+    bool busy() const;
+    bool portOpen() const;
 
-    // A reply is awaited: every send entry does nothing.
-    bool busy() const { return Timer1->isActive(); }
+    // The slow line ("Протеус"): every window the transport sets itself is 2000 ms.
+    void setSlowLine(bool slow) { slowLine_ = slow; }
+    bool slowLine() const { return slowLine_; }
+    // The length of the next window. A window open now runs again from now with this
+    // length, so a family can stretch the window its follow-up request just opened.
+    void setReplyWindow(int ms);
+    int replyWindow() const;
+    // Bytes waiting in the input queue, as the last receive event reported.
+    int receivedByteCount() const { return receivedByteCount_; }
 
-    void OtpravitKnopka(const QString& data, const QString& code);
-    QString commandEnvelope(const QString& code, bool dataPresent) const;
+    // A request composed by a family: shown to every client, then sent. Nothing at
+    // all happens while a reply is awaited.
+    void sendComposedRequest(const QString& text);
+    // Cuts frame text at each "*" and writes the frames; nothing while busy or closed.
     void obrabZapstr(const QString& text);
 
+    // The port's receive event: how many bytes wait.
     void Comm1RxChar(int count);
-    void Timer1Timer();
+    // The end of the reply window: read, hand over, line idle again.
     void readportandobrabotka();
-
-    QTimer* const Timer1;
+    // Output the port gave up on: told to the selected family's log.
+    void reportOutputDropped(int bytes);
 
 signals:
     // Emitted for each frame handed to the port, after it was logged.
@@ -70,13 +72,15 @@ signals:
 
 private:
     void writePort(const QByteArray& frame);
-    TransportMode* currentModeHandler() const;
-    void logToSentPanes(const QString& line);
+    LineClient* activeLineClient() const;
+    void noticeToActive(const QString& line);
 
     commport::TCustomComm& comm_;
-    SharedState& state_;
-    Controls controls_;
-    std::vector<TransportMode*> modes_;
+    QTimer* const Timer1_;
+    std::vector<LineClient*> clients_;
+    int active_ = 0;
+    bool slowLine_ = false;
+    std::int32_t receivedByteCount_ = 0;
     std::array<std::uint8_t, kReplyBufferSize> replyBuffer_{};
 };
 

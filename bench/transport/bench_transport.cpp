@@ -9,6 +9,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 #include <QTest>
 
 #include <algorithm>
@@ -54,7 +57,9 @@ long residentKiB()
 // frame to the reply handler.
 void replyWindows(ConsoleTestBench& bench, int count)
 {
-    auto& transport = *bench.window().transport;
+    auto& transport = bench.line();
+    // The window's own timer: its firing is the end of the window.
+    auto* timer = transport.findChild<QTimer*>(QStringLiteral("Timer1"));
     // The first window after start is 600 ms; measure from the second on.
     transport.obrabZapstr(QStringLiteral("60 01 81 *"));
     bench.waitIdle();
@@ -64,12 +69,12 @@ void replyWindows(ConsoleTestBench& bench, int count)
     Clock::time_point ended;
     QObject watching; // ends the connections with this function
     QObject::connect(&transport, &transport::Transport::frameWritten, &watching, [&] { written = Clock::now(); });
-    QObject::connect(transport.Timer1, &QTimer::timeout, &watching, [&] { ended = Clock::now(); });
+    QObject::connect(timer, &QTimer::timeout, &watching, [&] { ended = Clock::now(); });
     for (int i = 0; i < count; ++i) {
-        const int nominal = transport.Timer1->interval();
+        const int nominal = transport.replyWindow();
         // A real event loop, as the program runs: it sleeps until the timer is due.
         QEventLoop loop;
-        QObject::connect(transport.Timer1, &QTimer::timeout, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        QObject::connect(timer, &QTimer::timeout, &loop, &QEventLoop::quit, Qt::QueuedConnection);
         transport.obrabZapstr(QStringLiteral("60 01 81 *"));
         loop.exec();
         const double actual = std::chrono::duration<double, std::milli>(ended - written).count();
@@ -84,7 +89,7 @@ void replyWindows(ConsoleTestBench& bench, int count)
 // "Отправить" pressed → first byte readable on the device side.
 void sendLatency(ConsoleTestBench& bench, int samples)
 {
-    auto& w = bench.window();
+    auto& line = bench.line();
     const int fd = bench.device().deviceFd();
     std::atomic<Clock::rep> arrived{0};
     std::atomic<bool> stop{false};
@@ -100,14 +105,16 @@ void sendLatency(ConsoleTestBench& bench, int samples)
         }
     });
 
-    w.console->otpravedit->setText(QStringLiteral("60 01 81 *"));
+    bench.control<QLineEdit>(QStringLiteral("otpravedit"))->setText(QStringLiteral("60 01 81 *"));
+    auto* button = bench.control<QPushButton>(QStringLiteral("OtpravButton"));
     std::vector<double> latency;
     for (int i = 0; i < samples; ++i) {
         // Only the send path is measured: end the window at once instead of waiting.
-        w.transport->Timer1->stop();
+        if (line.busy())
+            line.readportandobrabotka();
         arrived = 0;
         const auto pressed = Clock::now();
-        QTest::mouseClick(w.console->OtpravButton, Qt::LeftButton);
+        QTest::mouseClick(button, Qt::LeftButton);
         while (arrived == 0)
             std::this_thread::sleep_for(std::chrono::microseconds(20));
         latency.push_back(std::chrono::duration<double, std::micro>(
@@ -116,7 +123,7 @@ void sendLatency(ConsoleTestBench& bench, int samples)
     }
     stop = true;
     reader.join();
-    w.transport->Timer1->stop();
+    line.readportandobrabotka();
     std::printf("send latency, button press to first byte at the device, %d samples: p50 %.0f us, p99 %.0f us\n",
                 samples, percentile(latency, 0.5), percentile(latency, 0.99));
 }
@@ -124,7 +131,7 @@ void sendLatency(ConsoleTestBench& bench, int samples)
 // Appending "PC<- (...)  ..." lines to the console log; cost per line around each size.
 void logPane(ConsoleTestBench& bench, int lines)
 {
-    auto* pane = bench.window().console->dannieListBox1;
+    auto* pane = bench.window().findChild<ui::LogPane*>(QStringLiteral("dannieListBox1"));
     pane->clear();
     QApplication::processEvents();
     const QString line = QStringLiteral("PC<- (07.12.2026 10:11:12)  01 81 00 12 34 56 07 C8");
@@ -133,7 +140,7 @@ void logPane(ConsoleTestBench& bench, int lines)
     for (int mark = 10000; mark <= lines; mark *= 10) {
         // Fill up to just below the mark, then time a batch of 1000 around it.
         while (appended < mark - 1000) {
-            pane->appendPlainText(line);
+            pane->appendLine(line);
             ++appended;
             if (appended % 10000 == 0)
                 QApplication::processEvents();
@@ -142,7 +149,7 @@ void logPane(ConsoleTestBench& bench, int lines)
         QElapsedTimer clock;
         clock.start();
         for (int i = 0; i < 1000; ++i) {
-            pane->appendPlainText(line);
+            pane->appendLine(line);
             QApplication::processEvents();
         }
         appended += 1000;

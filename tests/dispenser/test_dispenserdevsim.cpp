@@ -6,6 +6,9 @@
 #include "virtualports.h"
 
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 using namespace qldixw::testing;
@@ -46,50 +49,48 @@ void TestDispenserDevsim::cleanup()
 void TestDispenserDevsim::press(QPushButton* button)
 {
     QTest::mouseClick(button, Qt::LeftButton);
-    QVERIFY(w().transport->busy());
+    QVERIFY(bench_->line().busy());
     QVERIFY(bench_->waitIdle(8000));
 }
 
 void TestDispenserDevsim::session()
 {
-    auto& d = *w().dispenser;
-
-    press(d.ActivirovatButton);
+    press(bench_->control<QPushButton>("ActivirovatButton"));
     QCOMPARE(lastLine(), QStringLiteral("PC<-  00 Успешно"));
 
     // 12.34 litres, typed into the volume pop-up.
-    QTest::mouseClick(d.OtpLitrButton, Qt::LeftButton);
-    QVERIFY(d.OtpLitrPanel1->isVisible());
-    QTest::keyClicks(d.litri, QStringLiteral("1234"));
-    QCOMPARE(d.litri->text(), QStringLiteral("000012,340"));
-    press(d.OtpLitr);
+    QTest::mouseClick(bench_->control<QPushButton>("OtpLitrButton"), Qt::LeftButton);
+    QVERIFY(bench_->control<QWidget>("OtpLitrPanel1")->isVisible());
+    QTest::keyClicks(bench_->control<QLineEdit>("litri"), QStringLiteral("1234"));
+    QCOMPARE(bench_->control<QLineEdit>("litri")->text(), QStringLiteral("000012,340"));
+    press(bench_->control<QPushButton>("OtpLitr"));
     QCOMPARE(lastLine(), QStringLiteral("PC<-  00 Успешно"));
 
     // Delivered at once: the order is done.
-    press(d.StatusButton);
-    QCOMPARE(d.Danstat->text(), QStringLiteral("00 12 34"));
-    QCOMPARE(d.StatSost->text(), QStringLiteral("04"));
+    press(bench_->control<QPushButton>("StatusButton"));
+    QCOMPARE(bench_->control<QLineEdit>("Danstat")->text(), QStringLiteral("00 12 34"));
+    QCOMPARE(bench_->control<QLineEdit>("StatSost")->text(), QStringLiteral("04"));
 
     // At the hose's starting price of 45,67 р. a litre.
-    press(d.SumChitButton);
-    QVERIFY(d.SummarnikiPanel->isVisible());
-    QCOMPARE(d.NeflitrSum->text(), QStringLiteral("00000012,34"));
-    QCOMPARE(d.flitrSum->text(), QStringLiteral("000012,34"));
-    QCOMPARE(d.NefDenSum->text(), QStringLiteral("000563,57"));
+    press(bench_->control<QPushButton>("SumChitButton"));
+    QVERIFY(bench_->control<QWidget>("SummarnikiPanel")->isVisible());
+    QCOMPARE(bench_->control<QLabel>("NeflitrSum")->text(), QStringLiteral("00000012,34"));
+    QCOMPARE(bench_->control<QLabel>("flitrSum")->text(), QStringLiteral("000012,34"));
+    QCOMPARE(bench_->control<QLabel>("NefDenSum")->text(), QStringLiteral("000563,57"));
 
     // The reset is acknowledged and the totalisers are read again at once.
-    d.NeflitrSum->clear();
-    press(d.ObnulSumButton);
+    bench_->control<QLabel>("NeflitrSum")->clear();
+    press(bench_->control<QPushButton>("ObnulSumButton"));
     const QStringList log = bench_->consoleLines();
     QCOMPARE(withoutTimeStamp(log.at(log.size() - 3)), QStringLiteral("PC<-  00 Успешно"));
     QCOMPARE(withoutTimeStamp(log.at(log.size() - 2)), QStringLiteral("PC->  60 01 71 1A"));
-    QCOMPARE(d.NeflitrSum->text(), QStringLiteral("00000000,00"));
-    QCOMPARE(d.NefDenSum->text(), QStringLiteral("000000,00"));
-    QVERIFY(d.SummarnikiPanel->isVisible());
+    QCOMPARE(bench_->control<QLabel>("NeflitrSum")->text(), QStringLiteral("00000000,00"));
+    QCOMPARE(bench_->control<QLabel>("NefDenSum")->text(), QStringLiteral("000000,00"));
+    QVERIFY(bench_->control<QWidget>("SummarnikiPanel")->isVisible());
 
     // The version text comes in the long window after the lone 31.
     const qsizetype before = bench_->consoleLines().size();
-    press(d.VersiaButton);
+    press(bench_->control<QPushButton>("VersiaButton"));
     const QStringList version = bench_->consoleLines().mid(before);
     QVERIFY(version.size() >= 7);
     QCOMPARE(version.at(0), QStringLiteral("Версия"));
@@ -100,7 +101,7 @@ void TestDispenserDevsim::session()
     const QStringList text = version.mid(5);
     QVERIFY(text.contains(QStringLiteral("| Версия ПО 3.12, сборка 0417")));
     QCOMPARE(text.first(), QString(28, u'-'));
-    QCOMPARE(w().transport->Timer1->interval(), 200);
+    QCOMPARE(bench_->line().replyWindow(), 200);
 }
 
 QTEST_MAIN(TestDispenserDevsim)

@@ -39,6 +39,8 @@ class TestDispenserProtocol : public QObject {
 private slots:
     void requests_data();
     void requests();
+    void inputsCheckedBeforeSending_data();
+    void inputsCheckedBeforeSending();
     void replies_data();
     void replies();
     void versionText_data();
@@ -123,13 +125,57 @@ void TestDispenserProtocol::requests()
     in.litri = QStringLiteral("000012,340");
     in.Stoimost = QStringLiteral("00150,00 р.");
     in.stoimlitr = QStringLiteral("45,67 р.");
-    const std::optional<PreparedRequest> r = prepareRequest(request, in);
-    QVERIFY(r);
+    const PreparedRequest r = prepareRequest(request, in);
+    QCOMPARE(r.refusal, QString());
     if (!text.isEmpty())
-        QCOMPARE(r->text, text);
-    QCOMPARE(framesOf(r->text), frames);
-    QCOMPARE(int(r->expectCmd), expectCmd);
-    QCOMPARE(int(r->expectSub), expectSub);
+        QCOMPARE(r.text, text);
+    QCOMPARE(framesOf(r.text), frames);
+    QCOMPARE(int(r.expectCmd), expectCmd);
+    QCOMPARE(int(r.expectSub), expectSub);
+}
+
+void TestDispenserProtocol::inputsCheckedBeforeSending_data()
+{
+    QTest::addColumn<DispenserRequest>("request");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("field"); // the text of the field the request cuts its digits from
+    QTest::addColumn<QString>("text");  // empty: refused
+    QTest::addColumn<QString>("refusal");
+
+    using R = DispenserRequest;
+    const QString badAddress = QStringLiteral("не адрес контроллера");
+    const QString badField = QStringLiteral("не в формате");
+    QTest::newRow("one digit is padded") << R::Status << "1" << "" << "60 01 81 *" << "";
+    QTest::newRow("lower case") << R::Status << "7f" << "" << "60 7F 81 *" << "";
+    QTest::newRow("empty address") << R::Status << "" << "" << "" << badAddress;
+    QTest::newRow("not hex") << R::Version << "G1" << "" << "" << badAddress;
+    QTest::newRow("blank") << R::TotaliserRead << " " << "" << "" << badAddress;
+    QTest::newRow("volume with a short fraction") << R::DispenseVolume << "01" << "12,5" << "" << badField;
+    QTest::newRow("volume of letters") << R::DispenseVolume << "01" << "ZZZZZZ,ZZZ" << "" << badField;
+    QTest::newRow("volume of 200 nines") << R::DispenseVolume << "01" << QString(200, u'9') << "" << badField;
+    QTest::newRow("money without suffix") << R::DispenseMoney << "01" << "00150,00" << "" << badField;
+    QTest::newRow("price with a point") << R::PriceWrite << "01" << "45.67 р." << "" << badField;
+    QTest::newRow("price in shape") << R::PriceWrite << "01" << "45,67 р." << "60 01 51* 01 00 00 45 67 00 00 *" << "";
+}
+
+void TestDispenserProtocol::inputsCheckedBeforeSending()
+{
+    QFETCH(DispenserRequest, request);
+    QFETCH(QString, address);
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, refusal);
+
+    RequestInputs in;
+    in.address = address;
+    in.hose = QStringLiteral("1");
+    in.litri = in.Stoimost = in.stoimlitr = field;
+    const PreparedRequest r = prepareRequest(request, in);
+    QCOMPARE(r.text, text);
+    if (refusal.isEmpty())
+        QCOMPARE(r.refusal, QString());
+    else
+        QVERIFY2(r.refusal.contains(refusal) && r.refusal.contains(QStringLiteral("не отправлен")), qPrintable(r.refusal));
 }
 
 void TestDispenserProtocol::replies_data()

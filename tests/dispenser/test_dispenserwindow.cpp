@@ -5,7 +5,12 @@
 #include "frametext.h"
 #include "requesttexts.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCursor>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 using namespace qldixw::testing;
@@ -34,14 +39,13 @@ QStringList withoutTimeStamps(const QStringList& lines)
 QString visiblePanels(mainwindow::TForm1& w)
 {
     QStringList shown;
-    const std::pair<const char*, QWidget*> panels[] = {
-        {"Rab", w.console->RabPanel},        {"Meny", w.dispenser->MenyPanel},
-        {"Sum", w.dispenser->OtprSumPanel1}, {"Litr", w.dispenser->OtpLitrPanel1},
-        {"Price", w.dispenser->SumPanel},    {"Totals", w.dispenser->SummarnikiPanel},
+    const std::pair<const char*, const char*> panels[] = {
+        {"Rab", "RabPanel"},        {"Meny", "MenyPanel"}, {"Sum", "OtprSumPanel1"},
+        {"Litr", "OtpLitrPanel1"},  {"Price", "SumPanel"}, {"Totals", "SummarnikiPanel"},
     };
-    for (const auto& [name, panel] : panels)
-        if (panel->isVisibleTo(&w))
-            shown << QString::fromLatin1(name);
+    for (const auto& [shortName, name] : panels)
+        if (w.findChild<QWidget*>(QString::fromLatin1(name))->isVisibleTo(&w))
+            shown << QString::fromLatin1(shortName);
     return shown.join(u' ');
 }
 
@@ -68,6 +72,8 @@ private slots:
 
 private:
     mainwindow::TForm1& w() { return bench_->window(); }
+    QLineEdit* field(const char* name) { return bench_->control<QLineEdit>(QString::fromLatin1(name)); }
+    QLabel* label(const char* name) { return bench_->control<QLabel>(QString::fromLatin1(name)); }
     void click(const QString& button);
     // Ends the reply window once `count` bytes have arrived, without waiting it out.
     bool endWindow(int count);
@@ -97,9 +103,9 @@ void TestDispenserWindow::click(const QString& button)
 
 bool TestDispenserWindow::endWindow(int count)
 {
-    if (!QTest::qWaitFor([&] { return w().state.receivedByteCount == count; }, 3000))
+    if (!QTest::qWaitFor([&] { return bench_->line().receivedByteCount() == count; }, 3000))
         return false;
-    w().transport->readportandobrabotka();
+    bench_->line().readportandobrabotka();
     return true;
 }
 
@@ -144,16 +150,16 @@ void TestDispenserWindow::menuButtons()
     QFETCH(QString, text);
     QFETCH(QString, wire);
 
-    w().dispenser->litri->setText(QStringLiteral("000012,340"));
-    w().dispenser->Stoimost->setText(QStringLiteral("00150,00 р."));
-    w().dispenser->stoimlitr->setText(QStringLiteral("45,67 р."));
+    field("litri")->setText(QStringLiteral("000012,340"));
+    field("Stoimost")->setText(QStringLiteral("00150,00 р."));
+    field("stoimlitr")->setText(QStringLiteral("45,67 р."));
     if (!opener.isEmpty())
         click(opener);
     click(button);
 
     QCOMPARE(received(wire), wire);
-    QCOMPARE(w().console->otpravedit->text(), text);
-    QVERIFY(w().transport->busy());
+    QCOMPARE(field("otpravedit")->text(), text);
+    QVERIFY(bench_->line().busy());
     const QStringList log = withoutTimeStamps(bench_->consoleLines());
     QVERIFY(!log.isEmpty());
     QCOMPARE(log.first(), button == u"VersiaButton" ? QStringLiteral("Версия") : QStringLiteral("PC->  ") + wire.left(11));
@@ -209,16 +215,15 @@ void TestDispenserWindow::replies()
     QVERIFY(endWindow(int(bytes(reply).size())));
     if (!followUp.isEmpty()) {
         QCOMPARE(received(followUp), followUp);
-        QVERIFY(w().transport->busy());
+        QVERIFY(bench_->line().busy());
         QVERIFY(bench_->device().send(bytes(reply2)));
         QVERIFY(endWindow(int(bytes(reply2).size())));
     }
-    QVERIFY(!w().transport->busy());
+    QVERIFY(!bench_->line().busy());
     QCOMPARE(withoutTimeStamps(bench_->consoleLines()), log);
     QCOMPARE(visiblePanels(w()), visible);
-    const auto& d = *w().dispenser;
-    QCOMPARE((QStringList{d.Danstat->text(), d.StatSost->text(), d.stoimlitr->text(), d.NeflitrSum->text(),
-                          d.flitrSum->text(), d.NefDenSum->text()}),
+    QCOMPARE((QStringList{field("Danstat")->text(), field("StatSost")->text(), field("stoimlitr")->text(),
+                          label("NeflitrSum")->text(), label("flitrSum")->text(), label("NefDenSum")->text()}),
              fields);
 }
 
@@ -234,7 +239,7 @@ void TestDispenserWindow::versionExchange()
 {
     QFETCH(bool, proteus);
     QFETCH(int, windowAfter);
-    w().proteus_check->setChecked(proteus);
+    bench_->control<QCheckBox>("proteus_check")->setChecked(proteus);
 
     click(QStringLiteral("VersiaButton"));
     QCOMPARE(received(QStringLiteral("60 01 00 F8 30")), QStringLiteral("60 01 00 F8 30"));
@@ -242,12 +247,12 @@ void TestDispenserWindow::versionExchange()
     QVERIFY(endWindow(1));
     QCOMPARE(received(QStringLiteral("31")), QStringLiteral("31"));
     // The text gets the long window, whatever "Протеус" says.
-    QVERIFY(w().transport->busy());
-    QCOMPARE(w().transport->Timer1->interval(), 5000);
+    QVERIFY(bench_->line().busy());
+    QCOMPARE(bench_->line().replyWindow(), 5000);
 
     QVERIFY(bench_->device().send(bytes(QStringLiteral("82 A5 E0 E1 A8 EF 0D 0A 20 BA 41 0D 0A 42 55"))));
     QVERIFY(endWindow(15));
-    QCOMPARE(w().transport->Timer1->interval(), windowAfter);
+    QCOMPARE(bench_->line().replyWindow(), windowAfter);
     QCOMPARE(withoutTimeStamps(bench_->consoleLines()),
              (QStringList{"Версия", "PC->  60 01 00 F8", "PC->  30", "PC<-  06", "PC->  31", "Версия", "|A"}));
 }
@@ -261,13 +266,11 @@ void TestDispenserWindow::requestWhileBusyChangesNothing()
     click(QStringLiteral("SumChitButton"));
     click(QStringLiteral("VersiaButton"));
     click(QStringLiteral("ObnulSumButton"));
-    QCOMPARE(int(w().state.expectCmd), 0x80);
-    QCOMPARE(int(w().state.expectSub), 0x00);
-    QCOMPARE(w().console->otpravedit->text(), QStringLiteral("60 01 81 *"));
+    QCOMPARE(field("otpravedit")->text(), QStringLiteral("60 01 81 *"));
 
     QVERIFY(bench_->device().send(bytes(QStringLiteral("01 81 00 12 34 56 07 C8"))));
     QVERIFY(endWindow(8));
-    QCOMPARE(w().dispenser->Danstat->text(), QStringLiteral("12 34 56"));
+    QCOMPARE(field("Danstat")->text(), QStringLiteral("12 34 56"));
     QCOMPARE(withoutTimeStamps(bench_->consoleLines()),
              (QStringList{"PC->  60 01 81 FB", "PC<-  01 81 00 12 34 56 07 C8"}));
     QTest::qWait(20);
@@ -286,12 +289,11 @@ void TestDispenserWindow::hoseOutOfRange()
 {
     QFETCH(QString, button);
     QFETCH(QString, hose);
-    w().dispenser->trkedit->setEditText(hose);
+    bench_->control<QComboBox>("trkedit")->setEditText(hose);
     click(button);
-    QVERIFY(!w().transport->busy());
+    QVERIFY(!bench_->line().busy());
     QCOMPARE(bench_->consoleLines(), QStringList{dispenser::hoseOutOfRangeLine(hose)});
-    QCOMPARE(int(w().state.expectCmd), 0);
-    QVERIFY(w().console->otpravedit->text().isEmpty());
+    QVERIFY(field("otpravedit")->text().isEmpty());
     QTest::qWait(20);
     QCOMPARE(bench_->device().receiveAvailable(), std::string());
 }
@@ -326,7 +328,7 @@ void TestDispenserWindow::popups()
     auto* popup = w().findChild<QWidget*>(placed);
     QCOMPARE(popup->y(), pointerY - w().frameGeometry().top() - w().chrome().caption - 22);
     // Only the height follows the pointer: the pop-up still hangs off the menu.
-    QCOMPARE(popup->geometry().right() + 1, w().dispenser->MenyPanel->x());
+    QCOMPARE(popup->geometry().right() + 1, w().findChild<QWidget*>("MenyPanel")->x());
     QVERIFY(bench_->consoleLines().isEmpty());
 }
 
@@ -338,7 +340,7 @@ void TestDispenserWindow::priceReadWithoutController()
     QVERIFY(bench_->waitIdle());
     QCOMPARE(withoutTimeStamps(bench_->consoleLines()), (QStringList{"PC->  60 01 59 4A", "TimeOut"}));
     QCOMPARE(visiblePanels(w()), QStringLiteral("Rab Meny"));
-    QCOMPARE(w().dispenser->SumPanel->y(), 350 - w().frameGeometry().top() - w().chrome().caption - 22);
+    QCOMPARE(w().findChild<QWidget*>("SumPanel")->y(), 350 - w().frameGeometry().top() - w().chrome().caption - 22);
 }
 
 QTEST_MAIN(TestDispenserWindow)

@@ -1,36 +1,49 @@
 #include "application.h"
+#include "clickablepanel.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QTest>
 
 using namespace mainwindow;
 
 namespace {
 
+enum Mode { ModeDIX = 0, ModeQL = 1, ModeERK2 = 2 };
+
+QWidget* control(const TForm1& w, const char* name)
+{
+    return w.findChild<QWidget*>(QString::fromLatin1(name));
+}
+
 // Which of the large panels and pop-ups are visible, as a compact text.
 QString visiblePanels(const TForm1& w)
 {
     QStringList shown;
-    const std::pair<const char*, QWidget*> panels[] = {
-        {"Rab", w.console->RabPanel},       {"Meny", w.dispenser->MenyPanel},
-        {"QL", w.memoryPanel->QLpanelGL},   {"ERK2", w.meterPanel->ERK2Panel},
-        {"Sum", w.dispenser->OtprSumPanel1}, {"Litr", w.dispenser->OtpLitrPanel1},
-        {"Price", w.dispenser->SumPanel},   {"Totals", w.dispenser->SummarnikiPanel},
+    const std::pair<const char*, const char*> panels[] = {
+        {"Rab", "RabPanel"},       {"Meny", "MenyPanel"},   {"QL", "QLpanelGL"},  {"ERK2", "ERK2Panel"},
+        {"Sum", "OtprSumPanel1"},  {"Litr", "OtpLitrPanel1"}, {"Price", "SumPanel"}, {"Totals", "SummarnikiPanel"},
     };
-    for (const auto& [name, panel] : panels)
-        if (panel->isVisibleTo(const_cast<TForm1*>(&w)))
-            shown << QString::fromLatin1(name);
+    for (const auto& [shortName, name] : panels)
+        if (control(w, name)->isVisibleTo(&w))
+            shown << QString::fromLatin1(shortName);
     return shown.join(u' ');
 }
 
 bool hintsVisible(const TForm1& w)
 {
-    return w.Label10->isVisibleTo(&w) && w.Label12->isVisibleTo(&w) && w.Label13->isVisibleTo(&w);
+    return control(w, "Label10")->isVisibleTo(&w) && control(w, "Label12")->isVisibleTo(&w)
+        && control(w, "Label13")->isVisibleTo(&w);
 }
 
 void selectMode(TForm1& w, int mode)
 {
-    QTest::mouseClick(w.progItems->button(mode), Qt::LeftButton);
+    static const char* const names[] = {"prog_DIX", "prog_QL", "prog_ERK2"};
+    QTest::mouseClick(control(w, names[mode]), Qt::LeftButton);
 }
 
 } // namespace
@@ -76,7 +89,7 @@ void TestMainWindowLayout::startState()
     QCOMPARE(w_->mode(), int(ModeDIX));
     QCOMPARE(visiblePanels(*w_), QStringLiteral("Rab Meny"));
     QVERIFY(!hintsVisible(*w_));
-    QVERIFY(!w_->proteus_check->isChecked());
+    QVERIFY(!w_->findChild<QCheckBox*>(QStringLiteral("proteus_check"))->isChecked());
     QCOMPARE(w_->outerWidth(), 856);
     QCOMPARE(w_->outerHeight(), 729);
     QVERIFY(!windows_.Form2->isVisible());
@@ -84,13 +97,6 @@ void TestMainWindowLayout::startState()
     QCOMPARE(windows_.Form2->windowTitle(), QStringLiteral("COM-порт настройка"));
     QCOMPARE(windows_.Form3->windowTitle(), QStringLiteral("QLDIXw V2.0 о программе"));
     QCOMPARE(w_->font().pixelSize(), 11);
-
-    const auto& requests = w_->state.controlRequests;
-    QCOMPARE(requests[transport::StatusRequest].data, QString());
-    QCOMPARE(requests[transport::StatusRequest].code, QStringLiteral("80"));
-    QCOMPARE(requests[transport::ContinueRequest].data, QStringLiteral("0A 55 55 55 55 55*"));
-    QCOMPARE(requests[transport::StopRequest].data, QStringLiteral("0B 55 55 55 55 55*"));
-    QCOMPARE(requests[transport::ActivateRequest].code, QStringLiteral("10"));
 
     // Every named control is findable through its accessible description.
     for (const QWidget* control : w_->findChildren<QWidget*>()) {
@@ -108,17 +114,18 @@ void TestMainWindowLayout::startState()
 
 void TestMainWindowLayout::addressList()
 {
-    QCOMPARE(w_->kontroller->count(), 127);
-    QCOMPARE(w_->kontroller->itemText(0), QStringLiteral("01"));
-    QCOMPARE(w_->kontroller->itemText(0x0F - 1), QStringLiteral("0F"));
-    QCOMPARE(w_->kontroller->itemText(126), QStringLiteral("7F"));
-    QCOMPARE(w_->kontroller->currentText(), QStringLiteral("01"));
-    QCOMPARE(w_->kontroller->findText(QStringLiteral("00")), -1);
-    QCOMPARE(w_->kontroller->findText(QStringLiteral("80")), -1);
+    auto* kontroller = w_->findChild<QComboBox*>(QStringLiteral("kontroller"));
+    QCOMPARE(kontroller->count(), 127);
+    QCOMPARE(kontroller->itemText(0), QStringLiteral("01"));
+    QCOMPARE(kontroller->itemText(0x0F - 1), QStringLiteral("0F"));
+    QCOMPARE(kontroller->itemText(126), QStringLiteral("7F"));
+    QCOMPARE(kontroller->currentText(), QStringLiteral("01"));
+    QCOMPARE(kontroller->findText(QStringLiteral("00")), -1);
+    QCOMPARE(kontroller->findText(QStringLiteral("80")), -1);
 
-    w_->kontroller->lineEdit()->clear();
-    QTest::keyClicks(w_->kontroller->lineEdit(), QStringLiteral("7F3"));
-    QCOMPARE(w_->kontroller->currentText(), QStringLiteral("7F"));
+    kontroller->lineEdit()->clear();
+    QTest::keyClicks(kontroller->lineEdit(), QStringLiteral("7F3"));
+    QCOMPARE(kontroller->currentText(), QStringLiteral("7F"));
 }
 
 void TestMainWindowLayout::modeSwitching_data()
@@ -172,7 +179,7 @@ void TestMainWindowLayout::popupBackgroundClicks()
 
 void TestMainWindowLayout::clickOnPopupLabelIsNotABackgroundClick()
 {
-    auto* panel = w_->dispenser->OtprSumPanel1;
+    auto* panel = control(*w_, "OtprSumPanel1");
     panel->show();
     auto* title = panel->findChild<QLabel*>();
     QVERIFY(title);
@@ -196,40 +203,39 @@ void TestMainWindowLayout::resizeInvariants()
     QTRY_COMPARE(w_->outerWidth(), outer.width());
     QCOMPARE(w_->outerHeight(), outer.height());
 
-    const auto* meny = w_->dispenser->MenyPanel;
-    const auto* rab = w_->console->RabPanel;
-    const auto* log = w_->console->dannieListBox1;
+    const QWidget* meny = control(*w_, "MenyPanel");
+    const QWidget* rab = control(*w_, "RabPanel");
+    const QWidget* log = control(*w_, "dannieListBox1");
+    const QWidget* line = control(*w_, "otpravedit");
+    const QWidget* ql = control(*w_, "QLpanelGL");
     QCOMPARE(meny->x() + meny->width(), outer.width() - 10);
     QCOMPARE(meny->y() + meny->height(), outer.height() - 10 - c.total());
     QCOMPARE(rab->width(), outer.width() - meny->width() - 20);
     QCOMPARE(log->width(), rab->width() - 10);
-    QCOMPARE(w_->console->otpravedit->width(), log->width());
-    QCOMPARE(log->height(), rab->height() - w_->console->otpravedit->height() - 50);
+    QCOMPARE(line->width(), log->width());
+    QCOMPARE(log->height(), rab->height() - line->height() - 50);
     QCOMPARE(rab->y() + rab->height(), outer.height() - 10 - c.total());
-    QCOMPARE(w_->memoryPanel->QLpanelGL->height(), rab->height());
-    QCOMPARE(w_->memoryPanel->QLpanelGL->x() + w_->memoryPanel->QLpanelGL->width(), outer.width() - 10);
-    for (const QWidget* popup : {static_cast<QWidget*>(w_->dispenser->OtprSumPanel1),
-                                 static_cast<QWidget*>(w_->dispenser->OtpLitrPanel1),
-                                 static_cast<QWidget*>(w_->dispenser->SumPanel),
-                                 static_cast<QWidget*>(w_->dispenser->SummarnikiPanel)})
-        QCOMPARE(popup->x() + popup->width(), meny->x());
-    const auto panes = w_->memoryPanel->areaPanes();
-    for (const QWidget* pane : panes)
-        QCOMPARE(pane->height(), w_->memoryPanel->QLpanelGL->height() - pane->y() - 100);
-    QCOMPARE(w_->memoryPanel->Memo2->y(), panes[0]->y() + panes[0]->height() + 10);
+    QCOMPARE(ql->height(), rab->height());
+    QCOMPARE(ql->x() + ql->width(), outer.width() - 10);
+    for (const char* popup : {"OtprSumPanel1", "OtpLitrPanel1", "SumPanel", "SummarnikiPanel"})
+        QCOMPARE(control(*w_, popup)->x() + control(*w_, popup)->width(), meny->x());
+    const QWidget* firstPane = control(*w_, "dannielistBoxQLIR");
+    for (const char* pane : {"dannielistBoxQLIR", "dannielistBoxQLEX", "dannielistBoxQLIM", "dannielistBoxQLIF"})
+        QCOMPARE(control(*w_, pane)->height(), ql->height() - control(*w_, pane)->y() - 100);
+    QCOMPARE(control(*w_, "Memo2")->y(), firstPane->y() + firstPane->height() + 10);
 }
 
 void TestMainWindowLayout::shrinkingBelowStatusGroupRestoresHeight()
 {
     const WindowChrome c = w_->chrome();
-    const int needed = w_->dispenser->MenyPanel->y() + w_->dispenser->StatPanel->y()
-        + w_->dispenser->StatPanel->height() + c.total();
+    const QWidget* statPanel = control(*w_, "StatPanel");
+    const int needed = control(*w_, "MenyPanel")->y() + statPanel->y() + statPanel->height() + c.total();
     // Where the decoration is small, the minimum size alone keeps the window high
     // enough; lift it so the layout rule itself is what restores the height.
     w_->setMinimumSize(0, 0);
     w_->resize(w_->width(), needed - 60 - c.caption - 2 * c.frame);
     QTRY_COMPARE(w_->outerHeight(), needed);
-    const auto* meny = w_->dispenser->MenyPanel;
+    const QWidget* meny = control(*w_, "MenyPanel");
     QCOMPARE(meny->y() + meny->height(), needed - 10 - c.total());
 }
 

@@ -4,12 +4,24 @@
 #include "consoletestbench.h"
 #include "modalcatcher.h"
 
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace qldixw::testing;
 using namespace commport;
 
 namespace {
+
+template <class Control>
+Control* ctl(const mainwindow::TForm1& w, const char* name)
+{
+    return w.findChild<Control*>(QString::fromLatin1(name));
+}
 
 std::string bytes(const char* hex)
 {
@@ -18,12 +30,12 @@ std::string bytes(const char* hex)
 
 bool showsClosed(const mainwindow::TForm1& w)
 {
-    return w.OpenPort->isEnabled() && !w.ClosePort->isEnabled() && !w.Comm1.IsOpen();
+    return ctl<QPushButton>(w, "OpenPort")->isEnabled() && !ctl<QPushButton>(w, "ClosePort")->isEnabled() && !w.port().IsOpen();
 }
 
 bool showsOpen(const mainwindow::TForm1& w)
 {
-    return !w.OpenPort->isEnabled() && w.ClosePort->isEnabled() && w.Comm1.IsOpen();
+    return !ctl<QPushButton>(w, "OpenPort")->isEnabled() && ctl<QPushButton>(w, "ClosePort")->isEnabled() && w.port().IsOpen();
 }
 
 } // namespace
@@ -66,22 +78,22 @@ void TestPortSelection::startNeverOpensAPort()
 {
     auto& w = bench_->window();
     QVERIFY(showsClosed(w));
-    QCOMPARE(w.Label11->text(), QStringLiteral("COM-порт ЗАКРЫТ"));
-    QVERIFY(!w.Label11->isVisibleTo(&w));
-    QCOMPARE(QString::fromStdString(w.Comm1.DeviceName()), w.COM->currentText());
+    QCOMPARE(ctl<QLabel>(w, "Label11")->text(), QStringLiteral("COM-порт ЗАКРЫТ"));
+    QVERIFY(!ctl<QLabel>(w, "Label11")->isVisibleTo(&w));
+    QCOMPARE(QString::fromStdString(w.port().DeviceName()), ctl<QComboBox>(w, "COM")->currentText());
 }
 
 void TestPortSelection::choosingWhileClosedOnlyNamesThePort()
 {
     auto& w = bench_->window();
-    w.COM->setEditText(QStringLiteral("COM8"));
+    ctl<QComboBox>(w, "COM")->setEditText(QStringLiteral("COM8"));
     QVERIFY(showsClosed(w));
-    QCOMPARE(w.Comm1.DeviceName(), std::string("COM8"));
-    QTest::mouseClick(w.OpenPort, Qt::LeftButton);
+    QCOMPARE(w.port().DeviceName(), std::string("COM8"));
+    QTest::mouseClick(ctl<QPushButton>(w, "OpenPort"), Qt::LeftButton);
     QVERIFY(showsOpen(w));
-    QCOMPARE(w.Comm1.DevicePath(), second_->portPath());
-    QCOMPARE(w.Label11->text(), QStringLiteral("COM-порт ОТКРЫТ"));
-    QCOMPARE(w.Label11->palette().color(QPalette::Window), QColor(0, 128, 0));
+    QCOMPARE(w.port().DevicePath(), second_->portPath());
+    QCOMPARE(ctl<QLabel>(w, "Label11")->text(), QStringLiteral("COM-порт ОТКРЫТ"));
+    QCOMPARE(ctl<QLabel>(w, "Label11")->palette().color(QPalette::Window), QColor(0, 128, 0));
 }
 
 void TestPortSelection::choosingWhileOpenReopensAndPurges()
@@ -91,11 +103,11 @@ void TestPortSelection::choosingWhileOpenReopensAndPurges()
     // Bytes the new port's device sent before the switch are stale.
     QVERIFY(second_->send(bytes("AAAA")));
     QTest::qWait(50);
-    w.COM->setEditText(QStringLiteral("COM8"));
+    ctl<QComboBox>(w, "COM")->setEditText(QStringLiteral("COM8"));
     QVERIFY(showsOpen(w));
-    QCOMPARE(w.Comm1.DevicePath(), second_->portPath());
+    QCOMPARE(w.port().DevicePath(), second_->portPath());
 
-    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    bench_->line().obrabZapstr(QStringLiteral("60 01 81 *"));
     QCOMPARE(second_->receive(4), bytes("600181FB"));
     QCOMPARE(bench_->device().receiveAvailable(), std::string());
     QVERIFY(second_->send(bytes("01810012345607C8")));
@@ -124,10 +136,10 @@ void TestPortSelection::namesMatchExactly()
     auto& w = bench_->window();
     QVERIFY(bench_->openPort());
     ModalCatcher boxes;
-    w.COM->setEditText(typed);
+    ctl<QComboBox>(w, "COM")->setEditText(typed);
     if (enter)
-        QTest::keyClick(w.COM->lineEdit(), Qt::Key_Return);
-    QCOMPARE(QString::fromStdString(w.Comm1.DeviceName()), deviceName);
+        QTest::keyClick(ctl<QComboBox>(w, "COM")->lineEdit(), Qt::Key_Return);
+    QCOMPARE(QString::fromStdString(w.port().DeviceName()), deviceName);
     // An open port is reopened on whatever name the port now has.
     QCOMPARE(showsOpen(w), deviceName == QStringLiteral("COM9") || deviceName.startsWith(u'/'));
 }
@@ -136,22 +148,22 @@ void TestPortSelection::failedOpenLeavesTheClosedState()
 {
     auto& w = bench_->window();
     ModalCatcher boxes;
-    w.COM->setEditText(QStringLiteral("COM7"));
-    QVERIFY(w.meterPanel->ERK2Panel->isEnabled());
-    w.meterPanel->ERK2Panel->setEnabled(false);
-    QTest::mouseClick(w.OpenPort, Qt::LeftButton);
+    ctl<QComboBox>(w, "COM")->setEditText(QStringLiteral("COM7"));
+    QVERIFY(ctl<QWidget>(w, "ERK2Panel")->isEnabled());
+    ctl<QWidget>(w, "ERK2Panel")->setEnabled(false);
+    QTest::mouseClick(ctl<QPushButton>(w, "OpenPort"), Qt::LeftButton);
     QTRY_COMPARE(boxes.texts().size(), 1);
     QVERIFY(showsClosed(w));
-    QCOMPARE(w.Label11->text(), QStringLiteral("Устройство не подключено! COM-порт ЗАКРЫТ"));
-    QCOMPARE(w.Label11->palette().color(QPalette::Window), QColor(255, 0, 0));
-    QVERIFY(!w.meterPanel->ERK2Panel->isEnabled());
+    QCOMPARE(ctl<QLabel>(w, "Label11")->text(), QStringLiteral("Устройство не подключено! COM-порт ЗАКРЫТ"));
+    QCOMPARE(ctl<QLabel>(w, "Label11")->palette().color(QPalette::Window), QColor(255, 0, 0));
+    QVERIFY(!ctl<QWidget>(w, "ERK2Panel")->isEnabled());
     const QString text = boxes.texts().front();
     QVERIFY2(text.startsWith(QStringLiteral("Error accessing specified device (Error: ")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("COM7")), qPrintable(text));
 
     // The program goes on: the next choice opens.
-    w.COM->setEditText(QStringLiteral("COM9"));
-    QTest::mouseClick(w.OpenPort, Qt::LeftButton);
+    ctl<QComboBox>(w, "COM")->setEditText(QStringLiteral("COM9"));
+    QTest::mouseClick(ctl<QPushButton>(w, "OpenPort"), Qt::LeftButton);
     QVERIFY(showsOpen(w));
 }
 
@@ -159,17 +171,17 @@ void TestPortSelection::closeStopsPollingAndDisablesMeterPanel()
 {
     auto& w = bench_->window();
     QVERIFY(bench_->openPort());
-    QVERIFY(w.meterPanel->ERK2Panel->isEnabled());
-    w.meterPanel->Timer2->start();
-    QTest::mouseClick(w.ClosePort, Qt::LeftButton);
+    QVERIFY(ctl<QWidget>(w, "ERK2Panel")->isEnabled());
+    w.findChild<QTimer*>(QStringLiteral("Timer2"))->start();
+    QTest::mouseClick(ctl<QPushButton>(w, "ClosePort"), Qt::LeftButton);
     QVERIFY(showsClosed(w));
-    QVERIFY(!w.meterPanel->Timer2->isActive());
-    QVERIFY(!w.meterPanel->ERK2Panel->isEnabled());
-    QCOMPARE(w.Label11->text(), QStringLiteral("COM-порт ЗАКРЫТ"));
+    QVERIFY(!w.findChild<QTimer*>(QStringLiteral("Timer2"))->isActive());
+    QVERIFY(!ctl<QWidget>(w, "ERK2Panel")->isEnabled());
+    QCOMPARE(ctl<QLabel>(w, "Label11")->text(), QStringLiteral("COM-порт ЗАКРЫТ"));
 
-    QTest::mouseClick(w.OpenPort, Qt::LeftButton);
-    QVERIFY(w.meterPanel->ERK2Panel->isEnabled());
-    QVERIFY(!w.meterPanel->Timer2->isActive());
+    QTest::mouseClick(ctl<QPushButton>(w, "OpenPort"), Qt::LeftButton);
+    QVERIFY(ctl<QWidget>(w, "ERK2Panel")->isEnabled());
+    QVERIFY(!w.findChild<QTimer*>(QStringLiteral("Timer2"))->isActive());
 }
 
 void TestPortSelection::lostDeviceClosesThePortOnce()
@@ -183,12 +195,12 @@ void TestPortSelection::lostDeviceClosesThePortOnce()
     QVERIFY(boxes.texts().front().contains(QStringLiteral("COM9")));
     QTest::qWait(200);
     QCOMPARE(boxes.texts().size(), 1);
-    QVERIFY(!w.meterPanel->ERK2Panel->isEnabled());
+    QVERIFY(!ctl<QWidget>(w, "ERK2Panel")->isEnabled());
 
     // Another device on the same name opens again.
     PtyPair replacement;
     ConsoleTestBench::publish(QStringLiteral("COM9"), replacement.portPath());
-    QTest::mouseClick(w.OpenPort, Qt::LeftButton);
+    QTest::mouseClick(ctl<QPushButton>(w, "OpenPort"), Qt::LeftButton);
     QVERIFY(showsOpen(w));
 }
 
@@ -208,13 +220,13 @@ void TestPortSelection::settingsWindow()
         QTest::mouseClick(form2->Button1, Qt::LeftButton);
         QTest::mouseClick(form2->Button2, Qt::LeftButton);
     });
-    w.COMnastroika->trigger();
+    w.findChild<QAction*>(QStringLiteral("COMnastroika"))->trigger();
     QCOMPARE(shown, (QStringList{QStringLiteral("4800"), QStringLiteral("None"), QStringLiteral("2"), QStringLiteral("-1")}));
     QVERIFY(showsClosed(w));
-    QCOMPARE(w.Comm1.BaudRate(), TBaudRate::cbr4800);
-    QCOMPARE(w.Comm1.Databits(), TDatabits::da8);
-    QCOMPARE(w.Comm1.Parity(), TParity::paNone);
-    QCOMPARE(w.Comm1.Stopbits(), TStopbits::sb20);
+    QCOMPARE(w.port().BaudRate(), TBaudRate::cbr4800);
+    QCOMPARE(w.port().Databits(), TDatabits::da8);
+    QCOMPARE(w.port().Parity(), TParity::paNone);
+    QCOMPARE(w.port().Stopbits(), TStopbits::sb20);
 
     // Second showing: choices are applied only by "Применить".
     QTimer::singleShot(0, form2, [form2] {
@@ -226,18 +238,18 @@ void TestPortSelection::settingsWindow()
         form2->Speed->setCurrentIndex(form2->Speed->findText(QStringLiteral("115200")));
         QTest::mouseClick(form2->Button2, Qt::LeftButton);
     });
-    w.COMnastroika->trigger();
-    QCOMPARE(w.Comm1.BaudRate(), TBaudRate::cbr57600);
-    QCOMPARE(w.Comm1.Parity(), TParity::paMark);
-    QCOMPARE(w.Comm1.Databits(), TDatabits::da7);
-    QCOMPARE(w.Comm1.Stopbits(), TStopbits::sb10);
+    w.findChild<QAction*>(QStringLiteral("COMnastroika"))->trigger();
+    QCOMPARE(w.port().BaudRate(), TBaudRate::cbr57600);
+    QCOMPARE(w.port().Parity(), TParity::paMark);
+    QCOMPARE(w.port().Databits(), TDatabits::da7);
+    QCOMPARE(w.port().Stopbits(), TStopbits::sb10);
     QVERIFY(showsClosed(w));
 
     // A pseudo-terminal carries 8 data bits without parity only: it refuses the format,
     // and the window is left closed, the device released.
     {
         ModalCatcher boxes;
-        QTest::mouseClick(w.OpenPort, Qt::LeftButton);
+        QTest::mouseClick(ctl<QPushButton>(w, "OpenPort"), Qt::LeftButton);
         QTRY_COMPARE(boxes.texts().size(), 1);
         QVERIFY2(boxes.texts().front().startsWith(QStringLiteral("Error updating DataControlBlock (Error: ")),
                  qPrintable(boxes.texts().front()));
@@ -251,12 +263,12 @@ void TestPortSelection::settingsWindow()
         QTest::mouseClick(form2->Button1, Qt::LeftButton);
         QTest::mouseClick(form2->Button2, Qt::LeftButton);
     });
-    w.COMnastroika->trigger();
+    w.findChild<QAction*>(QStringLiteral("COMnastroika"))->trigger();
     ModalCatcher boxes;
-    QTest::mouseClick(w.OpenPort, Qt::LeftButton);
+    QTest::mouseClick(ctl<QPushButton>(w, "OpenPort"), Qt::LeftButton);
     QVERIFY2(boxes.texts().isEmpty(), qPrintable(boxes.texts().join(u'|')));
     QVERIFY(showsOpen(w));
-    QCOMPARE(lineSpeed(w.Comm1.DeviceHandle()), 57600u);
+    QCOMPARE(lineSpeed(w.port().DeviceHandle()), 57600u);
 }
 
 QTEST_MAIN(TestPortSelection)

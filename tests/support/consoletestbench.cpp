@@ -2,7 +2,11 @@
 
 #include "virtualports.h"
 
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -35,36 +39,42 @@ void ConsoleTestBench::publish(const QString& name, const std::string& devicePat
     QFile::link(QString::fromStdString(devicePath), directory.filePath(name));
 }
 
+void ConsoleTestBench::selectMode(Mode mode)
+{
+    static const char* const names[] = {"prog_DIX", "prog_QL", "prog_ERK2"};
+    QTest::mouseClick(control<QRadioButton>(QString::fromLatin1(names[mode])), Qt::LeftButton);
+}
+
 bool ConsoleTestBench::openPort()
 {
-    window().COM->setEditText(QStringLiteral("COM9"));
-    QTest::mouseClick(window().OpenPort, Qt::LeftButton);
-    return window().Comm1.IsOpen() && window().ClosePort->isEnabled();
+    control<QComboBox>(QStringLiteral("COM"))->setEditText(QStringLiteral("COM9"));
+    QTest::mouseClick(control<QPushButton>(QStringLiteral("OpenPort")), Qt::LeftButton);
+    return line().portOpen() && control<QPushButton>(QStringLiteral("ClosePort"))->isEnabled();
 }
 
 void ConsoleTestBench::typeAndSend(const QString& text)
 {
-    QLineEdit* line = window().console->otpravedit;
-    line->clear();
+    auto* edit = control<QLineEdit>(QStringLiteral("otpravedit"));
+    edit->clear();
     for (QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, line, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    QTest::keyClick(line, Qt::Key_Return);
+        QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::keyClick(edit, Qt::Key_Return);
 }
 
 bool ConsoleTestBench::waitIdle(int timeoutMs)
 {
-    return QTest::qWaitFor([this] { return !window().transport->busy(); }, timeoutMs);
+    return QTest::qWaitFor([this] { return !line().busy(); }, timeoutMs);
 }
 
-QStringList ConsoleTestBench::lines(const QPlainTextEdit* pane)
+QStringList ConsoleTestBench::lines(const QString& pane) const
 {
-    const QString text = pane->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(u'\n');
+    const auto* log = windows_.Form1->findChild<ui::LogPane*>(pane);
+    return log ? log->lines() : QStringList{QStringLiteral("no pane ") + pane};
 }
 
 QStringList ConsoleTestBench::consoleLines() const
 {
-    return lines(windows_.Form1->console->dannieListBox1);
+    return lines(QStringLiteral("dannieListBox1"));
 }
 
 QString withoutTimeStamp(const QString& line)

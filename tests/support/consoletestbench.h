@@ -3,7 +3,9 @@
 // test holds the device end and publishes the port end as virtual port COM9.
 
 #include "application.h"
+#include "logpane.h"
 #include "ptypair.h"
+#include "transport.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,18 +13,31 @@
 
 namespace qldixw::testing {
 
+// The items of the mode switch.
+enum Mode { ModeDIX = 0, ModeQL = 1, ModeERK2 = 2 };
+
 class ConsoleTestBench {
 public:
     ConsoleTestBench();
     ~ConsoleTestBench();
 
     mainwindow::TForm1& window() { return *windows_.Form1; }
+    // The line, as the families see it.
+    transport::Transport& line() { return *window().findChild<transport::Transport*>(); }
+    // A control of the main window, by its name.
+    template <class Control>
+    Control* control(const QString& name)
+    {
+        return window().findChild<Control*>(name);
+    }
     mainwindow::ProgramWindows& windows() { return windows_; }
     PtyPair& device() { return *device_; }
 
     // Publishes a device path as a virtual port of this name.
     static void publish(const QString& name, const std::string& devicePath);
 
+    // Clicks an item of the mode switch.
+    void selectMode(Mode mode);
     // Chooses COM9 and presses "Открыть".
     bool openPort();
     // Types frame text into the console line as the operator would, then presses Enter.
@@ -30,8 +45,8 @@ public:
     // Waits until the reply window has ended.
     bool waitIdle(int timeoutMs = 5000);
 
-    // The lines of a pane.
-    static QStringList lines(const QPlainTextEdit* pane);
+    // The lines of a log pane of the main window, by its name.
+    QStringList lines(const QString& pane) const;
     QStringList consoleLines() const;
 
 private:

@@ -2,10 +2,15 @@
 // the cable, the test as the device.
 
 #include "consolekeyfilter.h"
+#include "meterfamily.h"
 #include "consoletestbench.h"
 #include "frametext.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 using namespace qldixw::testing;
@@ -75,18 +80,18 @@ void TestTransport::handTypedStatusFrameAndItsReply()
 
     const QStringList expected = {QStringLiteral("PC->  60 01 81 FB"), QStringLiteral("PC<-  01 81 00 12 34 56 07 C8")};
     QCOMPARE(withoutTimeStamps(bench_->consoleLines()), expected);
-    QCOMPARE(withoutTimeStamps(ConsoleTestBench::lines(bench_->window().memoryPanel->Memo2)),
+    QCOMPARE(withoutTimeStamps(bench_->lines("Memo2")),
              QStringList{expected.front()});
     // The time stamp sits in the brackets, with a blank before the first byte.
     QVERIFY(bench_->consoleLines().front().startsWith(QStringLiteral("PC-> (")));
     QVERIFY(bench_->consoleLines().front().endsWith(QStringLiteral(")  60 01 81 FB")));
-    QCOMPARE(bench_->window().console->otpravedit->text(), QStringLiteral("60 01 81 *"));
+    QCOMPARE(bench_->control<QLineEdit>("otpravedit")->text(), QStringLiteral("60 01 81 *"));
 }
 
 void TestTransport::noReplyGivesOneTimeOutAndFreesTheLine()
 {
     bench_->typeAndSend(QStringLiteral("60 01 81 *"));
-    QVERIFY(bench_->window().transport->busy());
+    QVERIFY(bench_->line().busy());
     QVERIFY(bench_->waitIdle());
     QCOMPARE(bench_->consoleLines().mid(1), QStringList{QStringLiteral("TimeOut")});
 
@@ -98,66 +103,61 @@ void TestTransport::noReplyGivesOneTimeOutAndFreesTheLine()
 void TestTransport::badChecksum_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::newRow("dispenser") << int(mainwindow::ModeDIX);
-    QTest::newRow("meter") << int(mainwindow::ModeERK2);
+    QTest::newRow("dispenser") << int(ModeDIX);
+    QTest::newRow("meter") << int(ModeERK2);
 }
 
 void TestTransport::badChecksum()
 {
     QFETCH(int, mode);
-    auto& w = bench_->window();
-    QTest::mouseClick(w.progItems->button(mode), Qt::LeftButton);
-    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    bench_->selectMode(Mode(mode));
+    bench_->line().obrabZapstr(QStringLiteral("60 01 81 *"));
     QCOMPARE(bench_->device().receive(4), bytes("600181FB"));
     QVERIFY(bench_->device().send(bytes("60018100")));
     QVERIFY(bench_->waitIdle());
-    if (mode == mainwindow::ModeDIX)
+    if (mode == ModeDIX)
         QCOMPARE(withoutTimeStamp(bench_->consoleLines().last()), QStringLiteral("PC<-  60 01 81 00 CSM ERROR 4"));
     else
-        QCOMPARE(ConsoleTestBench::lines(w.meterPanel->Memo_log), QStringList{QStringLiteral(" CSM ERROR 4")});
+        QCOMPARE(bench_->lines("Memo_log"), QStringList{QStringLiteral(" CSM ERROR 4")});
 }
 
 void TestTransport::secondRequestWhileBusyIsRefused()
 {
-    auto& w = bench_->window();
     bench_->typeAndSend(QStringLiteral("60 01 81 *"));
-    QTest::keyClick(w.console->otpravedit, Qt::Key_Return);
-    w.transport->OtpravitKnopka(QString(), QStringLiteral("70"));
+    QTest::keyClick(bench_->control<QLineEdit>("otpravedit"), Qt::Key_Return);
+    bench_->line().sendComposedRequest(QStringLiteral("60 01 71 *"));
     QVERIFY(bench_->waitIdle());
     QCOMPARE(bench_->device().receiveAvailable(), bytes("600181FB"));
     QCOMPARE(bench_->consoleLines().size(), 2); // the one frame and its time-out
     // A refused composed request does not even show its text.
-    QCOMPARE(w.console->otpravedit->text(), QStringLiteral("60 01 81 *"));
+    QCOMPARE(bench_->control<QLineEdit>("otpravedit")->text(), QStringLiteral("60 01 81 *"));
 }
 
 void TestTransport::replyWindowLengths()
 {
-    auto& w = bench_->window();
-    QTimer* timer = w.transport->Timer1;
-    QCOMPARE(timer->interval(), 600);
-    QVERIFY(timer->isSingleShot() || timer->timerType() == Qt::PreciseTimer);
+    transport::Transport& line = bench_->line();
+    QCOMPARE(line.replyWindow(), 600);
 
     QElapsedTimer clock;
     clock.start();
-    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    bench_->line().obrabZapstr(QStringLiteral("60 01 81 *"));
     QVERIFY(bench_->waitIdle());
     // The first window is the long one: well over the later 500 ms.
     QVERIFY2(clock.elapsed() >= 590, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(timer->interval(), 500);
+    QCOMPARE(line.replyWindow(), 500);
 
     // "Протеус" slows the window from the next run of the reply handler on.
-    w.proteus_check->setChecked(true);
-    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
-    QCOMPARE(timer->interval(), 500);
+    bench_->control<QCheckBox>("proteus_check")->setChecked(true);
+    bench_->line().obrabZapstr(QStringLiteral("60 01 81 *"));
+    QCOMPARE(line.replyWindow(), 500);
     QVERIFY(bench_->waitIdle());
-    QCOMPARE(timer->interval(), 2000);
-    w.proteus_check->setChecked(false);
+    QCOMPARE(line.replyWindow(), 2000);
+    bench_->control<QCheckBox>("proteus_check")->setChecked(false);
 }
 
 void TestTransport::replySplitAcrossTheWindow()
 {
-    auto& w = bench_->window();
-    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    bench_->line().obrabZapstr(QStringLiteral("60 01 81 *"));
     QCOMPARE(bench_->device().receive(4), bytes("600181FB"));
     QVERIFY(bench_->device().send(bytes("01810012")));
     QVERIFY(bench_->waitIdle());
@@ -166,7 +166,7 @@ void TestTransport::replySplitAcrossTheWindow()
     // The rest arrives late and is read with the reply to the next request.
     QVERIFY(bench_->device().send(bytes("345607C8")));
     QTest::qWait(50);
-    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    bench_->line().obrabZapstr(QStringLiteral("60 01 81 *"));
     QCOMPARE(bench_->device().receive(4), bytes("600181FB"));
     QVERIFY(bench_->device().send(bytes("01810012345607C8")));
     QVERIFY(bench_->waitIdle());
@@ -176,77 +176,74 @@ void TestTransport::replySplitAcrossTheWindow()
 
 void TestTransport::memoryModeLogsToItsPanes()
 {
-    auto& w = bench_->window();
-    QTest::mouseClick(w.progItems->button(mainwindow::ModeQL), Qt::LeftButton);
-    w.transport->obrabZapstr(QStringLiteral("6001" "00*C0"));
+    bench_->selectMode(ModeQL);
+    bench_->line().obrabZapstr(QStringLiteral("6001" "00*C0"));
     QCOMPARE(bench_->device().receive(5), bytes("600100F8C0"));
     QVERIFY(bench_->device().send(bytes("C0")));
     QVERIFY(bench_->waitIdle());
 
-    w.transport->obrabZapstr(QStringLiteral("C800002400"));
+    bench_->line().obrabZapstr(QStringLiteral("C800002400"));
     QCOMPARE(bench_->device().receive(5), bytes("C800002400"));
     QVERIFY(bench_->waitIdle());
 
-    QCOMPARE(withoutTimeStamps(ConsoleTestBench::lines(w.memoryPanel->Memo2)),
+    QCOMPARE(withoutTimeStamps(bench_->lines("Memo2")),
              (QStringList{QStringLiteral("PC->  60 01 00 F8"), QStringLiteral("PC->  C0"), QStringLiteral("<- C0"),
                           QStringLiteral("PC->  C8 00 00 24 00"), QStringLiteral("<-")}));
-    QCOMPARE(ConsoleTestBench::lines(w.memoryPanel->Memo1), QStringList{QStringLiteral("TimeOut")});
+    QCOMPARE(bench_->lines("Memo1"), QStringList{QStringLiteral("TimeOut")});
     QVERIFY(bench_->consoleLines().isEmpty());
 }
 
 void TestTransport::meterModeFramesAndLogsItsOwnWay()
 {
     auto& w = bench_->window();
-    QTest::mouseClick(w.progItems->button(mainwindow::ModeERK2), Qt::LeftButton);
-    w.transport->OtpravitKnopka(QStringLiteral("01"), QStringLiteral("35"));
+    bench_->selectMode(ModeERK2);
+    auto* meterFamily = w.findChild<meter::MeterFamily*>();
+    meterFamily->readQuantity(QStringLiteral("35"));
     QCOMPARE(bench_->device().receive(4), bytes("60013592"));
     QVERIFY(bench_->waitIdle());
-    w.kontroller->setEditText(QStringLiteral("22"));
-    w.transport->OtpravitKnopka(QStringLiteral("01"), QStringLiteral("45"));
+    bench_->control<QComboBox>("kontroller")->setEditText(QStringLiteral("22"));
+    meterFamily->readQuantity(QStringLiteral("45"));
     QCOMPARE(bench_->device().receive(4), bytes("60F045B5"));
     QVERIFY(bench_->waitIdle());
 
-    QCOMPARE(ConsoleTestBench::lines(w.meterPanel->Memo_log),
+    QCOMPARE(bench_->lines("Memo_log"),
              (QStringList{QStringLiteral("60 0135*"), QStringLiteral("TimeOut"), QStringLiteral("60 F0 45*"),
                           QStringLiteral("TimeOut")}));
-    QCOMPARE(withoutTimeStamps(ConsoleTestBench::lines(w.memoryPanel->Memo2)),
+    QCOMPARE(withoutTimeStamps(bench_->lines("Memo2")),
              (QStringList{QStringLiteral("PC->  60 01 35 92"), QStringLiteral("PC->  60 F0 45 B5")}));
     QVERIFY(bench_->consoleLines().isEmpty());
 }
 
 void TestTransport::closedPortSendsAndLogsNothing()
 {
-    auto& w = bench_->window();
-    QTest::mouseClick(w.ClosePort, Qt::LeftButton);
+    QTest::mouseClick(bench_->control<QPushButton>("ClosePort"), Qt::LeftButton);
     bench_->typeAndSend(QStringLiteral("60 01 81 *"));
-    w.transport->OtpravitKnopka(QString(), QStringLiteral("80"));
-    QVERIFY(!w.transport->busy());
+    QTest::mouseClick(bench_->control<QPushButton>("StatusButton"), Qt::LeftButton);
+    QVERIFY(!bench_->line().busy());
     QVERIFY(bench_->consoleLines().isEmpty());
     // A composed request still shows its text.
-    QCOMPARE(w.console->otpravedit->text(), QStringLiteral("60 01 81 *"));
+    QCOMPARE(bench_->control<QLineEdit>("otpravedit")->text(), QStringLiteral("60 01 81 *"));
     QTest::qWait(50);
     QCOMPARE(bench_->device().receiveAvailable(), std::string());
 }
 
 void TestTransport::countRecordedBeforeCloseIsATimeOut()
 {
-    auto& w = bench_->window();
-    w.transport->obrabZapstr(QStringLiteral("60 01 81 *"));
+    bench_->line().obrabZapstr(QStringLiteral("60 01 81 *"));
     QCOMPARE(bench_->device().receive(4), bytes("600181FB"));
     QVERIFY(bench_->device().send(bytes("01810012345607C8")));
-    QTRY_COMPARE(w.state.receivedByteCount, 8);
-    QTest::mouseClick(w.ClosePort, Qt::LeftButton);
+    QTRY_COMPARE(bench_->line().receivedByteCount(), 8);
+    QTest::mouseClick(bench_->control<QPushButton>("ClosePort"), Qt::LeftButton);
     QVERIFY(bench_->waitIdle());
     QCOMPARE(bench_->consoleLines().last(), QStringLiteral("TimeOut"));
-    QCOMPARE(w.state.receivedByteCount, 0);
+    QCOMPARE(bench_->line().receivedByteCount(), 0);
 }
 
 void TestTransport::oversizedFrameIsRefusedWhole()
 {
-    auto& w = bench_->window();
     const QString tooLong = QStringLiteral("60 01 81 * ") + QStringLiteral("00").repeated(1024) + u'*';
-    w.transport->obrabZapstr(tooLong);
-    QVERIFY(!w.transport->busy());
+    bench_->line().obrabZapstr(tooLong);
+    QVERIFY(!bench_->line().busy());
     QTest::qWait(50);
     QCOMPARE(bench_->device().receiveAvailable(), std::string());
     QCOMPARE(bench_->consoleLines().size(), 1);
@@ -256,19 +253,18 @@ void TestTransport::oversizedFrameIsRefusedWhole()
 void TestTransport::emptyTextOpensAWindow()
 {
     bench_->typeAndSend(QString());
-    QVERIFY(bench_->window().transport->busy());
+    QVERIFY(bench_->line().busy());
     QVERIFY(bench_->waitIdle());
     QCOMPARE(bench_->consoleLines(), QStringList{QStringLiteral("TimeOut")});
 }
 
 void TestTransport::restAfterLastStarIsSentWithoutChecksum()
 {
-    auto& w = bench_->window();
     // Blanks after the last "*" are no frame at all.
-    w.transport->obrabZapstr(QStringLiteral("60 01 00 * 30"));
+    bench_->line().obrabZapstr(QStringLiteral("60 01 00 * 30"));
     QCOMPARE(bench_->device().receive(5), bytes("600100F830"));
     QVERIFY(bench_->waitIdle());
-    w.transport->obrabZapstr(QStringLiteral("60 01 81 **   "));
+    bench_->line().obrabZapstr(QStringLiteral("60 01 81 **   "));
     QVERIFY(bench_->waitIdle());
     QCOMPARE(bench_->device().receiveAvailable(), bytes("600181FB"));
     QCOMPARE(withoutTimeStamps(bench_->consoleLines()),
@@ -295,7 +291,7 @@ void TestTransport::consoleKeyFilter()
 {
     QFETCH(QString, typed);
     QFETCH(QString, result);
-    const std::optional<QChar> filtered = transport::consoleKeyFilter(typed.front());
+    const std::optional<QChar> filtered = dispenser::consoleKeyFilter(typed.front());
     QCOMPARE(filtered ? QString(*filtered) : QString(), result);
 }
 
@@ -303,7 +299,7 @@ void TestTransport::cyrillicKeysTypeHexLetters()
 {
     // The Russian layout's keys for "f0 ы" and a digit typed through the real edit.
     bench_->typeAndSend(QString::fromUtf8("аф ы1*"));
-    QCOMPARE(bench_->window().console->otpravedit->text(), QStringLiteral("FA 1*"));
+    QCOMPARE(bench_->control<QLineEdit>("otpravedit")->text(), QStringLiteral("FA 1*"));
     const QByteArray data = QByteArray::fromHex("FA10");
     QCOMPARE(bench_->device().receive(3), (data + char(transport::frameChecksum(data))).toStdString());
 }

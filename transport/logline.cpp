@@ -1,19 +1,22 @@
-#include "replytext.h"
+#include "logline.h"
 
 #include "frametext.h"
 
-#include <QPlainTextEdit>
-
 namespace transport {
+
+QString receivedLinePrefix(const QString& timeStamp)
+{
+    return QStringLiteral("PC<- (") + timeStamp + u')';
+}
 
 QString receivedFrameLine(std::span<const std::uint8_t> reply, const QString& timeStamp)
 {
-    return QStringLiteral("PC<- (") + timeStamp + QStringLiteral(") ") + byteText(reply);
+    return receivedLinePrefix(timeStamp) + u' ' + byteText(reply);
 }
 
-QString sentFrameLine(std::span<const std::uint8_t> frame)
+QString sentFrameLine(std::span<const std::uint8_t> frame, const QString& timeStamp)
 {
-    return QStringLiteral("PC-> (") + timeStampText() + QStringLiteral(") ") + byteText(frame);
+    return QStringLiteral("PC-> (") + timeStamp + QStringLiteral(") ") + byteText(frame);
 }
 
 bool replyChecksumMatches(std::span<const std::uint8_t> reply)
@@ -26,9 +29,9 @@ QString checksumErrorText(std::size_t count)
     return QStringLiteral(" CSM ERROR ") + QString::number(count);
 }
 
-void appendLine(QPlainTextEdit* pane, const QString& line)
+QString timeOutLine()
 {
-    pane->appendPlainText(line);
+    return QStringLiteral("TimeOut");
 }
 
 } // namespace transport

@@ -1,21 +1,24 @@
 #pragma once
 // The raw console of the dispenser mode: the frame-text line, its send button and the
-// console log.
+// console log, which every dispenser frame and reply is written to.
 
 #include <QFrame>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <functional>
 
-namespace transport {
+namespace ui {
+class LogPane;
+}
+
+namespace dispenser {
 
 class ConsolePanel : public QObject {
     Q_OBJECT
 public:
     explicit ConsolePanel(QWidget* clientArea);
 
-    // Where the console hands its frame text (the transport's obrabZapstr).
+    // Where the console hands its frame text (the line's obrabZapstr).
     void setSender(std::function<void(const QString&)> send) { send_ = std::move(send); }
 
     void OtpravButtonClick();
@@ -23,7 +26,7 @@ public:
     QFrame* const RabPanel;
     QLineEdit* const otpravedit;
     QPushButton* const OtpravButton;
-    QPlainTextEdit* const dannieListBox1;
+    ui::LogPane* const dannieListBox1;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -34,4 +37,4 @@ private:
     std::function<void(const QString&)> send_;
 };
 
-} // namespace transport
+} // namespace dispenser

@@ -1,6 +1,6 @@
 #include "consolekeyfilter.h"
 
-namespace transport {
+namespace dispenser {
 
 std::optional<QChar> consoleKeyFilter(QChar typed)
 {
@@ -22,4 +22,4 @@ std::optional<QChar> consoleKeyFilter(QChar typed)
     return passes ? std::optional<QChar>(typed) : std::nullopt;
 }
 
-} // namespace transport
+} // namespace dispenser

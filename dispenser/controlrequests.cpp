@@ -1,8 +1,8 @@
-#include "sharedstate.h"
+#include "controlrequests.h"
 
-namespace transport {
+namespace dispenser {
 
-std::array<ControlRequestTemplate, ControlRequestCount> defaultControlRequests()
+ControlRequestTemplates defaultControlRequests()
 {
     // A control request's data frame: the function code, then five filler bytes.
     const auto control = [](const char* functionCode) {
@@ -21,4 +21,4 @@ std::array<ControlRequestTemplate, ControlRequestCount> defaultControlRequests()
     }};
 }
 
-} // namespace transport
+} // namespace dispenser

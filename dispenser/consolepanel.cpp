@@ -4,23 +4,29 @@
 #include "controlnames.h"
 #include "logpane.h"
 
+#include <limits>
+
 #include <QKeyEvent>
 
-namespace transport {
+namespace dispenser {
+
+using ui::makeControl;
 
 ConsolePanel::ConsolePanel(QWidget* clientArea)
     : QObject(clientArea)
     , RabPanel(makeControl<QFrame>(clientArea, "RabPanel"))
     , otpravedit(makeControl<QLineEdit>(RabPanel, "otpravedit"))
     , OtpravButton(makeControl<QPushButton>(RabPanel, "OtpravButton", QStringLiteral("Отправить")))
-    , dannieListBox1(makeLogPane(RabPanel, "dannieListBox1"))
+    , dannieListBox1(new ui::LogPane(RabPanel, "dannieListBox1"))
 {
     RabPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     RabPanel->setGeometry(2, 56, 393, 377);
     otpravedit->setGeometry(5, 8, 383, 21);
+    // The line has no limit of its own: a text of many frames is sent whole, and only
+    // a single frame is bounded (by the frame text rules).
+    otpravedit->setMaxLength(std::numeric_limits<int>::max());
     OtpravButton->setGeometry(5, 33, 75, 21);
-    dannieListBox1->setGeometry(5, 58, 383, 377 - 21 - 50);
-    dannieListBox1->setReadOnly(true);
+    dannieListBox1->view()->setGeometry(5, 58, 383, 377 - 21 - 50);
 
     otpravedit->installEventFilter(this);
     connect(OtpravButton, &QPushButton::clicked, this, &ConsolePanel::OtpravButtonClick);
@@ -60,4 +66,4 @@ bool ConsolePanel::otpraveditKeyPress(QKeyEvent* event)
     return true;
 }
 
-} // namespace transport
+} // namespace dispenser

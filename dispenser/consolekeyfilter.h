@@ -7,9 +7,9 @@
 #include <QChar>
 #include <optional>
 
-namespace transport {
+namespace dispenser {
 
 // The character to insert for a typed one, or nothing when the key is dropped.
 std::optional<QChar> consoleKeyFilter(QChar typed);
 
-} // namespace transport
+} // namespace dispenser

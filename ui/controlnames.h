@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QWidget>
 
-namespace transport {
+namespace ui {
 
 template <typename Control>
 Control* nameControl(Control* control, const char* name)
@@ -35,4 +35,4 @@ inline QLabel* makeLabel(QWidget* parent, const char* name, const QString& capti
     return label;
 }
 
-} // namespace transport
+} // namespace ui
