@@ -10,7 +10,8 @@ QLDIXW_ROOT=$(cd "$(dirname "$0")" && pwd)
 qldixw_install_deps
 mkdir -p "$QLDIXW_ROOT/build"
 build="$QLDIXW_ROOT/build/release"
-qldixw_build "$build" -DCMAKE_BUILD_TYPE=Release
+# The console and the simulator only: tests and benchmarks belong to ./test.sh.
+QLDIXW_TARGETS="qldixw qldixw-devsim" qldixw_build "$build" -DCMAKE_BUILD_TYPE=Release
 
 family=${QLDIXW_SIM:-dix}
 if [ "$family" != none ]; then

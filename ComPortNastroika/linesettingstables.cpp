@@ -66,6 +66,42 @@ std::optional<TDatabits> dataBitsAt(int position) { return valueAt(kDataBits, po
 std::optional<TParity> parityAt(int position) { return valueAt(kParities, position); }
 std::optional<TStopbits> stopBitsAt(int position) { return valueAt(kStopBits, position); }
 
+std::optional<TBaudRate> speedFromText(const QString& text)
+{
+    bool number = false;
+    const qulonglong speed = text.trimmed().toULongLong(&number, 10);
+    if (!number)
+        return std::nullopt;
+    // Every rate the component knows, not only the listed ones: 56000 is a rate too.
+    for (int value = 0; value <= static_cast<int>(TBaudRate::cbr256000); ++value) {
+        const auto rate = static_cast<TBaudRate>(value);
+        if (BaudRateValue(rate) == speed)
+            return rate;
+    }
+    return std::nullopt;
+}
+
+std::optional<TDatabits> dataBitsFromText(const QString& text)
+{
+    return valueAt(kDataBits, dataBitsItems().indexOf(text.trimmed()));
+}
+
+std::optional<TParity> parityFromText(const QString& text)
+{
+    const QStringList items = parityItems();
+    for (int position = 0; position < items.size(); ++position)
+        if (items[position].compare(text.trimmed(), Qt::CaseInsensitive) == 0)
+            return valueAt(kParities, position);
+    return std::nullopt;
+}
+
+std::optional<TStopbits> stopBitsFromText(const QString& text)
+{
+    QString t = text.trimmed();
+    t.replace(u',', u'.');
+    return valueAt(kStopBits, stopBitsItems().indexOf(t));
+}
+
 int positionOf(TBaudRate rate) { return indexOf(kSpeeds, rate); }
 int positionOf(TParity parity) { return indexOf(kParities, parity); }
 int positionOf(TStopbits stopBits) { return indexOf(kStopBits, stopBits); }

@@ -26,8 +26,12 @@ QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items,
 
 void selectPosition(QComboBox* list, int position)
 {
-    if (position >= 0)
-        list->setCurrentIndex(position);
+    if (position < 0)
+        return;
+    list->setCurrentIndex(position);
+    // A text typed but never applied must not outlive the showing: the list shows
+    // what the port has.
+    list->setEditText(list->itemText(position));
 }
 
 } // namespace
@@ -72,27 +76,49 @@ void TForm2::showSettings(const commport::TCustomComm& comm)
     selectPosition(StopBit, positionOf(comm.Stopbits()));
 }
 
+QString TForm2::refusal() const
+{
+    // The list's text is what the operator sees and means, whether it was picked or
+    // typed without Enter.
+    const auto refused = [](const QComboBox* list, bool named, const QString& what) {
+        const QString text = list->currentText().trimmed();
+        return text.isEmpty() || named ? QString() : QStringLiteral("%1: «%2» не подходит.").arg(what, text);
+    };
+    QStringList problems;
+    problems << refused(Speed, speedFromText(Speed->currentText()).has_value(),
+                        QStringLiteral("Скорость (целое число бит/с, например 9600)"))
+             << refused(BIT, dataBitsFromText(BIT->currentText()).has_value(), QStringLiteral("Бит (4-8)"))
+             << refused(chetnost, parityFromText(chetnost->currentText()).has_value(),
+                        QStringLiteral("Чётность (Even, Mark, None, Odd, Space)"))
+             << refused(StopBit, stopBitsFromText(StopBit->currentText()).has_value(),
+                        QStringLiteral("Стоп-бит (1, 1.5, 2)"));
+    problems.removeAll(QString());
+    if (problems.isEmpty())
+        return QString();
+    return problems.join(u'\n') + QStringLiteral("\nНастройки не применены.");
+}
+
 void TForm2::SpeedChange(commport::TCustomComm& comm) const
 {
-    if (const auto rate = speedAt(Speed->currentIndex()))
+    if (const auto rate = speedFromText(Speed->currentText()))
         comm.SetBaudRate(*rate);
 }
 
 void TForm2::BITChange(commport::TCustomComm& comm) const
 {
-    if (const auto bits = dataBitsAt(BIT->currentIndex()))
+    if (const auto bits = dataBitsFromText(BIT->currentText()))
         comm.SetDatabits(*bits);
 }
 
 void TForm2::chetnostChange(commport::TCustomComm& comm) const
 {
-    if (const auto parity = parityAt(chetnost->currentIndex()))
+    if (const auto parity = parityFromText(chetnost->currentText()))
         comm.SetParity(*parity);
 }
 
 void TForm2::StopBitChange(commport::TCustomComm& comm) const
 {
-    if (const auto stopBits = stopBitsAt(StopBit->currentIndex()))
+    if (const auto stopBits = stopBitsFromText(StopBit->currentText()))
         comm.SetStopbits(*stopBits);
 }
 

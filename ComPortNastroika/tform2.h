@@ -23,8 +23,11 @@ public:
     // Selects the positions that match the port's speed, parity and stop bits; a value
     // without a position leaves its list as it was. The data-bits list is not touched.
     void showSettings(const commport::TCustomComm& comm);
-    // Each list with a selected position sets its property; a list with nothing
-    // selected leaves the property as it is.
+    // Why the lists' texts cannot be applied ("" when they can): a text that names no
+    // value the port knows. An empty text is no choice and leaves its property alone.
+    QString refusal() const;
+    // Each list sets its property to the value its text shows, typed or chosen; a list
+    // showing nothing leaves the property as it is. Call refusal() first.
     void SpeedChange(commport::TCustomComm& comm) const;
     void BITChange(commport::TCustomComm& comm) const;
     void chetnostChange(commport::TCustomComm& comm) const;

@@ -26,6 +26,12 @@ void TForm1::priminnastroiki()
 {
     if (!settingsWindow_)
         return;
+    // All four or none: a window that shows one value while the port keeps another
+    // would mislead the operator.
+    if (const QString refusal = settingsWindow_->refusal(); !refusal.isEmpty()) {
+        showErrorBox(settingsWindow_, refusal);
+        return;
+    }
     runCommand(settingsWindow_, [this] {
         settingsWindow_->SpeedChange(Comm1_);
         settingsWindow_->BITChange(Comm1_);

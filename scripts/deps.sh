@@ -30,11 +30,14 @@ qldixw_install_deps() {
 }
 
 # Configures and builds one build directory: qldixw_build <dir> <cmake args...>
+# QLDIXW_TARGETS="a b" builds only those targets (and what they need).
 qldixw_build() {
   local dir=$1; shift
   cmake -S "$QLDIXW_ROOT" -B "$dir" "$@" >"$dir.configure.log" 2>&1 ||
     { cat "$dir.configure.log" >&2; return 1; }
-  if ! cmake --build "$dir" --parallel "$(nproc)" >"$dir.build.log" 2>&1; then
+  local targets=()
+  [ -n "${QLDIXW_TARGETS:-}" ] && targets=(--target $QLDIXW_TARGETS)
+  if ! cmake --build "$dir" --parallel "$(nproc)" "${targets[@]}" >"$dir.build.log" 2>&1; then
     grep -E -A5 'error|Error' "$dir.build.log" | head -80 >&2
     echo "build failed; full log: $dir.build.log" >&2
     return 1

@@ -55,6 +55,8 @@ private slots:
     void closeStopsPollingAndDisablesMeterPanel();
     void lostDeviceClosesThePortOnce();
     void settingsWindow();
+    void typedSettingsAreAppliedOrRefused_data();
+    void typedSettingsAreAppliedOrRefused();
 
 private:
     std::unique_ptr<ConsoleTestBench> bench_;
@@ -269,6 +271,52 @@ void TestPortSelection::settingsWindow()
     QVERIFY2(boxes.texts().isEmpty(), qPrintable(boxes.texts().join(u'|')));
     QVERIFY(showsOpen(w));
     QCOMPARE(lineSpeed(w.port().DeviceHandle()), 57600u);
+}
+
+void TestPortSelection::typedSettingsAreAppliedOrRefused_data()
+{
+    QTest::addColumn<QStringList>("typed"); // speed, data bits, parity, stop bits; "" leaves a list as it is
+    QTest::addColumn<QString>("applied");   // the port's settings afterwards, or "refused"
+
+    QTest::newRow("speed typed without Enter") << QStringList{"9600", "", "", ""} << "9600 8 None 2";
+    QTest::newRow("a rate the list lacks") << QStringList{"56000", "", "", ""} << "56000 8 None 2";
+    QTest::newRow("every list typed") << QStringList{"19200", "5", "odd", "1,5"} << "19200 5 Odd 1.5";
+    QTest::newRow("speed not a number") << QStringList{"96OO", "7", "", ""} << "refused";
+    QTest::newRow("speed negative") << QStringList{"-9600", "", "", ""} << "refused";
+    QTest::newRow("speed unknown") << QStringList{"250000", "", "", ""} << "refused";
+    QTest::newRow("data bits out of range") << QStringList{"", "9", "", ""} << "refused";
+    QTest::newRow("parity unknown") << QStringList{"", "", "Четная", ""} << "refused";
+}
+
+void TestPortSelection::typedSettingsAreAppliedOrRefused()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QString, applied);
+    auto& w = bench_->window();
+    auto* form2 = bench_->windows().Form2.get();
+    QComboBox* const lists[] = {form2->Speed, form2->BIT, form2->chetnost, form2->StopBit};
+    for (int i = 0; i < 4; ++i)
+        if (!typed[i].isEmpty())
+            lists[i]->setEditText(typed[i]);
+
+    ModalCatcher boxes;
+    w.priminnastroiki();
+    const auto& port = w.port();
+    static const char* const parities[] = {"None", "Odd", "Even", "Mark", "Space"};
+    static const char* const stopBits[] = {"1", "1.5", "2"};
+    const QString settings = QStringLiteral("%1 %2 %3 %4")
+                                 .arg(BaudRateValue(port.BaudRate()))
+                                 .arg(DatabitsValue(port.Databits()))
+                                 .arg(QString::fromLatin1(parities[int(port.Parity())]),
+                                      QString::fromLatin1(stopBits[int(port.Stopbits())]));
+    if (applied == u"refused") {
+        QTRY_COMPARE(boxes.texts().size(), 1);
+        QVERIFY2(boxes.texts().front().contains(QStringLiteral("не применены")), qPrintable(boxes.texts().front()));
+        QCOMPARE(settings, QStringLiteral("4800 8 None 2"));
+    } else {
+        QCOMPARE(boxes.texts(), QStringList());
+        QCOMPARE(settings, applied);
+    }
 }
 
 QTEST_MAIN(TestPortSelection)

@@ -52,6 +52,7 @@ private slots:
     void oversizedFrameIsRefusedWhole();
     void emptyTextOpensAWindow();
     void restAfterLastStarIsSentWithoutChecksum();
+    void longPastedTextIsSentWhole();
     void consoleKeyFilter_data();
     void consoleKeyFilter();
     void cyrillicKeysTypeHexLetters();
@@ -270,6 +271,24 @@ void TestTransport::restAfterLastStarIsSentWithoutChecksum()
     QCOMPARE(withoutTimeStamps(bench_->consoleLines()),
              (QStringList{QStringLiteral("PC->  60 01 00 F8"), QStringLiteral("PC->  30"), QStringLiteral("TimeOut"),
                           QStringLiteral("PC->  60 01 81 FB"), QStringLiteral("TimeOut")}));
+}
+
+void TestTransport::longPastedTextIsSentWhole()
+{
+    // Twenty frames of 1023 bytes each: over 60000 characters, far past a line edit's
+    // usual limit of 32767, and every frame closed by its checksum.
+    QString text;
+    QByteArray expected;
+    for (int frame = 0; frame < 20; ++frame) {
+        QByteArray data(1023, char(frame));
+        text += QString::fromLatin1(data.toHex(' ')) + QStringLiteral(" *");
+        expected += data + char(transport::frameChecksum(data));
+    }
+    auto* edit = bench_->control<QLineEdit>("otpravedit");
+    edit->setText(text);
+    QCOMPARE(edit->text().size(), text.size());
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCOMPARE(bench_->device().receive(std::size_t(expected.size()), std::chrono::seconds(10)), expected.toStdString());
 }
 
 void TestTransport::consoleKeyFilter_data()
