@@ -3,8 +3,8 @@
 #include "customcomm.h"
 #include "frametext.h"
 #include "logline.h"
+#include "replywindowtimer.h"
 
-#include <QTimer>
 #include <algorithm>
 
 namespace transport {
@@ -35,14 +35,12 @@ QStringList splitFrames(const QString& text)
 Transport::Transport(commport::TCustomComm& comm, QObject* parent)
     : QObject(parent)
     , comm_(comm)
-    , Timer1_(new QTimer(this))
+    , Timer1_(new ReplyWindowTimer(this))
 {
     setObjectName(QStringLiteral("Transport"));
     Timer1_->setObjectName(QStringLiteral("Timer1"));
-    // The reply window is the program's only interlock; it must last what it says.
-    Timer1_->setTimerType(Qt::PreciseTimer);
     Timer1_->setInterval(kFirstReplyWindowMs);
-    connect(Timer1_, &QTimer::timeout, this, &Transport::readportandobrabotka);
+    connect(Timer1_, &ReplyWindowTimer::timeout, this, &Transport::readportandobrabotka);
 }
 
 void Transport::setClients(std::vector<LineClient*> clients)
@@ -102,16 +100,21 @@ void Transport::obrabZapstr(const QString& text)
     }
     for (const QByteArray& frame : frames)
         writePort(frame);
-    if (!Timer1_->isActive())
+    // An empty text writes nothing but still opens a window, which ends in "TimeOut".
+    if (!Timer1_->isActive()) {
         Timer1_->start();
+        emit windowOpened();
+    }
 }
 
 void Transport::writePort(const QByteArray& frame)
 {
     comm_.Write(frame.constData(), static_cast<int>(frame.size()));
     // The window runs from the first frame of a text; later frames do not lengthen it.
-    if (!Timer1_->isActive())
+    if (!Timer1_->isActive()) {
         Timer1_->start();
+        emit windowOpened();
+    }
     const auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(frame.constData()),
                                  static_cast<std::size_t>(frame.size()));
     const QString line = sentFrameLine(bytes, timeStampText());
@@ -139,6 +142,7 @@ void Transport::readportandobrabotka()
         received = std::max(0, comm_.Read(replyBuffer_.data(), counted));
     }
     receivedByteCount_ = 0;
+    emit replyRead(received);
 
     if (LineClient* client = activeLineClient())
         client->replyWindowEnded(std::span(replyBuffer_.data(), static_cast<std::size_t>(received)));

@@ -11,13 +11,14 @@
 #include <cstdint>
 #include <vector>
 
-class QTimer;
 
 namespace commport {
 class TCustomComm;
 }
 
 namespace transport {
+
+class ReplyWindowTimer;
 
 // The reply buffer: one read per window takes at most this many bytes; more stay queued.
 inline constexpr int kReplyBufferSize = 4096;
@@ -69,6 +70,10 @@ public:
 signals:
     // Emitted for each frame handed to the port, after it was logged.
     void frameWritten(const QByteArray& bytes);
+    // For measurements: the first frame of a text was just written (the window
+    // opened), and the reply was just read at the window's end, before any logging.
+    void windowOpened();
+    void replyRead(int bytes);
 
 private:
     void writePort(const QByteArray& frame);
@@ -76,7 +81,7 @@ private:
     void noticeToActive(const QString& line);
 
     commport::TCustomComm& comm_;
-    QTimer* const Timer1_;
+    ReplyWindowTimer* const Timer1_;
     std::vector<LineClient*> clients_;
     int active_ = 0;
     bool slowLine_ = false;
