@@ -2,7 +2,8 @@
 // how exactly the reply window keeps its length, how long a button press takes to put
 // the first byte on the line, and what a log line costs as the log pane grows.
 //
-//   bench_transport [windows] [latency-samples] [log-lines]   (defaults 200 200 1000000)
+//   bench_transport [windows] [latency-samples] [log-lines] [flood-windows]
+//                   (defaults 200 200 1000000 20)
 
 #include "consoletestbench.h"
 
@@ -19,7 +20,9 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <ctime>
 #include <poll.h>
+#include <pthread.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -128,6 +131,67 @@ void sendLatency(ConsoleTestBench& bench, int samples)
                 samples, percentile(latency, 0.5), percentile(latency, 0.99));
 }
 
+double processCpuSeconds()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+double threadCpuSeconds(pthread_t thread)
+{
+    clockid_t clock;
+    timespec ts{};
+    if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &ts) != 0)
+        return 0;
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// A device that never stops talking, and the console asking it something every
+// window: how much the program takes in per second and what a MiB of it costs. The
+// program reads at most one reply buffer per window and logs it as one line; what it
+// does not read waits in the kernel. `early`: the window is ended as soon as a full
+// buffer is counted, to see the cost of the receive path at its highest rate.
+void flood(ConsoleTestBench& bench, int windows, bool early)
+{
+    auto& transport = bench.line();
+    const int fd = bench.device().deviceFd();
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        const std::string chunk(4096, char(0x5A));
+        while (!stop) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, 20) > 0 && (p.revents & POLLOUT))
+                [[maybe_unused]] ssize_t n = ::write(fd, chunk.data(), chunk.size());
+        }
+    });
+    long long intake = 0;
+    QObject watching;
+    QObject::connect(&transport, &transport::Transport::replyRead, &watching, [&](int bytes) { intake += bytes; });
+    const double cpuBefore = processCpuSeconds() - threadCpuSeconds(writer.native_handle());
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < windows; ++i) {
+        transport.obrabZapstr(QStringLiteral("60 01 81 *"));
+        if (early) {
+            // A pseudo-terminal holds a little under one reply buffer.
+            if (!QTest::qWaitFor([&] { return transport.receivedByteCount() >= 4000; }, 2000))
+                std::fprintf(stderr, "the flood stalled\n");
+            transport.readportandobrabotka();
+        } else {
+            bench.waitIdle();
+        }
+    }
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    const double cpu = processCpuSeconds() - threadCpuSeconds(writer.native_handle()) - cpuBefore;
+    stop = true;
+    writer.join();
+    const double mib = double(intake) / (1024.0 * 1024.0);
+    std::printf("flood, %s, %d windows: intake %.1f KiB/s, program CPU %.3f s per MiB taken in (%.0f%% of a core)\n",
+                early ? "window ended at a full buffer" : "500 ms windows", windows, double(intake) / 1024.0 / seconds,
+                mib > 0 ? cpu / mib : 0.0, 100.0 * cpu / seconds);
+}
+
 // Appending "PC<- (...)  ..." lines to the console log; cost per line around each size.
 void logPane(ConsoleTestBench& bench, int lines)
 {
@@ -180,6 +244,11 @@ int main(int argc, char* argv[])
         replyWindows(bench, windows);
     if (samples > 0)
         sendLatency(bench, samples);
+    const int floodWindows = argc > 4 ? std::atoi(argv[4]) : 20;
+    if (floodWindows > 0) {
+        flood(bench, floodWindows, false);
+        flood(bench, floodWindows * 20, true);
+    }
     if (lines > 0)
         logPane(bench, lines);
     return 0;
