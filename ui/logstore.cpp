@@ -9,10 +9,11 @@ namespace ui {
 
 namespace {
 
-// A pane that logs a few lines should not hold a megabyte; a busy one should not make a
-// thousand small allocations. Chunks start small and double up to the largest size.
-constexpr qsizetype kFirstChunkBytes = 16 * 1024;
-constexpr qsizetype kLargestChunkBytes = 1024 * 1024;
+// A pane that logs a few lines holds a few kilobytes; a busy one allocates in steps of
+// 64 KiB, so the unused end of the last chunk stays small against the lines held, and a
+// million lines make some eight hundred allocations.
+constexpr qsizetype kFirstChunkBytes = 4 * 1024;
+constexpr qsizetype kLargestChunkBytes = 64 * 1024;
 
 // Bytes the text takes in UTF-8; a lone surrogate counts as the three bytes of the
 // replacement character, never less than the encoder writes.

@@ -58,6 +58,13 @@ const KeyScroll* keyScrollOf(QKeyEvent* event)
     return nullptr;
 }
 
+// Some fonts (the program's Tahoma among them) have a negative leading: lines spaced by
+// it would overlap by a pixel.
+int lineHeightOf(const QFontMetrics& metrics)
+{
+    return std::max({1, metrics.height(), metrics.lineSpacing()});
+}
+
 } // namespace
 
 LogView::LogView(LogStore* store, QWidget* parent)
@@ -69,7 +76,7 @@ LogView::LogView(LogStore* store, QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
-    lineHeight_ = std::max(1, fontMetrics().lineSpacing());
+    lineHeight_ = lineHeightOf(fontMetrics());
     connect(store_, &LogStore::linesAppended, this, &LogView::linesAppended);
     connect(store_, &LogStore::linesReset, this, &LogView::linesReset);
     if (!store_->isEmpty())
@@ -92,13 +99,18 @@ void LogView::linesReset()
 {
     // The cached shapes and the selection name lines that are gone.
     longShapes_.clear();
+    shortShape_.reset();
     anchor_ = caret_ = {};
     selecting_ = false;
     autoScrollTimer_.stop();
     widest_ = 0;
     measuredLongest_ = measuredLongestLength_ = -1;
-    resetPending_ = true;
-    scheduleRefresh();
+    // At once, not with the next refresh: lines appended right after a clear must find
+    // the view at its (empty) bottom, so that it follows them. A replaced log is read
+    // from its start.
+    refresh();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
 }
 
 void LogView::scheduleRefresh()
@@ -112,12 +124,6 @@ void LogView::refresh()
     refreshTimer_.stop();
     remeasure();
     updateScrollRanges();
-    if (resetPending_) {
-        // A replaced log is read from its start.
-        resetPending_ = false;
-        verticalScrollBar()->setValue(0);
-        horizontalScrollBar()->setValue(0);
-    }
     viewport()->update();
 }
 
@@ -229,7 +235,7 @@ void LogView::changeEvent(QEvent* event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        lineHeight_ = std::max(1, fontMetrics().lineSpacing());
+        lineHeight_ = lineHeightOf(fontMetrics());
         longShapes_.clear();
         shortShape_.reset();
         widest_ = 0;

@@ -1,7 +1,7 @@
 #pragma once
 // A read-only view of a LogStore that draws only the lines in view. Appends are cheap:
-// the scroll ranges and the repaint they call for are brought up to date together, a few
-// times a second at most, however fast lines arrive. Long lines stay on one line.
+// the scroll ranges and the repaint they call for are brought up to date together, once
+// per 25 ms at most however fast lines arrive. Long lines stay on one line.
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -90,7 +90,6 @@ private:
     qsizetype measuredLongest_ = -1;
     qsizetype measuredLongestLength_ = -1;
 
-    bool resetPending_ = false;
     QBasicTimer refreshTimer_;
     QBasicTimer autoScrollTimer_;
 

@@ -159,16 +159,25 @@ void TestLogView::textAsAPlainTextEditorHasIt()
 void TestLogView::followsTheTailOnlyFromTheBottom_data()
 {
     QTest::addColumn<bool>("scrolledUp");
-    QTest::newRow("at the bottom") << false;
-    QTest::newRow("scrolled up") << true;
+    QTest::addColumn<bool>("clearedFirst");
+    QTest::newRow("at the bottom") << false << false;
+    QTest::newRow("scrolled up") << true << false;
+    // Lines that come right after a clear, before the view has caught up, are followed.
+    QTest::newRow("cleared, then refilled at once") << false << true;
 }
 
 void TestLogView::followsTheTailOnlyFromTheBottom()
 {
     QFETCH(bool, scrolledUp);
+    QFETCH(bool, clearedFirst);
     ShownPane shown;
     shown.append(numbered(100));
     QVERIFY(shown.settled());
+    if (clearedFirst) {
+        shown.pane->clear();
+        shown.append(numbered(100));
+        QVERIFY(shown.settled());
+    }
     QVERIFY(shown.vertical()->maximum() > 0);
     QCOMPARE(shown.vertical()->value(), shown.vertical()->maximum());
     if (scrolledUp)
