@@ -1,38 +1,85 @@
 #include "logpane.h"
 
-#include "controlnames.h"
-
-#include <QPlainTextEdit>
+#include "logview.h"
 
 namespace ui {
 
 LogPane::LogPane(QWidget* parent, const char* name)
-    : QObject(parent)
-    , view_(makeControl<QPlainTextEdit>(parent, name))
+    : view_(new LogView(&store_, parent))
 {
-    setObjectName(QString::fromLatin1(name));
-    // Long frames stay on one line; the horizontal scroll bar shows the rest.
-    view_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    view_->setUndoRedoEnabled(false);
-    view_->setReadOnly(true);
+    const QString text = QString::fromLatin1(name);
+    setObjectName(text);
+    view_->setObjectName(text);
+    view_->setAccessibleDescription(text);
+    view_->pane_ = this;
+    setParent(view_);
 }
 
-void LogPane::appendLine(const QString& line) { view_->appendPlainText(line); }
-void LogPane::clear() { view_->clear(); }
-int LogPane::lineCount() const { return lines().size(); }
-
-QStringList LogPane::lines() const
+LogPane::~LogPane()
 {
-    const QString text = view_->toPlainText();
-    return text.isEmpty() ? QStringList() : text.split(u'\n');
+    // Deleted on its own rather than with its view: take the view along. Leave the view
+    // first, or the view would delete this pane a second time.
+    if (view_) {
+        LogView* const view = view_;
+        view_ = nullptr;
+        setParent(nullptr);
+        delete view;
+    }
 }
 
-QString LogPane::toPlainText() const { return view_->toPlainText(); }
-void LogPane::setLines(const QStringList& lines) { view_->setPlainText(lines.join(u'\n')); }
-void LogPane::setFont(const QFont& font) { view_->setFont(font); }
-QFont LogPane::font() const { return view_->font(); }
-QWidget* LogPane::view() const { return view_; }
+void LogPane::appendLine(const QString& line)
+{
+    // An empty pane and a pane holding one empty line are the same text; keeping them
+    // apart would make the first line after an empty one differ from a text editor's.
+    if (line.isEmpty() && store_.isEmpty())
+        return;
+    store_.append(line);
+}
+
+void LogPane::clear()
+{
+    store_.clear();
+}
+
+void LogPane::setLines(const QStringList& lines)
+{
+    if (lines.isEmpty() || (lines.size() == 1 && lines.front().isEmpty()))
+        store_.clear();
+    else
+        store_.setLines(lines);
+}
+
+QString LogPane::toPlainText() const
+{
+    QByteArray utf8;
+    bool first = true;
+    store_.forEachLine([&](QByteArrayView line) {
+        if (!first)
+            utf8 += '\n';
+        first = false;
+        utf8 += line;
+    });
+    return QString::fromUtf8(utf8);
+}
+
+void LogPane::setFont(const QFont& font)
+{
+    view_->setFont(font);
+}
+
+QFont LogPane::font() const
+{
+    return view_->font();
+}
+
+LogPane* LogPane::of(const QWidget* widget)
+{
+    if (!widget)
+        return nullptr;
+    const auto* view = qobject_cast<const LogView*>(widget);
+    if (!view)
+        view = qobject_cast<const LogView*>(widget->parent());
+    return view ? view->pane() : nullptr;
+}
 
 } // namespace ui
