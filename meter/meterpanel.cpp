@@ -17,7 +17,7 @@ namespace meter {
 namespace {
 
 // The setting rows: one per phase.
-constexpr int kRowTop = 34;
+constexpr int kRowTop = 38;
 constexpr int kRowPitch = 24;
 constexpr int kColumnPitch = 120;
 
@@ -57,9 +57,9 @@ MeterPanel::MeterPanel(QWidget* clientArea)
 
     buildReadings();
 
-    auto* voltage = makeGroup(ERK2Panel, "napryazhenieGroup", QStringLiteral("напряжение"), {144, 4, 368, 112});
+    auto* voltage = makeGroup(ERK2Panel, "napryazhenieGroup", QStringLiteral("напряжение"), {144, 4, 368, 116});
     buildSettingColumns(voltage, 0, {"коррекция", "Нижний предел", "Верхний предел"});
-    auto* current = makeGroup(ERK2Panel, "silaTokaGroup", QStringLiteral("Сила тока"), {144, 120, 248, 112});
+    auto* current = makeGroup(ERK2Panel, "silaTokaGroup", QStringLiteral("Сила тока"), {144, 124, 248, 116});
     buildSettingColumns(current, 9, {"коррекция", "верхний предел"});
 
     buildGroups();
@@ -97,7 +97,7 @@ void MeterPanel::buildSettingColumns(QGroupBox* group, int first, std::initializ
     int column = 0;
     for (const char* columnCaption : captions) {
         const int x = 8 + column * kColumnPitch;
-        caption(group, QString::fromUtf8(columnCaption), {x, 16});
+        caption(group, QString::fromUtf8(columnCaption), {x, 20});
         for (int phase = 0; phase < 3; ++phase) {
             const auto setting = static_cast<std::size_t>(first + column * 3 + phase);
             const SettingInfo& info = kSettings[setting];
@@ -114,11 +114,11 @@ void MeterPanel::buildSettingColumns(QGroupBox* group, int first, std::initializ
 
 void MeterPanel::buildGroups()
 {
-    Panel3 = makeGroup(ERK2Panel, "Panel3", QStringLiteral("Коррекция"), {400, 120, 112, 112});
-    rd_kor_all = makeButton(Panel3, "rd_kor_all", QStringLiteral("Читать все"), {8, 28, 97, 25});
-    wr_kor_all = makeButton(Panel3, "wr_kor_all", QStringLiteral("Записать все"), {8, 64, 97, 25});
+    Panel3 = makeGroup(ERK2Panel, "Panel3", QStringLiteral("Коррекция"), {400, 124, 112, 116});
+    rd_kor_all = makeButton(Panel3, "rd_kor_all", QStringLiteral("Читать все"), {8, 32, 97, 25});
+    wr_kor_all = makeButton(Panel3, "wr_kor_all", QStringLiteral("Записать все"), {8, 68, 97, 25});
 
-    Panel1 = makeGroup(ERK2Panel, "Panel1", QStringLiteral("Индикация"), {144, 236, 368, 72});
+    Panel1 = makeGroup(ERK2Panel, "Panel1", QStringLiteral("Индикация"), {144, 244, 368, 72});
     for (int k = 0; k < kIndicationChannels; ++k) {
         const QByteArray name = "Ind_ch" + QByteArray::number(k);
         auto* channel = makeControl<QCheckBox>(Panel1, name.constData(), QString::number(k));
@@ -127,7 +127,7 @@ void MeterPanel::buildGroups()
     }
     Button2 = makeButton(Panel1, "Button2", QStringLiteral("Программировать"), {8, 42, 121, 23});
 
-    Panel2 = makeGroup(ERK2Panel, "Panel2", QStringLiteral("Адрес"), {144, 312, 368, 52});
+    Panel2 = makeGroup(ERK2Panel, "Panel2", QStringLiteral("Адрес"), {144, 320, 368, 52});
     edit_adr_zap = makeControl<QLineEdit>(Panel2, "edit_adr_zap", QStringLiteral("11"));
     edit_adr_zap->setGeometry(8, 20, 33, 21);
     Button3 = makeButton(Panel2, "Button3", QStringLiteral("Изменить"), {48, 19, 89, 23});
