@@ -207,24 +207,21 @@ void MeterFamily::sendWrite(const QString& text)
     context_.line.obrabZapstr(text);
 }
 
-bool MeterFamily::writeSetting(int setting, const QString& address)
+bool MeterFamily::writeSetting(int setting)
 {
-    const std::optional<std::uint16_t> value = settingValue(panel_.settingFields.at(static_cast<std::size_t>(setting))->text());
+    const std::optional<std::uint16_t> value = settingValue(settingField(setting)->text());
     if (!value)
         return false;
-    sendWrite(settingWriteText(address, setting, *value));
+    if (const std::optional<QString> address = frameAddress())
+        sendWrite(settingWriteText(*address, setting, *value));
     return true;
 }
 
 void MeterFamily::writeSettingClick(int setting)
 {
-    const QString text = panel_.settingFields.at(static_cast<std::size_t>(setting))->text();
-    if (!settingValue(text)) {
-        QMessageBox::warning(panel_.ERK2Panel, QStringLiteral("QLDIXw"), settingValueError(setting, text));
-        return;
-    }
-    if (const std::optional<QString> address = frameAddress())
-        writeSetting(setting, *address);
+    if (!writeSetting(setting))
+        QMessageBox::warning(panel_.ERK2Panel, QStringLiteral("QLDIXw"),
+                             settingValueError(setting, settingField(setting)->text()));
 }
 
 void MeterFamily::startSequence(SettingsSequence& sequence, QTimer* timer)
@@ -265,14 +262,16 @@ void MeterFamily::wr_kor_allClick()
 void MeterFamily::Timer4Timer()
 {
     sequenceTick(writeAll_, Timer4_, [this](int setting) {
-        const QString text = panel_.settingFields.at(static_cast<std::size_t>(setting))->text();
-        if (!settingValue(text)) {
-            panel_.Memo_log->appendLine(settingValueError(setting, text));
-            return;
-        }
-        if (const std::optional<QString> address = frameAddress())
-            writeSetting(setting, *address);
+        // A field without a value is skipped with its line: the panel is disabled, so a
+        // box would only stall the sequence.
+        if (!writeSetting(setting))
+            panel_.Memo_log->appendLine(settingValueError(setting, settingField(setting)->text()));
     });
+}
+
+QLineEdit* MeterFamily::settingField(int setting) const
+{
+    return panel_.settingFields.at(static_cast<std::size_t>(setting));
 }
 
 void MeterFamily::updatePanelEnabled()
@@ -325,7 +324,7 @@ void MeterFamily::showReply(const MeterReply& reply)
         }
     }
     if (reply.setting)
-        panel_.settingFields.at(static_cast<std::size_t>(reply.setting->setting))->setText(QString::number(reply.setting->value));
+        settingField(reply.setting->setting)->setText(QString::number(reply.setting->value));
     if (reply.address) {
         panel_.edit_adr_zap->setText(reply.address->text);
         if (reply.address->controllerItem)

@@ -60,8 +60,9 @@ private:
     std::optional<QString> frameAddress();
     // Logs a write's frame text and hands it to the line.
     void sendWrite(const QString& text);
-    // Writes a setting field's value; false when the field holds no value to write.
-    bool writeSetting(int setting, const QString& address);
+    // Writes a setting's field; false when the field holds no value to write.
+    bool writeSetting(int setting);
+    QLineEdit* settingField(int setting) const;
     void setPollButtonsEnabled(bool enabled);
     void startSequence(SettingsSequence& sequence, QTimer* timer);
     void sequenceTick(SettingsSequence& sequence, QTimer* timer, const std::function<void(int)>& doStep);

@@ -169,15 +169,15 @@ void TestMeterWindow::requests_data()
     QTest::newRow("address read at 11") << "11" << "Button22" << "60 F0 45*" << "60 F0 45 B5" << true;
 
     for (const QString& address : {QStringLiteral("01"), QStringLiteral("7F")}) {
-        const auto name = [&](const QString& what) { return qPrintable(what + QStringLiteral(" at ") + address); };
+        const auto name = [&](const QString& what) { return (what + QStringLiteral(" at ") + address).toUtf8(); };
         for (const SettingRow& s : kSettingRows) {
             const QString code = hex2(s.readCode);
-            QTest::newRow(name(QString::fromLatin1(s.read))) << address << QString::fromLatin1(s.read)
+            QTest::newRow(name(QString::fromLatin1(s.read)).constData()) << address << QString::fromLatin1(s.read)
                 << QStringLiteral("60 ") + address + code + u'*' << closed(QStringLiteral("60 ") + address + u' ' + code)
                 << true;
             const QString value = QStringLiteral("%1").arg(s.start, 4, 16, QLatin1Char('0')).toUpper();
             const QString writeCode = hex2(s.readCode - 4);
-            QTest::newRow(name(QString::fromLatin1(s.write))) << address << QString::fromLatin1(s.write)
+            QTest::newRow(name(QString::fromLatin1(s.write)).constData()) << address << QString::fromLatin1(s.write)
                 << QStringLiteral("60 ") + address + QString::fromLatin1(s.middle) + value + u'*'
                 << closed(QStringLiteral("60 ") + address + u' ' + writeCode) + u' '
                        + closed(value.left(2) + u' ' + value.mid(2))
@@ -185,19 +185,19 @@ void TestMeterWindow::requests_data()
         }
         int item = 1;
         for (const auto& [quantity, code] : kQuantityCodes)
-            QTest::newRow(name(QString::fromLatin1(quantity))) << address << QStringLiteral("poll:%1").arg(item++)
+            QTest::newRow(name(QString::fromLatin1(quantity)).constData()) << address << QStringLiteral("poll:%1").arg(item++)
                 << QStringLiteral("60 ") + address + hex2(code) + u'*'
                 << closed(QStringLiteral("60 ") + address + u' ' + hex2(code)) << true;
-        QTest::newRow(name(QStringLiteral("all channels"))) << address << "tick:01234567"
+        QTest::newRow(name(QStringLiteral("all channels")).constData()) << address << "tick:01234567"
             << QStringLiteral("60 ") + address + QStringLiteral(" 71* FF*")
             << closed(QStringLiteral("60 ") + address + QStringLiteral(" 71")) + u' ' + closed(QStringLiteral("FF")) << false;
-        QTest::newRow(name(QStringLiteral("no channel"))) << address << "Button2"
+        QTest::newRow(name(QStringLiteral("no channel")).constData()) << address << "Button2"
             << QStringLiteral("60 ") + address + QStringLiteral(" 71* 00*")
             << closed(QStringLiteral("60 ") + address + QStringLiteral(" 71")) + u' ' + closed(QStringLiteral("00")) << false;
-        QTest::newRow(name(QStringLiteral("new address 5"))) << address << "Button3:5"
+        QTest::newRow(name(QStringLiteral("new address 5")).constData()) << address << "Button3:5"
             << QStringLiteral("60 ") + address + QStringLiteral(" 41 *05*")
             << closed(QStringLiteral("60 ") + address + QStringLiteral(" 41")) + u' ' + closed(QStringLiteral("05")) << false;
-        QTest::newRow(name(QStringLiteral("address read"))) << address << "Button22" << "60 F0 45*" << "60 F0 45 B5" << true;
+        QTest::newRow(name(QStringLiteral("address read")).constData()) << address << "Button22" << "60 F0 45*" << "60 F0 45 B5" << true;
     }
 }
 
