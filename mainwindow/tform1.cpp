@@ -2,6 +2,7 @@
 
 #include "controlnames.h"
 #include "dispenserfamily.h"
+#include "logpane.h"
 #include "memoryfamily.h"
 #include "meterfamily.h"
 #include "transport.h"
@@ -89,6 +90,14 @@ void TForm1::createFamilies()
         .hideAllPanels = [this] { skritPanelki(); },
         .windowTop = [this] { return frameGeometry().top(); },
         .captionHeight = [this] { return chrome().caption; },
+        .requestLogLine =
+            [this](const QString& line) {
+                for (ui::FamilyMode* family : families_)
+                    if (ui::LogPane* log = family->requestLog()) {
+                        log->appendLine(line);
+                        return;
+                    }
+            },
     };
     // The mode switch's items, in order.
     families_ = {

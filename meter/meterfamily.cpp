@@ -1,24 +1,75 @@
 #include "meterfamily.h"
 
 #include "controlleraddress.h"
-#include "logline.h"
+#include "frametext.h"
 #include "logpane.h"
 #include "metertexts.h"
 #include "transport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace meter {
+
+namespace {
+
+constexpr int kPollMs = 300;
+constexpr int kSlowPollMs = 5000;
+constexpr int kSequenceMs = 300;
+
+const QString kStartPollCaption = QStringLiteral("Читать");
+const QString kStopPollCaption = QStringLiteral("Прекратить чтение");
+
+QTimer* makeTimer(QObject* parent, const char* name, int ms)
+{
+    auto* timer = new QTimer(parent);
+    timer->setObjectName(QString::fromLatin1(name));
+    timer->setInterval(ms);
+    return timer;
+}
+
+void setTextColour(QLabel* label, bool red)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, red ? QColor(255, 0, 0) : QColor(0, 128, 0));
+    label->setPalette(palette);
+}
+
+} // namespace
 
 MeterFamily::MeterFamily(const ui::FamilyContext& context)
     : QObject(context.clientArea)
     , context_(context)
     , panel_(context.clientArea)
-    , Timer2_(new QTimer(this))
+    , Timer2_(makeTimer(this, "Timer2", kPollMs))
+    , Timer3_(makeTimer(this, "Timer3", kSequenceMs))
+    , Timer4_(makeTimer(this, "Timer4", kSequenceMs))
 {
     setObjectName(QStringLiteral("MeterFamily"));
-    Timer2_->setObjectName(QStringLiteral("Timer2"));
-    Timer2_->setInterval(300);
+    connect(Timer2_, &QTimer::timeout, this, &MeterFamily::Timer2Timer);
+    connect(Timer3_, &QTimer::timeout, this, &MeterFamily::Timer3Timer);
+    connect(Timer4_, &QTimer::timeout, this, &MeterFamily::Timer4Timer);
+
+    const std::pair<QPushButton*, void (MeterFamily::*)()> handlers[] = {
+        {panel_.read_all, &MeterFamily::read_allClick},
+        {panel_.clear_log_Button, &MeterFamily::clear_log_ButtonClick},
+        {panel_.rd_kor_all, &MeterFamily::rd_kor_allClick},
+        {panel_.wr_kor_all, &MeterFamily::wr_kor_allClick},
+        {panel_.Button2, &MeterFamily::Button2Click},
+        {panel_.Button3, &MeterFamily::Button3Click},
+        {panel_.Button22, &MeterFamily::Button22Click},
+    };
+    for (const auto& [button, handler] : handlers)
+        connect(button, &QPushButton::clicked, this, handler);
+    for (int setting = 0; setting < kSettingCount; ++setting) {
+        const auto i = static_cast<std::size_t>(setting);
+        connect(panel_.readButtons[i], &QPushButton::clicked, this, [this, setting] { readSettingClick(setting); });
+        connect(panel_.writeButtons[i], &QPushButton::clicked, this, [this, setting] { writeSettingClick(setting); });
+    }
 }
 
 void MeterFamily::hidePanels()
@@ -39,13 +90,15 @@ void MeterFamily::layout(const ui::WindowFrame& frame)
 
 void MeterFamily::portOpened()
 {
-    panel_.ERK2Panel->setEnabled(true);
+    portClosed_ = false;
+    updatePanelEnabled();
 }
 
 void MeterFamily::portClosed()
 {
     Timer2_->stop();
-    panel_.ERK2Panel->setEnabled(false);
+    portClosed_ = true;
+    updatePanelEnabled();
 }
 
 void MeterFamily::frameSent(const QString& line, bool active)
@@ -57,10 +110,7 @@ void MeterFamily::frameSent(const QString& line, bool active)
 
 void MeterFamily::replyWindowEnded(std::span<const std::uint8_t> reply)
 {
-    if (reply.empty())
-        panel_.Memo_log->appendLine(transport::timeOutLine());
-    else if (reply.size() >= 2 && !transport::replyChecksumMatches(reply))
-        panel_.Memo_log->appendLine(transport::checksumErrorText(reply.size()));
+    showReply(decodeReply(reply, expectCmd_));
 }
 
 void MeterFamily::lineNotice(const QString& line)
@@ -68,19 +118,218 @@ void MeterFamily::lineNotice(const QString& line)
     panel_.Memo_log->appendLine(line);
 }
 
-void MeterFamily::readQuantity(const QString& code)
+std::optional<QString> MeterFamily::frameAddress()
 {
-    if (context_.line.busy())
-        return;
     const QString typed = context_.kontroller->currentText();
     const std::optional<QString> address = transport::frameAddressText(typed);
-    if (!address) {
+    if (!address)
         panel_.Memo_log->appendLine(transport::badAddressLine(typed));
-        return;
+    return address;
+}
+
+bool MeterFamily::readQuantity(const QString& code)
+{
+    if (context_.line.busy())
+        return false;
+    QString text;
+    if (code == QStringLiteral("45")) {
+        // The address read needs no address: it is how a lost meter is found again.
+        text = readRequestText(QString(), code);
+    } else {
+        const std::optional<QString> address = frameAddress();
+        if (!address)
+            return false;
+        text = readRequestText(*address, code);
     }
-    const QString text = readRequestText(*address, code);
+    // Set only for a request that goes: the reply of the window now open must still
+    // be shown where its own request said.
+    expectCmd_ = static_cast<std::uint8_t>(transport::hexText6ToInt(code));
     panel_.Memo_log->appendLine(text);
     context_.line.sendComposedRequest(text);
+    return true;
+}
+
+void MeterFamily::read_allClick()
+{
+    if (panel_.read_all->text() == kStartPollCaption) {
+        poll_.restart();
+        panel_.read_all->setText(kStopPollCaption);
+        setPollButtonsEnabled(false);
+        Timer2_->start();
+    } else {
+        Timer2_->stop();
+        panel_.read_all->setText(kStartPollCaption);
+        setPollButtonsEnabled(true);
+    }
+}
+
+void MeterFamily::setPollButtonsEnabled(bool enabled)
+{
+    for (int setting = 0; setting < kSettingCount; ++setting) {
+        if (!lockedWhilePolling(setting))
+            continue;
+        panel_.readButtons[static_cast<std::size_t>(setting)]->setEnabled(enabled);
+        panel_.writeButtons[static_cast<std::size_t>(setting)]->setEnabled(enabled);
+    }
+}
+
+void MeterFamily::Timer2Timer()
+{
+    // A changed "Протеус" box takes effect from the next tick on.
+    const int interval = context_.line.slowLine() ? kSlowPollMs : kPollMs;
+    if (Timer2_->interval() != interval)
+        Timer2_->setInterval(interval);
+
+    const std::optional<PollRequest> sent = poll_.tick(panel_.read_combo->currentIndex(), [this](const PollRequest& request) {
+        return readQuantity(transport::hexByte(quantityInfo(request.quantity).code));
+    });
+    if (sent)
+        setTextColour(panel_.readings[static_cast<std::size_t>(sent->quantity)], sent->red);
+}
+
+void MeterFamily::clear_log_ButtonClick()
+{
+    panel_.Memo_log->clear();
+}
+
+void MeterFamily::readSettingClick(int setting)
+{
+    readQuantity(transport::hexByte(kSettings.at(static_cast<std::size_t>(setting)).readCode));
+}
+
+void MeterFamily::sendWrite(const QString& text)
+{
+    panel_.Memo_log->appendLine(text);
+    if (context_.line.busy()) {
+        panel_.Memo_log->appendLine(notSentWhileBusyLine());
+        return;
+    }
+    context_.line.obrabZapstr(text);
+}
+
+bool MeterFamily::writeSetting(int setting)
+{
+    const std::optional<std::uint16_t> value = settingValue(settingField(setting)->text());
+    if (!value)
+        return false;
+    if (const std::optional<QString> address = frameAddress())
+        sendWrite(settingWriteText(*address, setting, *value));
+    return true;
+}
+
+void MeterFamily::writeSettingClick(int setting)
+{
+    if (!writeSetting(setting))
+        QMessageBox::warning(panel_.ERK2Panel, QStringLiteral("QLDIXw"),
+                             settingValueError(setting, settingField(setting)->text()));
+}
+
+void MeterFamily::startSequence(SettingsSequence& sequence, QTimer* timer)
+{
+    sequence.start();
+    timer->start();
+    updatePanelEnabled();
+}
+
+void MeterFamily::sequenceTick(SettingsSequence& sequence, QTimer* timer, const std::function<void(int)>& doStep)
+{
+    if (sequence.tick(context_.line.busy(), doStep) == SettingsSequence::Tick::Finished || !sequence.running()) {
+        timer->stop();
+        updatePanelEnabled();
+    }
+}
+
+void MeterFamily::rd_kor_allClick()
+{
+    startSequence(readAll_, Timer3_);
+}
+
+void MeterFamily::Timer3Timer()
+{
+    sequenceTick(readAll_, Timer3_, [this](int setting) {
+        if (setting == 0)
+            for (QLineEdit* field : panel_.settingFields)
+                field->clear();
+        readSettingClick(setting);
+    });
+}
+
+void MeterFamily::wr_kor_allClick()
+{
+    startSequence(writeAll_, Timer4_);
+}
+
+void MeterFamily::Timer4Timer()
+{
+    sequenceTick(writeAll_, Timer4_, [this](int setting) {
+        // A field without a value is skipped with its line: the panel is disabled, so a
+        // box would only stall the sequence.
+        if (!writeSetting(setting))
+            panel_.Memo_log->appendLine(settingValueError(setting, settingField(setting)->text()));
+    });
+}
+
+QLineEdit* MeterFamily::settingField(int setting) const
+{
+    return panel_.settingFields.at(static_cast<std::size_t>(setting));
+}
+
+void MeterFamily::updatePanelEnabled()
+{
+    panel_.ERK2Panel->setEnabled(!portClosed_ && !readAll_.running() && !writeAll_.running());
+}
+
+void MeterFamily::Button2Click()
+{
+    std::array<bool, kIndicationChannels> channels{};
+    for (std::size_t k = 0; k < channels.size(); ++k)
+        channels[k] = panel_.Ind_ch[k]->isChecked();
+    if (const std::optional<QString> address = frameAddress())
+        sendWrite(indicationWriteText(*address, indicationMask(channels)));
+}
+
+void MeterFamily::Button3Click()
+{
+    const QString typed = panel_.edit_adr_zap->text();
+    const std::optional<QString> newAddress = newMeterAddress(typed);
+    if (!newAddress) {
+        panel_.Memo_log->appendLine(newMeterAddressError(typed));
+        return;
+    }
+    if (const std::optional<QString> address = frameAddress())
+        sendWrite(addressWriteText(*address, *newAddress));
+}
+
+void MeterFamily::Button22Click()
+{
+    readQuantity(transport::hexByte(kReadAddressCode));
+}
+
+void MeterFamily::showReply(const MeterReply& reply)
+{
+    for (const QString& line : reply.logLines)
+        panel_.Memo_log->appendLine(line);
+    if (reply.requestLogLine && context_.requestLogLine)
+        context_.requestLogLine(*reply.requestLogLine);
+
+    if (reply.reading) {
+        const Quantity quantity = reply.reading->quantity;
+        panel_.readings[static_cast<std::size_t>(quantity)]->setText(reply.reading->digits);
+        emit readingShown(quantity, reply.reading->digits, QDateTime::currentDateTime());
+        if (isPower(quantity)) {
+            const auto& r = panel_.readings;
+            const std::size_t w1 = static_cast<std::size_t>(Quantity::W1);
+            if (const std::optional<QString> sum = powerSumText({r[w1]->text(), r[w1 + 1]->text(), r[w1 + 2]->text()}))
+                panel_.summ_wat->setText(*sum);
+        }
+    }
+    if (reply.setting)
+        settingField(reply.setting->setting)->setText(QString::number(reply.setting->value));
+    if (reply.address) {
+        panel_.edit_adr_zap->setText(reply.address->text);
+        if (reply.address->controllerItem)
+            context_.kontroller->setCurrentIndex(*reply.address->controllerItem);
+    }
 }
 
 } // namespace meter

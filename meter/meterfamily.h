@@ -1,10 +1,14 @@
 #pragma once
-// The three-phase meter family ("ЭРК-2"): its panel, its poll clock and its log,
-// plugged into the window and the line as one FamilyMode.
+// The three-phase meter family ("ЭРК-2"): its panel, the poll of the readings, the
+// settings with their read-all and write-all sequences, indication and address, and
+// the reply handling, plugged into the window and the line as one FamilyMode.
 
 #include "familymode.h"
 #include "meterpanel.h"
+#include "meterpoll.h"
+#include "meterreplies.h"
 
+#include <QDateTime>
 #include <QTimer>
 
 namespace meter {
@@ -28,14 +32,57 @@ public:
     void replyWindowEnded(std::span<const std::uint8_t> reply) override;
     void lineNotice(const QString& line) override;
 
-    // Reads one quantity: its frame text goes to the meter log and the line.
-    void readQuantity(const QString& code);
+    // Reads one quantity or setting by its code as two hex digits: the code becomes
+    // the expected reply, the frame text goes to the meter log and the line. Nothing
+    // happens while a reply is awaited. Returns whether the request went to the line.
+    bool readQuantity(const QString& code);
+
+    // The panel's handlers.
+    void read_allClick();
+    void Timer2Timer();
+    void clear_log_ButtonClick();
+    void readSettingClick(int setting);
+    void writeSettingClick(int setting);
+    void rd_kor_allClick();
+    void Timer3Timer();
+    void wr_kor_allClick();
+    void Timer4Timer();
+    void Button2Click();
+    void Button3Click();
+    void Button22Click();
+
+signals:
+    // A reading reached its label: for whatever charts or records the readings.
+    void readingShown(meter::Quantity quantity, const QString& text, const QDateTime& at);
 
 private:
+    // The controller address for a frame, or nothing (and a line in the log).
+    std::optional<QString> frameAddress();
+    // Logs a write's frame text and hands it to the line.
+    void sendWrite(const QString& text);
+    // Writes a setting's field; false when the field holds no value to write.
+    bool writeSetting(int setting);
+    QLineEdit* settingField(int setting) const;
+    void setPollButtonsEnabled(bool enabled);
+    void startSequence(SettingsSequence& sequence, QTimer* timer);
+    void sequenceTick(SettingsSequence& sequence, QTimer* timer, const std::function<void(int)>& doStep);
+    void updatePanelEnabled();
+    void showReply(const MeterReply& reply);
+
     const ui::FamilyContext context_;
     MeterPanel panel_;
     // The poll clock; closing the port stops it.
     QTimer* const Timer2_;
+    // The read-all and write-all clocks.
+    QTimer* const Timer3_;
+    QTimer* const Timer4_;
+    PollCycle poll_;
+    SettingsSequence readAll_;
+    SettingsSequence writeAll_;
+    // The code of the last read that went out: where its reply is shown.
+    std::uint8_t expectCmd_ = 0;
+    // Closing the port disables the panel until it opens again.
+    bool portClosed_ = false;
 };
 
 } // namespace meter

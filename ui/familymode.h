@@ -43,6 +43,9 @@ struct FamilyContext {
     // pop-ups placed at the pointer.
     std::function<int()> windowTop;
     std::function<int()> captionHeight;
+    // Adds a line to the request log of the family that keeps one (see
+    // FamilyMode::requestLog): one-byte answers are noted there whichever family asked.
+    std::function<void(const QString&)> requestLogLine;
 };
 
 class FamilyMode : public transport::LineClient {
@@ -72,6 +75,9 @@ public:
     virtual std::vector<LogPane*> fontPanes() const { return {}; }
     // The pane the file menu loads and saves, if this family has it.
     virtual LogPane* fileLog() const { return nullptr; }
+    // The pane where this family logs its requests and the line's one-byte answers,
+    // if it keeps one; other families' one-byte answers are noted there too.
+    virtual LogPane* requestLog() const { return nullptr; }
 };
 
 } // namespace ui

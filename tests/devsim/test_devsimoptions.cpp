@@ -23,6 +23,7 @@ void TestDevsimOptions::parse_data()
 
     QTest::newRow("defaults") << QStringList{} << true << int(Family::Dix) << "COM9" << -1 << QByteArray();
     QTest::newRow("ql at 7F") << QStringList{"--family", "ql", "--address", "7F"} << true << int(Family::Ql) << "COM9" << 0x7F << QByteArray();
+    QTest::newRow("erk refusing writes") << QStringList{"--family", "erk", "--refuse-writes"} << true << int(Family::Erk) << "COM9" << -1 << QByteArray();
     QTest::newRow("erk on COM12") << QStringList{"--family", "erk", "--port", "COM12"} << true << int(Family::Erk) << "COM12" << -1 << QByteArray();
     QTest::newRow("unsolicited with blanks") << QStringList{"--unsolicited", "aa 55 0D"} << true << int(Family::Dix) << "COM9" << -1 << QByteArray::fromHex("AA550D");
     QTest::newRow("all reply options") << QStringList{"--delay", "100", "--split", "50", "--silent", "--bad-checksum", "--flow", "2.5", "--verbose"}

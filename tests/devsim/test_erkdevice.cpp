@@ -10,6 +10,7 @@ class TestErkDevice : public QObject {
 private slots:
     void conversation_data();
     void conversation();
+    void refusingWrites();
 };
 
 // Readings are a code, six characters and the checksum: "220.51" is 32 32 30 2E 35 31.
@@ -50,6 +51,17 @@ void TestErkDevice::conversation()
         const QString failure = runScript(device, script, chunk);
         QVERIFY2(failure.isEmpty(), qPrintable(QStringLiteral("chunk %1: %2").arg(chunk).arg(failure)));
     }
+}
+
+// A meter told to refuse writes answers FF to each and keeps what it had.
+void TestErkDevice::refusingWrites()
+{
+    ErkDevice device(0x01, true);
+    const QString failure = runScript(device, {"> 60 01 31 * 00 78 *", "< FF", "> 60 01 71 * 05 *", "< FF",
+                                               "> 60 01 41 * 22 *", "< FF", "> 60 01 35 *", "< 00 64 *",
+                                               "> 60 F0 45 *", "< 45 01 *"}, 0);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(device.indicationMask(), 0);
 }
 
 QTEST_APPLESS_MAIN(TestErkDevice)

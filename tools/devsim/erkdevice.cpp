@@ -53,7 +53,7 @@ QByteArray readingText(std::uint32_t value, int decimals)
 
 } // namespace
 
-ErkDevice::ErkDevice(std::uint8_t address) : m_address(address) {}
+ErkDevice::ErkDevice(std::uint8_t address, bool refuseWrites) : m_address(address), m_refuseWrites(refuseWrites) {}
 
 std::uint32_t ErkDevice::voltage(int number) const
 {
@@ -116,18 +116,27 @@ QByteArray ErkDevice::readRequest(std::uint8_t code)
         const std::uint16_t value = *setting(code);
         return closeFrame(QByteArray(1, char(value >> 8)).append(char(value & 0xFF)));
     }
+    const QByteArray text = reading(code);
+    if (text.isEmpty())
+        return {};
+    return closeFrame(QByteArray(1, char(code)).append(text));
+}
+
+QByteArray ErkDevice::reading(std::uint8_t code) const
+{
     const int phaseNumber = code & 0x0F;
     const std::uint8_t group = code >> 4;
     if (phaseNumber < 1 || phaseNumber > 3 || (group != 0x9 && group != 0xA && group != 0x8))
         return {};
-    QByteArray text = group == 0x9 ? readingText(voltage(phaseNumber), 2)
-        : group == 0xA             ? readingText(current(phaseNumber), 3)
-                                   : readingText(power(phaseNumber), 0);
-    return closeFrame(QByteArray(1, char(code)).append(text));
+    return group == 0x9 ? readingText(voltage(phaseNumber), 2)
+        : group == 0xA  ? readingText(current(phaseNumber), 3)
+                        : readingText(power(phaseNumber), 0);
 }
 
 std::uint8_t ErkDevice::writeRequest(std::uint8_t code, QByteArrayView data)
 {
+    if (m_refuseWrites)
+        return kProgrammingError;
     if (code == kWriteIndication) {
         m_indication = byteAt(data, 0);
         return kWritten;

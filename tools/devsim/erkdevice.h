@@ -30,7 +30,8 @@ public:
         std::uint16_t currentHigh = 10;
     };
 
-    explicit ErkDevice(std::uint8_t address = 0x01);
+    // refuseWrites: a meter whose memory cannot be programmed; every write gets FF.
+    explicit ErkDevice(std::uint8_t address = 0x01, bool refuseWrites = false);
 
     std::uint8_t address() const { return m_address; }
     std::uint8_t indicationMask() const { return m_indication; }
@@ -41,6 +42,9 @@ public:
     std::uint32_t voltage(int number) const;
     std::uint32_t current(int number) const;
     std::uint32_t power(int number) const;
+    // A reading as its display shows it, six characters ("220.51", "  1129"); empty
+    // for a code that is no reading.
+    QByteArray reading(std::uint8_t code) const;
 
 protected:
     Step parse(QByteArrayView pending, qint64 nowMs) override;
@@ -51,6 +55,7 @@ private:
     std::uint16_t* setting(std::uint8_t code);
 
     std::uint8_t m_address;
+    bool m_refuseWrites;
     std::uint8_t m_indication = 0;
     std::array<Phase, 3> m_phases;
 };

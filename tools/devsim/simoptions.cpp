@@ -37,7 +37,8 @@ Families:
        with 35-37, 25-27 (corrections), 05-07, 15-17, 55-57 (limits): two
        bytes and a checksum; written with the code less 4 and a data frame of
        two bytes. Indication 71 and address 41 take a one-byte data frame.
-       Writes get one byte: 00 written, FF refused. Address read: 60 F0 45.
+       Writes get one byte: 00 written, FF refused (every write with
+       --refuse-writes). Address read: 60 F0 45.
        Unknown codes get no reply.
 
 A frame with a bad checksum gets no reply. Bytes that do not start a request
@@ -69,9 +70,10 @@ ParsedOptions parseOptions(const QStringList& args)
     const QCommandLineOption unsolicited(QStringLiteral("unsolicited"), QStringLiteral("Send these bytes, unasked, every --unsolicited-every milliseconds."), QStringLiteral("hex"));
     const QCommandLineOption unsolicitedEvery(QStringLiteral("unsolicited-every"), QStringLiteral("Period of the unsolicited bytes (default 1000)."), QStringLiteral("ms"), QStringLiteral("1000"));
     const QCommandLineOption flow(QStringLiteral("flow"), QStringLiteral("dix: deliver orders at this many litres per second (default 0: at once)."), QStringLiteral("l/s"), QStringLiteral("0"));
+    const QCommandLineOption refuseWrites(QStringLiteral("refuse-writes"), QStringLiteral("erk: answer every write FF (programming error) and keep the old values."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every request, reply and dropped byte to stderr."));
     parser.addOptions({help, family, port, link, address, delay, silent, badChecksum, split,
-                       unsolicited, unsolicitedEvery, flow, verbose});
+                       unsolicited, unsolicitedEvery, flow, refuseWrites, verbose});
 
     ParsedOptions result;
     SimOptions& o = result.options;
@@ -156,6 +158,7 @@ ParsedOptions parseOptions(const QStringList& args)
 
     o.silent = parser.isSet(silent);
     o.badChecksum = parser.isSet(badChecksum);
+    o.refuseWrites = parser.isSet(refuseWrites);
     o.verbose = parser.isSet(verbose);
     return result;
 }
@@ -167,7 +170,7 @@ std::unique_ptr<SimDevice> makeDevice(const SimOptions& options)
     case Family::Ql:
         return std::make_unique<QlDevice>(addresses);
     case Family::Erk:
-        return std::make_unique<ErkDevice>(options.address.value_or(0x01));
+        return std::make_unique<ErkDevice>(options.address.value_or(0x01), options.refuseWrites);
     case Family::Dix:
         break;
     }

@@ -22,6 +22,7 @@ struct SimOptions {
     int delayMs = 0;
     bool silent = false;
     bool badChecksum = false;
+    bool refuseWrites = false;           // erk: every write answered FF, nothing kept
     std::optional<int> splitMs;
     QByteArray unsolicited;
     int unsolicitedEveryMs = 1000;
