@@ -28,8 +28,6 @@ public:
     void replyWindowEnded(std::span<const std::uint8_t> reply) override;
     void lineNotice(const QString& line) override;
 
-    const MemoryExchangeState& exchangeState() const { return exchange_.state(); }
-
     // The panel's handlers.
     void addressKeyDown(MemoryArea area, MemoryKey key);
     void ZamenaBitIRClick();

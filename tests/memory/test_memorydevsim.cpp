@@ -1,16 +1,15 @@
 // The memory mode in the whole program against the simulated controller as its own
-// process on a pseudo-terminal, with real reply windows: the panel as the operator
-// finds it, typing into the address fields, and emulation switched on and off.
+// process on a pseudo-terminal, with real reply windows: typing into the address
+// fields, and emulation switched on and off.
 
 #include "consoletestbench.h"
 #include "simulatorprocess.h"
 #include "virtualports.h"
 
-#include <QComboBox>
 #include <QDir>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace qldixw::testing;
@@ -42,7 +41,6 @@ class TestMemoryDevsim : public QObject {
 private slots:
     void init();
     void cleanup();
-    void panelAsTheOperatorFindsIt();
     void typingReadsAndWrites();
     void emulationOnAndOff();
 
@@ -108,47 +106,6 @@ QString TestMemoryDevsim::read(const char* field, const char* value, const QStri
     return control<QLineEdit>(value)->text();
 }
 
-void TestMemoryDevsim::panelAsTheOperatorFindsIt()
-{
-    QVERIFY(control<QWidget>("QLpanelGL")->isVisible());
-    for (const char* hint : {"Label10", "Label12", "Label13"})
-        QVERIFY2(control<QLabel>(hint)->isVisible(), hint);
-
-    const std::tuple<const char*, const char*, const char*, const char*> areas[] = {
-        {"LabelIR", "adressIR", "contIR", "000024"},
-        {"LabelEX", "adressEX", "contEX", "010000"},
-        {"LabelIM", "adressIM", "contIM", "000000"},
-        {"LabelIF", "adressIF", "contIF", "003000"},
-    };
-    const QStringList captions{"IR>", "ER>", "IM>", "IF>"};
-    for (int i = 0; i < 4; ++i) {
-        const auto& [label, field, value, address] = areas[i];
-        QCOMPARE(control<QLabel>(label)->text(), captions[i]);
-        auto* edit = control<QLineEdit>(field);
-        QCOMPARE(edit->text(), QString::fromLatin1(address));
-        QCOMPARE(edit->maxLength(), 9);
-        QCOMPARE(edit->toolTip(), QStringLiteral("Для записи введите после адреса через пробел значение и нажмите Enter"));
-        auto* shown = control<QLineEdit>(value);
-        QCOMPARE(shown->text(), QStringLiteral("00"));
-        QVERIFY(shown->isReadOnly());
-        QCOMPARE(shown->toolTip(), QStringLiteral("Текущее значение по данному адресу"));
-    }
-
-    const std::pair<const char*, int> boxes[] = {{"bitIR", 8}, {"ZambIR", 2}, {"BitEx", 8}, {"ZamBEX", 2}};
-    for (const auto& [name, items] : boxes) {
-        auto* box = control<QComboBox>(name);
-        QCOMPARE(box->count(), items);
-        QCOMPARE(box->itemText(items - 1), QString::number(items - 1));
-        QCOMPARE(box->currentText(), QStringLiteral("0"));
-        QCOMPARE(box->lineEdit()->maxLength(), 1);
-    }
-    for (const char* name : {"ZamenaBitIR", "ZamenaBitEX"})
-        QCOMPARE(control<QPushButton>(name)->text(), QStringLiteral("бит замен.  на"));
-    QCOMPARE(control<QPushButton>("VklEmul")->text(), QStringLiteral("Включить"));
-    QCOMPARE(control<QPushButton>("viklEmul")->text(), QStringLiteral("Выключить"));
-    QCOMPARE(control<QLabel>("LabelEmul")->text(), QStringLiteral("Эмуляция"));
-}
-
 void TestMemoryDevsim::typingReadsAndWrites()
 {
     // A read: the preamble and the request go out, the value comes back.
@@ -209,9 +166,20 @@ void TestMemoryDevsim::emulationOnAndOff()
 
     before = bench_->lines("Memo2").size();
     clickAndWait("viklEmul");
-    QCOMPARE(areaRequests(bench_->lines("Memo2").mid(before)).size(), 12);
+    QCOMPARE(areaRequests(bench_->lines("Memo2").mid(before)),
+             (QStringList{"C8 00 00 24 00", "C9 00 00 24 24", "C8 00 00 24 00",
+                          "CA 01 00 41 00",
+                          "C8 00 00 24 00", "C9 00 00 24 2C", "C8 00 00 24 00",
+                          "CB 01 00 41 41", "CA 01 00 41 00",
+                          "C8 00 00 24 00", "C9 00 00 24 24", "C8 00 00 24 00"}));
     QCOMPARE(read("adressIR", "contIR", QStringLiteral("24")), QStringLiteral("24"));
     QCOMPARE(read("adressEX", "contEX", QStringLiteral("010041")), QStringLiteral("41"));
+
+    // Every request was acknowledged and answered, none refused.
+    const QStringList log = bench_->lines("Memo2");
+    QCOMPARE(log.filter(QRegularExpression(QStringLiteral("^<- C0$"))).size(),
+             log.filter(QRegularExpression(QStringLiteral("^PC-> .*\\)  C0$"))).size());
+    QVERIFY(log.filter(QRegularExpression(QStringLiteral("^<- .. .. FF$"))).isEmpty());
     QVERIFY(!bench_->lines("Memo1").contains(QStringLiteral("TimeOut")));
 }
 

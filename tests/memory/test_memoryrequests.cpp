@@ -1,10 +1,7 @@
-// The texts of the memory exchange: what a typed key becomes, what an address field
-// asks for with each key, the address a bit replacement takes, the bit arithmetic
-// and the frames of the preamble and the area request.
+// What a typed key becomes in an address field, what the field's text asks for with
+// each key, and the address a bit replacement takes from it.
 
 #include "addressfield.h"
-#include "frametext.h"
-#include "memoryframes.h"
 
 #include <QTest>
 
@@ -21,10 +18,6 @@ private slots:
     void addressField();
     void bitReplacementAddress_data();
     void bitReplacementAddress();
-    void bits_data();
-    void bits();
-    void frames_data();
-    void frames();
 };
 
 void TestMemoryRequests::keyFilter_data()
@@ -138,52 +131,6 @@ void TestMemoryRequests::bitReplacementAddress()
 {
     QFETCH(QString, text);
     QTEST(adressyach(text), "address");
-}
-
-void TestMemoryRequests::bits_data()
-{
-    QTest::addColumn<int>("value");
-    QTest::addColumn<int>("bit");
-    QTest::addColumn<int>("set");
-    QTest::addColumn<int>("inverted");
-    QTest::newRow("bit 0 clear") << 0x5A << 0 << 0x5B << 0x5B;
-    QTest::newRow("bit 1 set") << 0x5B << 1 << 0x5B << 0x59;
-    QTest::newRow("bit 7 clear") << 0x41 << 7 << 0xC1 << 0xC1;
-    QTest::newRow("bit 7 set") << 0xC1 << 7 << 0xC1 << 0x41;
-    QTest::newRow("bit 3 of 24") << 0x24 << 3 << 0x2C << 0x2C;
-}
-
-void TestMemoryRequests::bits()
-{
-    QFETCH(int, value);
-    QFETCH(int, bit);
-    QTEST(int(zambitchten(std::uint8_t(value), bit)), "set");
-    QTEST(int(zambitchten2(std::uint8_t(value), bit)), "inverted");
-}
-
-void TestMemoryRequests::frames_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QByteArray>("bytes"); // every frame of the text, back to back
-
-    QTest::newRow("preamble at 01") << preambleText("01") << QByteArray::fromHex("600100F8C0");
-    QTest::newRow("preamble at 7F") << preambleText("7F") << QByteArray::fromHex("607F0001C0");
-    QTest::newRow("IR read") << areaRequestText("C8", "000024", "00") << QByteArray::fromHex("C800002400");
-    QTest::newRow("IR write") << areaRequestText("C9", "000010", "05") << QByteArray::fromHex("C900001005");
-    QTest::newRow("ER write") << areaRequestText("CB", "010000", "AB") << QByteArray::fromHex("CB010000AB");
-}
-
-void TestMemoryRequests::frames()
-{
-    QFETCH(QString, text);
-    QByteArray sent;
-    for (const QString& piece : text.split(u'*')) {
-        const bool closed = sent.isEmpty() && text.contains(u'*');
-        const auto frame = transport::frameTextToBytes(closed ? piece + u'*' : piece);
-        QVERIFY(frame);
-        sent += frame->bytes;
-    }
-    QTEST(sent, "bytes");
 }
 
 QTEST_APPLESS_MAIN(TestMemoryRequests)
