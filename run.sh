@@ -15,7 +15,10 @@ QLDIXW_TARGETS="qldixw qldixw-devsim" qldixw_build "$build" -DCMAKE_BUILD_TYPE=R
 
 family=${QLDIXW_SIM:-dix}
 if [ "$family" != none ]; then
-  coproc SIM { exec "$build/tools/devsim/qldixw-devsim" --family "$family" --port COM9; }
+  sim_options=(--family "$family" --port COM9)
+  # A real memory controller refuses an ER write made without its guard bit.
+  [ "$family" = ql ] && sim_options+=(--er-guard)
+  coproc SIM { exec "$build/tools/devsim/qldixw-devsim" "${sim_options[@]}"; }
   sim_pid=$SIM_PID
   trap 'kill "$sim_pid" 2>/dev/null || true; wait "$sim_pid" 2>/dev/null || true' EXIT
   if ! read -r -t 10 word pty link <&"${SIM[0]}" || [ "$word" != ready ]; then

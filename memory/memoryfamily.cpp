@@ -3,6 +3,9 @@
 #include "frametext.h"
 #include "logline.h"
 #include "logpane.h"
+#include "transport.h"
+
+#include <QComboBox>
 
 namespace memory {
 
@@ -12,6 +15,48 @@ MemoryFamily::MemoryFamily(const ui::FamilyContext& context)
     , panel_(context.clientArea)
 {
     setObjectName(QStringLiteral("MemoryFamily"));
+    panel_.setKeyDownHandler([this](MemoryArea area, MemoryKey key) { addressKeyDown(area, key); });
+    connect(panel_.ZamenaBitIR, &QPushButton::clicked, this, &MemoryFamily::ZamenaBitIRClick);
+    connect(panel_.ZamenaBitEX, &QPushButton::clicked, this, &MemoryFamily::ZamenaBitEXClick);
+    connect(panel_.VklEmul, &QPushButton::clicked, this, &MemoryFamily::VklEmulClick);
+    connect(panel_.viklEmul, &QPushButton::clicked, this, &MemoryFamily::viklEmulClick);
+}
+
+template <typename Step>
+void MemoryFamily::run(Step step)
+{
+    transport::Transport& line = context_.line;
+    MemoryControls controls = panel_.controls();
+    controls.kontroller = context_.kontroller->currentText();
+    const MemoryOutput output = step(controls, LineStatus{.busy = line.busy(), .open = line.portOpen()});
+    panel_.show(controls, output);
+    for (const QString& frame : output.frames)
+        line.obrabZapstr(frame);
+}
+
+void MemoryFamily::addressKeyDown(MemoryArea area, MemoryKey key)
+{
+    run([&](MemoryControls& c, LineStatus line) { return exchange_.keyDown(area, key, c, line); });
+}
+
+void MemoryFamily::ZamenaBitIRClick()
+{
+    run([&](MemoryControls& c, LineStatus line) { return exchange_.ZamenaBitIRClick(c, line); });
+}
+
+void MemoryFamily::ZamenaBitEXClick()
+{
+    run([&](MemoryControls& c, LineStatus line) { return exchange_.ZamenaBitEXClick(c, line); });
+}
+
+void MemoryFamily::VklEmulClick()
+{
+    run([&](MemoryControls& c, LineStatus line) { return exchange_.VklEmulClick(c, line); });
+}
+
+void MemoryFamily::viklEmulClick()
+{
+    run([&](MemoryControls& c, LineStatus line) { return exchange_.viklEmulClick(c, line); });
 }
 
 void MemoryFamily::hidePanels()
@@ -63,6 +108,7 @@ void MemoryFamily::replyWindowEnded(std::span<const std::uint8_t> reply)
     panel_.Memo2->appendLine(QStringLiteral("<-") + transport::byteText(reply));
     if (reply.empty())
         panel_.Memo1->appendLine(transport::timeOutLine());
+    run([&](MemoryControls& c, LineStatus line) { return exchange_.replyWindowEnded(reply, c, line); });
 }
 
 void MemoryFamily::lineNotice(const QString& line)

@@ -1,8 +1,11 @@
 #pragma once
 // The memory controller family ("QL"): its panel with the four memory areas and the
 // two logs of the exchange, plugged into the window and the line as one FamilyMode.
+// Every key, click and reply goes through the exchange machine; the family reads the
+// panel for it, sends what it returns and shows the rest.
 
 #include "familymode.h"
+#include "memoryexchange.h"
 #include "memorypanel.h"
 
 namespace memory {
@@ -26,9 +29,22 @@ public:
     void replyWindowEnded(std::span<const std::uint8_t> reply) override;
     void lineNotice(const QString& line) override;
 
+    // The panel's handlers.
+    void addressKeyDown(MemoryArea area, MemoryKey key);
+    void ZamenaBitIRClick();
+    void ZamenaBitEXClick();
+    void VklEmulClick();
+    void viklEmulClick();
+
 private:
+    // Runs one event of the exchange on the panel's controls and the line's state,
+    // then shows what it did and sends what it built.
+    template <typename Step>
+    void run(Step step);
+
     const ui::FamilyContext context_;
     MemoryPanel panel_;
+    MemoryExchange exchange_;
 };
 
 } // namespace memory

@@ -24,6 +24,7 @@ void TestDevsimOptions::parse_data()
     QTest::newRow("defaults") << QStringList{} << true << int(Family::Dix) << "COM9" << -1 << QByteArray();
     QTest::newRow("ql at 7F") << QStringList{"--family", "ql", "--address", "7F"} << true << int(Family::Ql) << "COM9" << 0x7F << QByteArray();
     QTest::newRow("erk refusing writes") << QStringList{"--family", "erk", "--refuse-writes"} << true << int(Family::Erk) << "COM9" << -1 << QByteArray();
+    QTest::newRow("ql memory faults") << QStringList{"--family", "ql", "--bad-address", "IF:3000", "--er-guard"} << true << int(Family::Ql) << "COM9" << -1 << QByteArray();
     QTest::newRow("erk on COM12") << QStringList{"--family", "erk", "--port", "COM12"} << true << int(Family::Erk) << "COM12" << -1 << QByteArray();
     QTest::newRow("unsolicited with blanks") << QStringList{"--unsolicited", "aa 55 0D"} << true << int(Family::Dix) << "COM9" << -1 << QByteArray::fromHex("AA550D");
     QTest::newRow("all reply options") << QStringList{"--delay", "100", "--split", "50", "--silent", "--bad-checksum", "--flow", "2.5", "--verbose"}
@@ -49,6 +50,9 @@ void TestDevsimOptions::parse_data()
     refused("negative flow", {"--flow", "-1"});
     refused("unknown option", {"--baud", "9600"});
     refused("stray argument", {"COM9"});
+    refused("memory address without area", {"--bad-address", "000030"});
+    refused("memory address in no area", {"--bad-address", "XR:30"});
+    refused("memory address of seven digits", {"--bad-address", "IR:0000030"});
 }
 
 void TestDevsimOptions::parse()

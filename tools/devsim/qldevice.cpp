@@ -90,11 +90,11 @@ QByteArray QlDevice::areaRequest(QByteArrayView request)
     const std::uint32_t address = std::uint32_t(byteAt(request, 1)) << 16
         | std::uint32_t(byteAt(request, 2)) << 8 | byteAt(request, 3);
     QByteArray reply(1, char(code));
-    if (address >= areaSize(target.area))
+    if (address >= areaSize(target.area) || m_badCells.contains(Cell{target.area, address}))
         return reply.append('\0').append(char(kError));
 
     if (target.write) {
-        const bool erLocked = target.area == Area::ER
+        const bool erLocked = m_erWriteGuard && target.area == Area::ER
             && !(byte(Area::IR, kWriteEnableAddress) & (1u << kErWriteEnableBit));
         if (erLocked)
             return reply.append(char(byte(target.area, address))).append(char(kError));

@@ -8,6 +8,7 @@
 #include "simdevice.h"
 
 #include <QHash>
+#include <QList>
 #include <array>
 #include <cstdint>
 
@@ -22,11 +23,24 @@ public:
     static constexpr std::uint8_t kOk = 0x00;
     static constexpr std::uint8_t kError = 0xFF;
 
-    // Writes to ER are refused unless this bit of IR 000024 is set.
+    // With the guard on, writes to ER are refused unless this bit of IR 000024 is set.
     static constexpr std::uint32_t kWriteEnableAddress = 0x000024;
     static constexpr int kErWriteEnableBit = 3;
 
+    // One byte of one area.
+    struct Cell {
+        Area area = Area::IR;
+        std::uint32_t address = 0;
+        friend bool operator==(const Cell&, const Cell&) = default;
+    };
+
     explicit QlDevice(AddressMatch addresses = {});
+
+    // Refuse an ER write while the enable bit is clear, as a controller that insists
+    // on the bracket does; off, every write inside an area is taken.
+    void setErWriteGuard(bool on) { m_erWriteGuard = on; }
+    // A byte the controller fails on: every request for it gets the error reply.
+    void addBadCell(Cell cell) { m_badCells.append(cell); }
 
     // Size of each area: an address at or beyond it is answered with an error.
     static std::uint32_t areaSize(Area area);
@@ -43,6 +57,8 @@ private:
     AddressMatch m_addresses;
     std::array<QHash<std::uint32_t, std::uint8_t>, kAreaCount> m_memory;
     bool m_requestAllowed = false; // the preamble was acknowledged
+    bool m_erWriteGuard = false;
+    QList<Cell> m_badCells;
 };
 
 } // namespace devsim

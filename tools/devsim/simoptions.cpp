@@ -29,9 +29,10 @@ Families:
   ql   memory controller, every address 01..7F unless --address. The access
        preamble 60 aa 00 cs C0 gets C0; then one five-byte area request (C8/C9
        IR, CA/CB ER, C4/C5 IM, CC/CD IF, three address bytes, a value) gets
-       code, value, 00, or FF last for an address outside the area or an ER
-       write while bit 3 of IR 000024 is clear. IR, IM and IF hold 64 KiB,
-       ER 128 KiB; a byte never written reads as the low byte of its address.
+       code, value, 00, or FF last for an address outside the area, a byte
+       named by --bad-address, or (with --er-guard) an ER write while bit 3 of
+       IR 000024 is clear. IR, IM and IF hold 64 KiB, ER 128 KiB; a byte never
+       written reads as the low byte of its address.
   erk  three-phase meter at address 01 unless --address. Readings 91-93 (V),
        A1-A3 (A), 81-83 (W): code, six characters, checksum. Settings read
        with 35-37, 25-27 (corrections), 05-07, 15-17, 55-57 (limits): two
@@ -50,6 +51,17 @@ std::optional<int> nonNegative(const QString& text)
     bool ok = false;
     const int value = text.toInt(&ok);
     return ok && value >= 0 ? std::optional<int>(value) : std::nullopt;
+}
+
+// "IR:000030": an area and an address inside the 24-bit address space.
+std::optional<QlDevice::Cell> memoryCell(const QString& text)
+{
+    static const QRegularExpression form(QStringLiteral("^(IR|ER|IM|IF):([0-9A-Fa-f]{1,6})$"));
+    const auto match = form.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    static const QStringList areas{QStringLiteral("IR"), QStringLiteral("ER"), QStringLiteral("IM"), QStringLiteral("IF")};
+    return QlDevice::Cell{QlDevice::Area(areas.indexOf(match.captured(1))), match.captured(2).toUInt(nullptr, 16)};
 }
 
 } // namespace
@@ -72,8 +84,10 @@ ParsedOptions parseOptions(const QStringList& args)
     const QCommandLineOption flow(QStringLiteral("flow"), QStringLiteral("dix: deliver orders at this many litres per second (default 0: at once)."), QStringLiteral("l/s"), QStringLiteral("0"));
     const QCommandLineOption refuseWrites(QStringLiteral("refuse-writes"), QStringLiteral("erk: answer every write FF (programming error) and keep the old values."));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every request, reply and dropped byte to stderr."));
+    const QCommandLineOption badAddress(QStringLiteral("bad-address"), QStringLiteral("ql: answer every request for this byte with an error, e.g. IR:000030 (repeatable)."), QStringLiteral("area:hex"));
+    const QCommandLineOption erGuard(QStringLiteral("er-guard"), QStringLiteral("ql: refuse an ER write while bit 3 of IR 000024 is clear."));
     parser.addOptions({help, family, port, link, address, delay, silent, badChecksum, split,
-                       unsolicited, unsolicitedEvery, flow, refuseWrites, verbose});
+                       unsolicited, unsolicitedEvery, flow, refuseWrites, verbose, badAddress, erGuard});
 
     ParsedOptions result;
     SimOptions& o = result.options;
@@ -156,6 +170,16 @@ ParsedOptions parseOptions(const QStringList& args)
         return result;
     }
 
+    for (const QString& text : parser.values(badAddress)) {
+        const std::optional<QlDevice::Cell> cell = memoryCell(text);
+        if (!cell) {
+            result.error = QStringLiteral("bad memory address: %1 (IR, ER, IM or IF, a colon, 1-6 hex digits)").arg(text);
+            return result;
+        }
+        o.qlBadCells.append(*cell);
+    }
+    o.qlErWriteGuard = parser.isSet(erGuard);
+
     o.silent = parser.isSet(silent);
     o.badChecksum = parser.isSet(badChecksum);
     o.refuseWrites = parser.isSet(refuseWrites);
@@ -167,8 +191,13 @@ std::unique_ptr<SimDevice> makeDevice(const SimOptions& options)
 {
     const AddressMatch addresses = options.address ? AddressMatch(*options.address) : AddressMatch();
     switch (options.family) {
-    case Family::Ql:
-        return std::make_unique<QlDevice>(addresses);
+    case Family::Ql: {
+        auto device = std::make_unique<QlDevice>(addresses);
+        device->setErWriteGuard(options.qlErWriteGuard);
+        for (const QlDevice::Cell& cell : options.qlBadCells)
+            device->addBadCell(cell);
+        return device;
+    }
     case Family::Erk:
         return std::make_unique<ErkDevice>(options.address.value_or(0x01), options.refuseWrites);
     case Family::Dix:

@@ -1,6 +1,7 @@
 #pragma once
 // The simulator's command line.
 
+#include "qldevice.h"
 #include "simdevice.h"
 
 #include <QByteArray>
@@ -27,6 +28,8 @@ struct SimOptions {
     QByteArray unsolicited;
     int unsolicitedEveryMs = 1000;
     double litresPerSecond = 0;
+    QList<QlDevice::Cell> qlBadCells;
+    bool qlErWriteGuard = false;
     bool verbose = false;
 };
 
