@@ -83,7 +83,7 @@ void TCommEventThread::execute()
             waiter_->WatchRoom(serviced.state == OutputQueue::Serviced::State::Pending);
             outputDeadline = serviced.deadline;
             if (serviced.dropped > 0 && reports_.outputDropped)
-                handOver_->Post([report = reports_.outputDropped, bytes = serviced.dropped] { report(bytes); });
+                reports_.outputDropped(serviced.dropped);
         }
         if (hangUp) {
             lost = true;

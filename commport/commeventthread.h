@@ -16,9 +16,8 @@
 //                      never: modem-line changes can only be awaited by a blocking
 //                      ioctl of their own, termios has no event character, and the
 //                      kernel does not signal an empty transmit queue.
-// A vanished device (hang-up) ends the thread and is reported once through
-// `onDeviceLost`; dropped output through `onOutputDropped`. Both are posted without
-// waiting.
+// A vanished device (hang-up) ends the thread and is reported once; dropped output is
+// reported as it happens. Neither report makes the thread wait for the GUI thread.
 
 #include "commtypes.h"
 #include "handover.h"
@@ -44,9 +43,11 @@ class TCommEventThread {
 public:
     using TSignalEvent = std::function<void(TCommEventThread* Sender, std::uint32_t EventMask)>;
 
-    // What the thread reports besides events, each posted to the GUI thread.
+    // What the thread reports besides events.
     struct Reports {
+        // Posted to the GUI thread once, when the thread ends for it.
         std::function<void()> deviceLost;
+        // Called on the event thread itself: it must only take note and post.
         std::function<void(std::size_t bytes)> outputDropped;
     };
 

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <exception>
+#include <utility>
 
 namespace commport {
 
@@ -50,7 +51,7 @@ void TCustomComm::Open()
             handler(this);
         }
     };
-    reports.outputDropped = [this](std::size_t bytes) { outputDropped(bytes); };
+    reports.outputDropped = [this](std::size_t bytes) { noteOutputDropped(bytes); };
     try {
         eventThread_ = std::make_unique<TCommEventThread>(
             *device_, monitorEvents_, handOver_, output_,
@@ -90,6 +91,10 @@ void TCustomComm::Close()
         eventThread_.reset();
         handOver_.reset();
     }
+    {
+        std::lock_guard lock(dropMutex_);
+        unreportedDrops_ = 0; // its report was cancelled with the rest
+    }
     output_.Clear();
     CloseDevice();
     closing_ = false;
@@ -106,8 +111,25 @@ void TCustomComm::deviceLost()
     }
 }
 
-void TCustomComm::outputDropped(std::size_t bytes)
+void TCustomComm::noteOutputDropped(std::size_t bytes)
 {
+    bool post = false;
+    {
+        std::lock_guard lock(dropMutex_);
+        post = unreportedDrops_ == 0;
+        unreportedDrops_ += bytes;
+    }
+    if (post)
+        handOver_->Post([this] { reportOutputDropped(); });
+}
+
+void TCustomComm::reportOutputDropped()
+{
+    std::size_t bytes = 0;
+    {
+        std::lock_guard lock(dropMutex_);
+        std::swap(bytes, unreportedDrops_);
+    }
     if (TCommOutputDroppedEvent handler = OnOutputDropped)
         handler(this, bytes > std::size_t(INT_MAX) ? INT_MAX : static_cast<int>(bytes));
 }
@@ -147,8 +169,7 @@ int TCustomComm::Write(const void* buffer, int count)
     case OutputQueue::Sent::Dropped:
         // Posted like the thread's reports: the caller learns of it after Write, never
         // inside it.
-        if (handOver_)
-            handOver_->Post([this, size] { outputDropped(size); });
+        noteOutputDropped(size);
         return -1;
     case OutputQueue::Sent::Failed:
         return -1;

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace commport {
@@ -145,9 +146,11 @@ public:
     TNotifyEvent OnDeviceLost;
     // Output was dropped: `DroppedBytes` written bytes never went out, because the line
     // did not take them within kWriteTimeout or because they did not fit in the queue.
-    // Posted to the GUI thread (the event thread never waits for it), once per drop;
-    // drops not yet delivered when the port closes are not reported, nor is what Close
-    // itself drops.
+    // Posted to the GUI thread (the event thread never waits for it), never run inside
+    // Write; drops that come while a report is on its way are added to it, so a flood
+    // of writes to a stalled line costs one queued call, not one per write. Without a
+    // poster it runs at once where the drop happens. Drops not yet reported when the
+    // port closes are not reported, nor is what Close itself drops.
     TCommOutputDroppedEvent OnOutputDropped;
 
 protected:
@@ -167,7 +170,9 @@ private:
         ApplyLineSettings();
     }
     void deviceLost();
-    void outputDropped(std::size_t bytes);
+    // Any thread: adds to the drop report on its way, or posts one.
+    void noteOutputDropped(std::size_t bytes);
+    void reportOutputDropped();
 
     std::unique_ptr<backend::Device> device_;
     bool closing_ = false;
@@ -192,6 +197,8 @@ private:
     OutputQueue output_{kOutputQueueLimit, kWriteTimeout};
     std::shared_ptr<HandOver> handOver_;
     std::unique_ptr<TCommEventThread> eventThread_;
+    std::mutex dropMutex_;
+    std::size_t unreportedDrops_ = 0; // a report is posted while this is not 0
 };
 
 class TComm : public TCustomComm {
