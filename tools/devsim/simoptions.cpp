@@ -70,8 +70,9 @@ ParsedOptions parseOptions(const QStringList& args)
     const QCommandLineOption unsolicitedEvery(QStringLiteral("unsolicited-every"), QStringLiteral("Period of the unsolicited bytes (default 1000)."), QStringLiteral("ms"), QStringLiteral("1000"));
     const QCommandLineOption flow(QStringLiteral("flow"), QStringLiteral("dix: deliver orders at this many litres per second (default 0: at once)."), QStringLiteral("l/s"), QStringLiteral("0"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every request, reply and dropped byte to stderr."));
+    const QCommandLineOption ttyDefaults(QStringLiteral("tty-defaults"), QStringLiteral("Leave the terminal at the kernel's settings (echo, line buffering, XON/XOFF on 11/13) instead of making it raw, as a freshly plugged adapter comes up: the console must set the line up itself."));
     parser.addOptions({help, family, port, link, address, delay, silent, badChecksum, split,
-                       unsolicited, unsolicitedEvery, flow, verbose});
+                       unsolicited, unsolicitedEvery, flow, verbose, ttyDefaults});
 
     ParsedOptions result;
     SimOptions& o = result.options;
@@ -157,6 +158,7 @@ ParsedOptions parseOptions(const QStringList& args)
     o.silent = parser.isSet(silent);
     o.badChecksum = parser.isSet(badChecksum);
     o.verbose = parser.isSet(verbose);
+    o.ttyDefaults = parser.isSet(ttyDefaults);
     return result;
 }
 

@@ -27,6 +27,7 @@ struct SimOptions {
     int unsolicitedEveryMs = 1000;
     double litresPerSecond = 0;
     bool verbose = false;
+    bool ttyDefaults = false; // leave the pseudo-terminal at the kernel's settings
 };
 
 struct ParsedOptions {
