@@ -146,11 +146,12 @@ public:
     TNotifyEvent OnDeviceLost;
     // Output was dropped: `DroppedBytes` written bytes never went out, because the line
     // did not take them within kWriteTimeout or because they did not fit in the queue.
-    // Posted to the GUI thread (the event thread never waits for it), never run inside
-    // Write; drops that come while a report is on its way are added to it, so a flood
-    // of writes to a stalled line costs one queued call, not one per write. Without a
-    // poster it runs at once where the drop happens. Drops not yet reported when the
-    // port closes are not reported, nor is what Close itself drops.
+    // Posted through the poster, so it runs on the GUI thread after Write has returned
+    // and the event thread never waits for it; drops that come while a report is on its
+    // way are added to it, so a flood of writes to a stalled line costs one queued call,
+    // not one per write. Without a poster it runs at once where the drop happens (inside
+    // Write, or on the event thread). Drops not yet reported when the port closes are
+    // not reported, nor is what Close itself drops.
     TCommOutputDroppedEvent OnOutputDropped;
 
 protected:
