@@ -1,8 +1,9 @@
 #pragma once
 // The one exception the serial port component raises: a fixed English text, the
-// platform error code (errno, or -1 for the component's own refusals) and both together
-// in the message the user sees.
+// system's error code (or -1 for the component's own refusals), both together in the
+// message the user sees, and the kind of failure, which is the same on every system.
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -16,15 +17,32 @@ inline constexpr const char* kErrBuffers = "Error initializing Read/Write Buffer
 inline constexpr const char* kErrTimeouts = "Error updating CommTimeouts";
 inline constexpr const char* kErrAlreadyOpen = "Device already assigned (open)";
 
+// What went wrong, whatever system reported it. Advice to the operator keys on this,
+// never on a system's own code, which differs from one system to the next.
+enum class CommErrorKind : std::uint8_t {
+    None,           // no failure
+    NotFound,       // no device of that name (any more)
+    AccessDenied,   // the user may not use the device
+    Busy,           // another program holds the device
+    NotAPort,       // the name leads to something that is no serial device
+    AlreadyOpen,    // the setting cannot change while the port is open
+    SettingRefused, // the device did not take a line setting
+    Unsupported,    // this system has no such line setting
+    Gone,           // the device vanished or stopped answering
+    Other,          // anything else; the code tells more
+};
+
 class ECommError : public std::runtime_error {
 public:
-    ECommError(const std::string& text, int errorCode);
+    ECommError(const std::string& text, int errorCode, CommErrorKind kind = CommErrorKind::Other);
     int ErrorCode;
+    CommErrorKind Kind;
 };
 
 // text + " (Error: <code>) ": the user reads the code next to the text.
 std::string CommErrorMessage(const std::string& text, int code);
 
-[[noreturn]] void RaiseCommError(const std::string& text, int code);
+[[noreturn]] void RaiseCommError(const std::string& text, int code,
+                                 CommErrorKind kind = CommErrorKind::Other);
 
 } // namespace commport

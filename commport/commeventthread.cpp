@@ -1,65 +1,24 @@
 #include "commeventthread.h"
 
+#include "backend.h"
 #include "commerror.h"
 #include "lineerrors.h"
 #include "outputqueue.h"
 
-#include <cerrno>
-#include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <pthread.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
-#include <termios.h>
-#include <unistd.h>
+#include <optional>
 
 namespace commport {
 
-namespace {
-
-enum Source : std::uint32_t { kWake = 1, kRx = 2, kTx = 3 };
-
-void closeIfOpen(int& fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
-
-} // namespace
-
-TCommEventThread::TCommEventThread(int handle, TCommEventType events,
+TCommEventThread::TCommEventThread(backend::Device& device, TCommEventType events,
                                    std::shared_ptr<HandOver> handOver, OutputQueue& output,
-                                   TSignalEvent onSignal, std::function<void()> onDeviceLost)
-    : OnSignal(std::move(onSignal)), handle_(handle), monitored_(EventMaskOf(events)),
-      handOver_(std::move(handOver)), output_(output), onDeviceLost_(std::move(onDeviceLost))
+                                   TSignalEvent onSignal, Reports reports)
+    : OnSignal(std::move(onSignal)), device_(device), monitored_(EventMaskOf(events)),
+      handOver_(std::move(handOver)), output_(output), reports_(std::move(reports))
 {
-    // The device is registered twice, through two descriptors of the same open file:
-    // epoll tells the two registrations apart by the kind of wake-up, so room to write
-    // never passes for arriving bytes.
-    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
-    rxFd_ = ::fcntl(handle, F_DUPFD_CLOEXEC, 0);
-    txFd_ = ::fcntl(handle, F_DUPFD_CLOEXEC, 0);
-    bool ok = wakeFd_ >= 0 && epollFd_ >= 0 && rxFd_ >= 0 && txFd_ >= 0;
-    auto add = [&](int fd, std::uint32_t events, Source source) {
-        epoll_event ev{};
-        ev.events = events;
-        ev.data.u32 = source;
-        ok = ok && ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &ev) == 0;
-    };
-    add(wakeFd_, EPOLLIN, kWake);
-    add(rxFd_, EPOLLIN | EPOLLET, kRx);
-    add(txFd_, EPOLLET, kTx);
-    if (!ok) {
-        const int err = errno;
-        closeIfOpen(wakeFd_);
-        closeIfOpen(epollFd_);
-        closeIfOpen(rxFd_);
-        closeIfOpen(txFd_);
-        RaiseCommError(kErrAccessDevice, err);
-    }
+    backend::SystemError error;
+    waiter_ = device_.MakeWaiter(error);
+    if (!waiter_)
+        RaiseCommError(kErrAccessDevice, error.code, error.kind);
     thread_ = std::thread([this] { execute(); });
     native_ = thread_.native_handle();
 }
@@ -68,17 +27,6 @@ TCommEventThread::~TCommEventThread()
 {
     Stop();
     WaitFor();
-    closeIfOpen(rxFd_);
-    closeIfOpen(txFd_);
-    closeIfOpen(epollFd_);
-    closeIfOpen(wakeFd_);
-}
-
-void TCommEventThread::wake()
-{
-    const std::uint64_t one = 1;
-    // The counter cannot overflow in practice; a full counter still wakes the thread.
-    [[maybe_unused]] ssize_t n = ::write(wakeFd_, &one, sizeof one);
 }
 
 void TCommEventThread::Terminate() { terminated_.store(true); }
@@ -86,7 +34,7 @@ void TCommEventThread::Terminate() { terminated_.store(true); }
 void TCommEventThread::Stop()
 {
     terminated_.store(true);
-    wake();
+    waiter_->Signal();
     handOver_->Stop();
 }
 
@@ -96,7 +44,7 @@ void TCommEventThread::WaitFor()
         thread_.join();
 }
 
-void TCommEventThread::OutputQueued() { wake(); }
+void TCommEventThread::OutputQueued() { waiter_->Signal(); }
 
 void TCommEventThread::DeliverEvent()
 {
@@ -106,65 +54,36 @@ void TCommEventThread::DeliverEvent()
         signal(this, EventMask);
 }
 
-std::chrono::nanoseconds TCommEventThread::CpuTime() const
-{
-    clockid_t clock;
-    timespec ts{};
-    if (pthread_getcpuclockid(native_, &clock) != 0 ||
-        clock_gettime(clock, &ts) != 0)
-        return {};
-    return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
-}
+std::chrono::nanoseconds TCommEventThread::CpuTime() const { return backend::ThreadCpuTime(native_); }
 
 void TCommEventThread::execute()
 {
-    posix::LineErrorCounts counts = posix::ReadLineErrorCounts(handle_);
+    using Clock = OutputQueue::Clock;
+    LineErrorCounts counts = device_.ErrorCounts();
+    std::optional<Clock::time_point> outputDeadline;
     bool lost = false;
-    bool txArmed = false;
 
     while (!terminated_.load()) {
-        epoll_event events[3];
-        const int n = ::epoll_wait(epollFd_, events, 3, -1);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        std::optional<std::chrono::nanoseconds> timeout;
+        if (outputDeadline)
+            timeout = *outputDeadline - Clock::now();
+        const backend::EventWaiter::Wakeup woken = waiter_->Wait(timeout);
+        if (woken.failed)
             break; // a failed wait ends the thread, it is not retried
-        }
-        bool rx = false, tryWrite = false, hangUp = false;
-        for (int i = 0; i < n; ++i) {
-            const std::uint32_t ev = events[i].events;
-            switch (events[i].data.u32) {
-            case kWake: {
-                std::uint64_t count;
-                [[maybe_unused]] ssize_t r = ::read(wakeFd_, &count, sizeof count);
-                tryWrite = true;
-                break;
-            }
-            case kRx:
-                rx = rx || (ev & EPOLLIN);
-                hangUp = hangUp || (ev & (EPOLLHUP | EPOLLERR));
-                break;
-            case kTx:
-                tryWrite = tryWrite || (ev & EPOLLOUT);
-                hangUp = hangUp || (ev & (EPOLLHUP | EPOLLERR));
-                break;
-            }
-        }
         if (terminated_.load())
             break;
 
-        if (tryWrite && !hangUp) {
-            const OutputQueue::Drained drained = output_.Drain(handle_);
-            if (drained == OutputQueue::Drained::DeviceGone)
+        bool hangUp = woken.hangUp;
+        const Clock::time_point now = Clock::now();
+        const bool due = outputDeadline && now >= *outputDeadline;
+        if (!hangUp && (woken.signalled || woken.room || due)) {
+            const OutputQueue::Serviced serviced = output_.Service(device_, now);
+            if (serviced.state == OutputQueue::Serviced::State::DeviceGone)
                 hangUp = true;
-            const bool wantRoom = drained == OutputQueue::Drained::Pending;
-            if (wantRoom != txArmed) {
-                epoll_event ev{};
-                ev.events = wantRoom ? (EPOLLOUT | EPOLLET) : EPOLLET;
-                ev.data.u32 = kTx;
-                if (::epoll_ctl(epollFd_, EPOLL_CTL_MOD, txFd_, &ev) == 0)
-                    txArmed = wantRoom;
-            }
+            waiter_->WatchRoom(serviced.state == OutputQueue::Serviced::State::Pending);
+            outputDeadline = serviced.deadline;
+            if (serviced.dropped > 0 && reports_.outputDropped)
+                reports_.outputDropped(serviced.dropped);
         }
         if (hangUp) {
             lost = true;
@@ -172,11 +91,11 @@ void TCommEventThread::execute()
         }
 
         std::uint32_t mask = 0;
-        if (rx) {
+        if (woken.input) {
             mask |= EV_RXCHAR;
-            const posix::LineErrorCounts now = posix::ReadLineErrorCounts(handle_);
-            const std::uint32_t errors = posix::LineErrorFlags(counts, now);
-            counts = now;
+            const LineErrorCounts grown = device_.ErrorCounts();
+            const std::uint32_t errors = LineErrorFlags(counts, grown);
+            counts = grown;
             if (errors & ~CE_BREAK)
                 mask |= EV_ERR;
             if (errors & CE_BREAK)
@@ -193,11 +112,11 @@ void TCommEventThread::execute()
     }
 
     if (lost) {
-        if (onDeviceLost_)
-            handOver_->Post(onDeviceLost_);
+        if (reports_.deviceLost)
+            handOver_->Post(reports_.deviceLost);
     } else {
         // Bytes that came after the last delivered event are not for anyone.
-        ::tcflush(handle_, TCIFLUSH);
+        device_.PurgeInput();
     }
 }
 

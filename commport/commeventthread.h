@@ -1,12 +1,13 @@
 #pragma once
-// The event thread of an open port: it waits on the device and on a wake-up descriptor,
-// hands each event to the GUI thread and blocks until it has been handled there. It
-// never reads data; it only sends output that the kernel could not take at once.
+// The event thread of an open port: it waits on the device, hands each event to the
+// GUI thread and blocks until it has been handled there. It never reads data; it only
+// sends output that the system could not take at once, and drops what the line could
+// not take within the write time-out.
 //
-// "Bytes arrived" means new bytes, not "bytes are queued": the device is watched
-// edge-triggered, so unread bytes that nobody reads do not wake the thread again.
+// "Bytes arrived" means new bytes, not "bytes are queued": unread bytes that nobody
+// reads do not wake the thread again.
 //
-// What Linux reports and what it does not:
+// What the system reports and what it does not (Linux):
 //   evRxChar           new bytes in the input queue;
 //   evError, evBreak   the driver's error or break counters grew (checked when bytes
 //                      arrive; a driver without counters, such as a pseudo-terminal,
@@ -15,21 +16,26 @@
 //                      never: modem-line changes can only be awaited by a blocking
 //                      ioctl of their own, termios has no event character, and the
 //                      kernel does not signal an empty transmit queue.
-// A vanished device (hang-up, EIO) ends the thread and is reported once through
-// `onDeviceLost`, posted without waiting.
+// A vanished device (hang-up) ends the thread and is reported once; dropped output is
+// reported as it happens. Neither report makes the thread wait for the GUI thread.
 
 #include "commtypes.h"
 #include "handover.h"
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <pthread.h>
 #include <thread>
 
 namespace commport {
+
+namespace backend {
+class Device;
+class EventWaiter;
+} // namespace backend
 
 class OutputQueue;
 
@@ -37,10 +43,18 @@ class TCommEventThread {
 public:
     using TSignalEvent = std::function<void(TCommEventThread* Sender, std::uint32_t EventMask)>;
 
-    // Starts waiting at once. `handle` stays owned by the caller and must stay open until
-    // the thread has ended. Raises ECommError when the wait cannot be set up.
-    TCommEventThread(int handle, TCommEventType events, std::shared_ptr<HandOver> handOver,
-                     OutputQueue& output, TSignalEvent onSignal, std::function<void()> onDeviceLost);
+    // What the thread reports besides events.
+    struct Reports {
+        // Posted to the GUI thread once, when the thread ends for it.
+        std::function<void()> deviceLost;
+        // Called on the event thread itself: it must only take note and post.
+        std::function<void(std::size_t bytes)> outputDropped;
+    };
+
+    // Starts waiting at once. `device` stays owned by the caller and must stay open
+    // until the thread has ended. Raises ECommError when the wait cannot be set up.
+    TCommEventThread(backend::Device& device, TCommEventType events, std::shared_ptr<HandOver> handOver,
+                     OutputQueue& output, TSignalEvent onSignal, Reports reports);
     ~TCommEventThread();
     TCommEventThread(const TCommEventThread&) = delete;
     TCommEventThread& operator=(const TCommEventThread&) = delete;
@@ -53,7 +67,7 @@ public:
     void Stop();
     // Waits until the thread body has returned. Not from the event thread itself.
     void WaitFor();
-    // Wakes the thread to send bytes that OutputQueue kept.
+    // Wakes the thread to send bytes that OutputQueue kept, or to watch their deadline.
     void OutputQueued();
 
     // Runs on the GUI thread: hands the mask to OnSignal.
@@ -68,20 +82,16 @@ public:
 
 private:
     void execute();
-    void wake();
 
-    const int handle_;
+    backend::Device& device_;
     const std::uint32_t monitored_;
     std::shared_ptr<HandOver> handOver_;
     OutputQueue& output_;
-    std::function<void()> onDeviceLost_;
-    int wakeFd_ = -1;  // eventfd: stop and "output queued"
-    int epollFd_ = -1;
-    int rxFd_ = -1;    // the device, watched for arriving bytes only
-    int txFd_ = -1;    // the device again, watched for room to write only while output waits
+    Reports reports_;
+    std::unique_ptr<backend::EventWaiter> waiter_;
     std::atomic<bool> terminated_{false};
     std::thread thread_;
-    pthread_t native_{};
+    std::thread::native_handle_type native_{};
 };
 
 } // namespace commport

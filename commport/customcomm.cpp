@@ -1,33 +1,12 @@
 #include "customcomm.h"
 
-#include "linesettings.h"
-#include "linespeed.h"
+#include "backend.h"
 
-#include <cerrno>
+#include <climits>
 #include <exception>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 
 namespace commport {
-
-namespace {
-
-// A driver may round a speed it cannot make; more than this is a refusal.
-constexpr unsigned kSpeedTolerancePercent = 2;
-
-ssize_t readSome(int fd, void* buffer, std::size_t count)
-{
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, count);
-        if (n >= 0 || errno != EINTR)
-            return n;
-    }
-}
-
-} // namespace
 
 TCustomComm::TCustomComm() : eventChars_(std::make_unique<TCommEventChars>(this)) {}
 
@@ -43,7 +22,7 @@ TCustomComm::~TCustomComm()
 void TCustomComm::refuseWhileOpen() const
 {
     if (IsOpen())
-        RaiseCommError(kErrAlreadyOpen, -1);
+        RaiseCommError(kErrAlreadyOpen, -1, CommErrorKind::AlreadyOpen);
 }
 
 void TCustomComm::Open()
@@ -51,30 +30,33 @@ void TCustomComm::Open()
     // Opening from a handler that Close itself is running would leave Close to release
     // the new device.
     if (closing_)
-        RaiseCommError(kErrAlreadyOpen, -1);
+        RaiseCommError(kErrAlreadyOpen, -1, CommErrorKind::AlreadyOpen);
     Close();
     OpenDevice();
     if (!IsOpen())
         return;
 
     output_.Clear();
-    errorCounts_ = posix::ReadLineErrorCounts(handle_);
+    errorCounts_ = device_->ErrorCounts();
     handOver_ = HandOver::Create(poster_);
     // On the GUI thread the loss closes the port; without a poster it arrives on the
     // event thread, which cannot wait for itself, so it is only reported.
     const bool closeOnLoss = static_cast<bool>(poster_);
+    TCommEventThread::Reports reports;
+    reports.deviceLost = [this, closeOnLoss] {
+        if (closeOnLoss) {
+            deviceLost();
+        } else if (OnDeviceLost) {
+            TNotifyEvent handler = OnDeviceLost;
+            handler(this);
+        }
+    };
+    reports.outputDropped = [this](std::size_t bytes) { noteOutputDropped(bytes); };
     try {
         eventThread_ = std::make_unique<TCommEventThread>(
-            handle_, monitorEvents_, handOver_, output_,
+            *device_, monitorEvents_, handOver_, output_,
             [this](TCommEventThread* sender, std::uint32_t mask) { HandleEvents(sender, mask); },
-            [this, closeOnLoss] {
-                if (closeOnLoss) {
-                    deviceLost();
-                } else if (OnDeviceLost) {
-                    TNotifyEvent handler = OnDeviceLost;
-                    handler(this);
-                }
-            });
+            std::move(reports));
     } catch (...) {
         handOver_.reset();
         CloseDevice();
@@ -109,6 +91,10 @@ void TCustomComm::Close()
         eventThread_.reset();
         handOver_.reset();
     }
+    {
+        std::lock_guard lock(dropMutex_);
+        unreportedDrops_ = 0; // its report was cancelled with the rest
+    }
     output_.Clear();
     CloseDevice();
     closing_ = false;
@@ -125,53 +111,65 @@ void TCustomComm::deviceLost()
     }
 }
 
+void TCustomComm::noteOutputDropped(std::size_t bytes)
+{
+    bool post = false;
+    {
+        std::lock_guard lock(dropMutex_);
+        post = unreportedDrops_ == 0;
+        unreportedDrops_ += bytes;
+    }
+    if (post)
+        handOver_->Post([this] { reportOutputDropped(); });
+}
+
+void TCustomComm::reportOutputDropped()
+{
+    std::size_t bytes = 0;
+    {
+        std::lock_guard lock(dropMutex_);
+        std::swap(bytes, unreportedDrops_);
+    }
+    if (TCommOutputDroppedEvent handler = OnOutputDropped)
+        handler(this, bytes > std::size_t(INT_MAX) ? INT_MAX : static_cast<int>(bytes));
+}
+
 void TCustomComm::OpenDevice()
 {
     devicePath_ = resolver_ ? resolver_(deviceName_) : deviceName_;
-    const int fd = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        RaiseCommError(kErrAccessDevice, errno);
-    handle_ = fd;
-
-    // A character device that is no terminal (/dev/null, a sound card) is no port
-    // either; refusing it here leaves nothing half-open behind.
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
-        CloseDevice();
-        RaiseCommError(kErrInvalidHandle, -1);
-    }
-    // Other terminal programs honour the lock; TIOCEXCL keeps out every other opener
-    // that is not privileged.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int err = errno;
-        CloseDevice();
-        RaiseCommError(kErrAccessDevice, err);
-    }
-    exclusive_ = ::ioctl(fd, TIOCEXCL) == 0;
-}
-
-void TCustomComm::CloseDevice()
-{
-    if (handle_ < 0)
+    backend::SystemError error;
+    device_ = backend::OpenDevice(devicePath_, error);
+    if (device_)
         return;
-    if (exclusive_)
-        ::ioctl(handle_, TIOCNXCL);
-    exclusive_ = false;
-    ::flock(handle_, LOCK_UN);
-    ::close(handle_);
-    handle_ = -1;
+    if (error.kind == CommErrorKind::NotAPort)
+        RaiseCommError(kErrInvalidHandle, -1, error.kind);
+    RaiseCommError(kErrAccessDevice, error.code, error.kind);
 }
+
+void TCustomComm::CloseDevice() { device_.reset(); }
+
+std::intptr_t TCustomComm::DeviceHandle() const { return device_ ? device_->NativeHandle() : -1; }
 
 int TCustomComm::Write(const void* buffer, int count)
 {
     if (!IsOpen() || count < 0)
         return -1;
-    switch (output_.Write(handle_, buffer, static_cast<std::size_t>(count))) {
+    const auto size = static_cast<std::size_t>(count);
+    switch (output_.Write(*device_, buffer, size, OutputQueue::Clock::now())) {
     case OutputQueue::Sent::All:
+        return count;
+    case OutputQueue::Sent::Watched:
+        if (eventThread_)
+            eventThread_->OutputQueued();
         return count;
     case OutputQueue::Sent::Kept:
         if (eventThread_)
             eventThread_->OutputQueued();
+        return -1;
+    case OutputQueue::Sent::Dropped:
+        // Posted like the thread's reports: the caller learns of it after Write, never
+        // inside it.
+        noteOutputDropped(size);
         return -1;
     case OutputQueue::Sent::Failed:
         return -1;
@@ -185,28 +183,22 @@ int TCustomComm::Read(void* buffer, int count)
         return -1;
     if (count == 0)
         return 0;
-    const ssize_t n = readSome(handle_, buffer, static_cast<std::size_t>(count));
-    if (n < 0)
-        return (errno == EAGAIN || errno == EWOULDBLOCK) ? 0 : -1;
-    return static_cast<int>(n);
+    backend::SystemError error;
+    const std::ptrdiff_t n = device_->Read(buffer, static_cast<std::size_t>(count), error);
+    return n < 0 ? -1 : static_cast<int>(n);
 }
 
 void TCustomComm::PurgeInput()
 {
     if (IsOpen())
-        ::tcflush(handle_, TCIFLUSH);
+        device_->PurgeInput();
 }
 
 void TCustomComm::ApplyLineSettings()
 {
     if (!IsOpen())
         return;
-    termios t{};
-    if (::tcgetattr(handle_, &t) != 0)
-        RaiseCommError(kErrLineSettings, errno);
-    lineSettings_ = t;
-
-    posix::LineRequest request;
+    backend::LineRequest request;
     request.baudRate = baudRate_;
     request.parity = parity_;
     request.stopbits = stopbits_;
@@ -215,64 +207,21 @@ void TCustomComm::ApplyLineSettings()
     request.options = options_;
     request.xonChar = eventChars_->XonChar();
     request.xoffChar = eventChars_->XoffChar();
-    if (const int err = posix::CheckLineRequest(request))
-        RaiseCommError(kErrLineSettings, err);
-    posix::BuildTermios(t, request);
-
-    const unsigned speed = BaudRateValue(baudRate_);
-    const speed_t standard = posix::StandardSpeed(speed);
-    if (standard != B0) {
-        ::cfsetispeed(&t, standard);
-        ::cfsetospeed(&t, standard);
-    }
-    if (::tcsetattr(handle_, TCSANOW, &t) != 0)
-        RaiseCommError(kErrLineSettings, errno);
-    if (standard == B0)
-        if (const int err = posix::SetCustomLineSpeed(handle_, speed))
-            RaiseCommError(kErrLineSettings, err);
-    lineSettings_ = t;
-
-    if (flowControl_ != TFlowControl::fcDefault) {
-        // DTR on as the handshake reset asks. Pseudo-terminals and some adapters have
-        // no modem lines; that is no reason to refuse the port. RTS is left to the
-        // driver: there is no "raise RTS while sending" mode for a plain serial line.
-        int dtr = TIOCM_DTR;
-        ::ioctl(handle_, TIOCMBIS, &dtr);
-    }
-
-    // tcsetattr succeeds when any part of the change was taken. A driver that cannot
-    // carry a character format quietly drops it (a pseudo-terminal always keeps 8 data
-    // bits and no parity), and drivers round speeds they cannot make: read back.
-    termios taken{};
-    if (::tcgetattr(handle_, &taken) != 0)
-        RaiseCommError(kErrLineSettings, errno);
-    tcflag_t format = CSIZE | PARENB | CSTOPB;
-    if (t.c_cflag & PARENB)
-        format |= PARODD | CMSPAR;
-    if ((taken.c_cflag & format) != (t.c_cflag & format))
-        RaiseCommError(kErrLineSettings, EINVAL);
-    unsigned actual = 0;
-    if (posix::ReadLineSpeed(handle_, actual) == 0) {
-        const unsigned diff = actual > speed ? actual - speed : speed - actual;
-        if (diff * 100 > speed * kSpeedTolerancePercent)
-            RaiseCommError(kErrLineSettings, EINVAL);
-    }
+    const backend::SystemError error = device_->ApplySettings(request);
+    if (!error)
+        return;
+    if (error.kind == CommErrorKind::Unsupported)
+        RaiseCommError(std::string(kErrLineSettings) + ": " + error.text, error.code, error.kind);
+    RaiseCommError(kErrLineSettings, error.code, error.kind);
 }
 
 void TCustomComm::HandleEvents(TCommEventThread* /*Sender*/, std::uint32_t EventMask)
 {
     if (IsOpen()) {
-        int waiting = 0;
-        if (::ioctl(handle_, FIONREAD, &waiting) != 0 || waiting < 0)
-            waiting = 0;
-        int unsent = 0;
-        if (::ioctl(handle_, TIOCOUTQ, &unsent) != 0 || unsent < 0)
-            unsent = 0;
-        lineStatus_.InQueue = static_cast<std::uint32_t>(waiting);
-        lineStatus_.OutQueue = static_cast<std::uint32_t>(unsent) +
-                               static_cast<std::uint32_t>(output_.Pending());
-        const posix::LineErrorCounts now = posix::ReadLineErrorCounts(handle_);
-        lastErrors_ = posix::LineErrorFlags(errorCounts_, now);
+        lineStatus_.InQueue = static_cast<std::uint32_t>(device_->InputQueued());
+        lineStatus_.OutQueue = static_cast<std::uint32_t>(device_->OutputQueued() + output_.Pending());
+        const LineErrorCounts now = device_->ErrorCounts();
+        lastErrors_ = LineErrorFlags(errorCounts_, now);
         errorCounts_ = now;
     }
     for (TCommEventState state : kAllEventStates) {

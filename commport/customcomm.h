@@ -7,6 +7,9 @@
 // Without a poster the handlers run on the event thread itself; they must then neither
 // close nor open the port, and a lost device is only reported (the port stays open
 // until its owner closes it).
+//
+// The system's part (open, line settings, waiting) lives behind the seam in backend.h;
+// nothing here names a type of one system.
 
 #include "commerror.h"
 #include "commeventchars.h"
@@ -16,19 +19,36 @@
 #include "lineerrors.h"
 #include "outputqueue.h"
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
-#include <termios.h>
 
 namespace commport {
 
+namespace backend {
+class Device;
+}
+
 class TCustomComm;
+
+// What Write hands over and the line has not taken within this time is dropped: a
+// request sent late would meet the reply window of another one.
+inline constexpr std::chrono::milliseconds kWriteTimeout{1500};
+
+// The most output the component keeps while the line is slow or stalled. A frame holds
+// at most 1024 bytes, so this is 64 of the largest frames; and it is more than the
+// fastest line (256000 bit/s, at least 7 bits a character: under 55 000 bytes) can send
+// within kWriteTimeout, so the bound never drops what the time-out would have let go.
+inline constexpr std::size_t kOutputQueueLimit = 64 * 1024;
 
 using TNotifyEvent = std::function<void(TCustomComm* Sender)>;
 using TCommRxCharEvent = std::function<void(TCustomComm* Sender, int Count)>;
 using TCommErrorEvent = std::function<void(TCustomComm* Sender, int Errors)>;
+using TCommOutputDroppedEvent = std::function<void(TCustomComm* Sender, int DroppedBytes)>;
 
 // The status of the last event: bytes waiting in the input queue and bytes not yet
 // sent (the kernel's output queue plus what the component still keeps).
@@ -51,11 +71,13 @@ public:
     // Stops the event thread and releases the device. Bytes that Write still keeps
     // are dropped. Safe from inside a handler.
     void Close();
-    bool IsOpen() const { return handle_ >= 0; }
+    bool IsOpen() const { return device_ != nullptr; }
 
-    // Sends `count` bytes without blocking; what the kernel does not take at once is
+    // Sends `count` bytes without blocking; what the system does not take at once is
     // kept and sent by the event thread, in order. `count` when all went out at once,
-    // else -1 (also when closed or the device refuses).
+    // else -1 (also when closed or the device refuses). A write that does not fit in
+    // what is left of kOutputQueueLimit is dropped whole, and what is still unsent
+    // kWriteTimeout after its write is dropped then; both through OnOutputDropped.
     int Write(const void* buffer, int count);
     // Takes up to `count` bytes of what is queued, never waiting: the number taken
     // (0 when nothing is queued), or -1 when closed or on failure.
@@ -82,8 +104,9 @@ public:
     void SetStopbits(TStopbits value);
     TDatabits Databits() const { return databits_; }
     void SetDatabits(TDatabits value);
-    // Queue sizes and the read time-out have no POSIX counterpart: a read never waits
-    // and takes what is queued. They are kept for the settings window.
+    // Queue sizes and the read time-out are kept for the settings window only: a read
+    // never waits and takes what is queued, and the output kept here is bounded by
+    // kOutputQueueLimit whatever WriteBufSize says.
     int ReadBufSize() const { return readBufSize_; }
     void SetReadBufSize(int value);                        // refused while open
     int WriteBufSize() const { return writeBufSize_; }
@@ -97,16 +120,14 @@ public:
     TCommEventChars& EventChars() { return *eventChars_; }
     const TCommEventChars& EventChars() const { return *eventChars_; }
 
-    // The platform side.
-    int DeviceHandle() const { return handle_; }
+    // The system's handle of the open device (for tests and measurements), -1 when closed.
+    std::intptr_t DeviceHandle() const;
     // The path the last Open tried for DeviceName.
     const std::string& DevicePath() const { return devicePath_; }
     // Turns DeviceName into a device path; without one the name is the path.
     void SetDevicePathResolver(std::function<std::string(const std::string& name)> resolver);
     // Takes effect at the next Open.
     void SetMainThreadPoster(MainThreadPoster poster);
-    // The record last read from and written to the device.
-    const termios& LineSettings() const { return lineSettings_; }
     const TCommStatus& LineStatus() const { return lineStatus_; }
     std::uint32_t LastErrors() const { return lastErrors_; }
     TCommEventThread* EventThread() const { return eventThread_.get(); }
@@ -123,6 +144,15 @@ public:
     // The device vanished (adapter pulled, other side of a pseudo-terminal closed). The
     // port is already closed when this runs; a later Open works once the device is back.
     TNotifyEvent OnDeviceLost;
+    // Output was dropped: `DroppedBytes` written bytes never went out, because the line
+    // did not take them within kWriteTimeout or because they did not fit in the queue.
+    // Posted through the poster, so it runs on the GUI thread after Write has returned
+    // and the event thread never waits for it; drops that come while a report is on its
+    // way are added to it, so a flood of writes to a stalled line costs one queued call,
+    // not one per write. Without a poster it runs at once where the drop happens (inside
+    // Write, or on the event thread). Drops not yet reported when the port closes are
+    // not reported, nor is what Close itself drops.
+    TCommOutputDroppedEvent OnOutputDropped;
 
 protected:
     virtual void OpenDevice();
@@ -141,18 +171,19 @@ private:
         ApplyLineSettings();
     }
     void deviceLost();
+    // Any thread: adds to the drop report on its way, or posts one.
+    void noteOutputDropped(std::size_t bytes);
+    void reportOutputDropped();
 
-    int handle_ = -1;
-    bool exclusive_ = false; // TIOCEXCL taken, to be given back
+    std::unique_ptr<backend::Device> device_;
     bool closing_ = false;
     std::string deviceName_ = "Com2";
     std::string devicePath_;
     std::function<std::string(const std::string&)> resolver_;
     MainThreadPoster poster_;
-    termios lineSettings_{};
     TCommStatus lineStatus_;
     std::uint32_t lastErrors_ = 0;
-    posix::LineErrorCounts errorCounts_;
+    LineErrorCounts errorCounts_;
     TCommEventType monitorEvents_ = AllCommEvents();
     TBaudRate baudRate_ = TBaudRate::cbr9600;
     TParity parity_ = TParity::paNone;
@@ -164,9 +195,11 @@ private:
     TCommOptions options_;
     std::unique_ptr<TCommEventChars> eventChars_;
     TFlowControl flowControl_ = TFlowControl::fcDefault;
-    OutputQueue output_;
+    OutputQueue output_{kOutputQueueLimit, kWriteTimeout};
     std::shared_ptr<HandOver> handOver_;
     std::unique_ptr<TCommEventThread> eventThread_;
+    std::mutex dropMutex_;
+    std::size_t unreportedDrops_ = 0; // a report is posted while this is not 0
 };
 
 class TComm : public TCustomComm {

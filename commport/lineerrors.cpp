@@ -2,25 +2,7 @@
 
 #include "commtypes.h"
 
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-
-namespace commport::posix {
-
-LineErrorCounts ReadLineErrorCounts(int fd)
-{
-    LineErrorCounts counts;
-    struct serial_icounter_struct ic {};
-    if (::ioctl(fd, TIOCGICOUNT, &ic) != 0)
-        return counts;
-    counts.known = true;
-    counts.frame = static_cast<std::uint32_t>(ic.frame);
-    counts.overrun = static_cast<std::uint32_t>(ic.overrun);
-    counts.parity = static_cast<std::uint32_t>(ic.parity);
-    counts.brk = static_cast<std::uint32_t>(ic.brk);
-    counts.bufferOverrun = static_cast<std::uint32_t>(ic.buf_overrun);
-    return counts;
-}
+namespace commport {
 
 std::uint32_t LineErrorFlags(const LineErrorCounts& before, const LineErrorCounts& now)
 {
@@ -40,4 +22,4 @@ std::uint32_t LineErrorFlags(const LineErrorCounts& before, const LineErrorCount
     return flags;
 }
 
-} // namespace commport::posix
+} // namespace commport

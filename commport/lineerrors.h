@@ -4,16 +4,14 @@
 
 #include <cstdint>
 
-namespace commport::posix {
+namespace commport {
 
 struct LineErrorCounts {
     bool known = false; // false: the driver keeps no counters
     std::uint32_t frame = 0, overrun = 0, parity = 0, brk = 0, bufferOverrun = 0;
 };
 
-LineErrorCounts ReadLineErrorCounts(int fd);
-
 // CE_* flags for the counters that grew from `before` to `now`.
 std::uint32_t LineErrorFlags(const LineErrorCounts& before, const LineErrorCounts& now);
 
-} // namespace commport::posix
+} // namespace commport

@@ -14,7 +14,7 @@ QString errorBoxText(const std::exception& error, const QString& device)
         if (!device.isEmpty())
             text += u'\n' + device;
         const qsizetype pathStart = device.indexOf(u'/');
-        const QString detail = ports::openFailureDetail(comm->ErrorCode, pathStart >= 0 ? device.mid(pathStart) : QString());
+        const QString detail = ports::openFailureDetail(comm->Kind, pathStart >= 0 ? device.mid(pathStart) : QString());
         if (!detail.isEmpty())
             text += u'\n' + detail;
     }

@@ -74,6 +74,9 @@ void TForm1::setupComm1()
     });
     Comm1_.OnRxChar = [this](commport::TCustomComm*, int count) { transport_->Comm1RxChar(count); };
     Comm1_.OnDeviceLost = [this](commport::TCustomComm*) { Comm1DeviceLost(); };
+    // Output the line could not take within the write time-out is dropped; the
+    // operator learns of it in the log of the current mode.
+    Comm1_.OnOutputDropped = [this](commport::TCustomComm*, int dropped) { transport_->reportOutputDropped(dropped); };
 }
 
 void TForm1::setPortStatus(const QString& text, const QColor& colour)

@@ -2,8 +2,6 @@
 
 #include <QFile>
 
-#include <cerrno>
-
 #include <grp.h>
 #include <sys/stat.h>
 
@@ -38,11 +36,11 @@ Access deviceAccess(const QString& devicePath)
 
 } // namespace
 
-QString openFailureDetail(int errorCode, const QString& devicePath)
+QString openFailureDetail(commport::CommErrorKind kind, const QString& devicePath)
 {
-    switch (errorCode) {
-    case EACCES:
-    case EPERM: {
+    using commport::CommErrorKind;
+    switch (kind) {
+    case CommErrorKind::AccessDenied: {
         const Access access = deviceAccess(devicePath);
         if (access.known && access.groupName.isEmpty())
             return QStringLiteral("Нет доступа к порту: у пользователя нет прав на это устройство.");
@@ -52,14 +50,9 @@ QString openFailureDetail(int errorCode, const QString& devicePath)
                               "в систему заново.")
             .arg(groupName);
     }
-    case EBUSY:
-#if EWOULDBLOCK != EBUSY
-    case EWOULDBLOCK:
-#endif
+    case CommErrorKind::Busy:
         return QStringLiteral("Порт занят другой программой. Закройте её и откройте порт снова.");
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
+    case CommErrorKind::NotFound:
         return QStringLiteral("Такого устройства нет: проверьте, что адаптер подключён, "
                               "и выберите другой порт.");
     default:

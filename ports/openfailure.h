@@ -2,12 +2,14 @@
 // A line in Russian that tells the operator what to do about a port that would not open,
 // shown under the serial component's own (English) message.
 
+#include "commerror.h"
+
 #include <QString>
 
 namespace ports {
 
-// `errorCode` is the errno the open failed with; `devicePath`, when known, lets the line name
-// the group that owns the device. Empty for codes with nothing useful to add.
-QString openFailureDetail(int errorCode, const QString& devicePath = {});
+// `kind` is what the serial component says went wrong; `devicePath`, when known, lets the line
+// name the group that owns the device. Empty for failures with nothing useful to add.
+QString openFailureDetail(commport::CommErrorKind kind, const QString& devicePath = {});
 
 } // namespace ports

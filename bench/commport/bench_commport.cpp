@@ -1,8 +1,10 @@
-// Serial port component on a pseudo-terminal: what the event thread costs while the
-// port idles with unread bytes, what a flood costs per MiB, and how long bytes take
-// from the line to OnRxChar on the GUI thread.
+// Serial port component on a pseudo-terminal: how much memory output costs when the
+// device reads nothing, what the event thread costs while the port idles with unread
+// bytes, what a flood costs per MiB, and how long bytes take from the line to OnRxChar
+// on the GUI thread.
 //
-//   bench_commport [idle-seconds] [flood-MiB] [latency-samples]   (defaults 10 16 2000)
+//   bench_commport [idle-seconds] [flood-MiB] [latency-samples] [stalled-MiB]
+//                  (defaults 10 16 2000 64)
 
 #include "callqueue.h"
 #include "customcomm.h"
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -41,6 +44,54 @@ void openOn(TComm& comm, PtyPair& pair, CallQueue& gui)
     comm.SetBaudRate(TBaudRate::cbr115200);
     comm.SetMonitorEvents({TCommEventState::evRxChar});
     comm.Open();
+}
+
+long peakRssKiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Frames of the largest size offered to a device that reads nothing: the queue must stay
+// bounded and everything the line does not take must be dropped and reported.
+void stalledDevice(int mebibytes)
+{
+    PtyPair pair;
+    CallQueue gui;
+    TComm comm;
+    std::size_t dropped = 0;
+    int reports = 0;
+    comm.OnOutputDropped = [&](TCustomComm*, int bytes) {
+        dropped += std::size_t(bytes);
+        ++reports;
+    };
+    openOn(comm, pair, gui);
+
+    const long peakBefore = peakRssKiB();
+    const std::string frame(1024, 'W');
+    const std::size_t total = std::size_t(mebibytes) << 20;
+    std::uint32_t mostKept = 0;
+    int takenAtOnce = 0;
+    const auto start = Clock::now();
+    for (std::size_t offered = 0; offered < total; offered += frame.size()) {
+        if (comm.Write(frame.data(), int(frame.size())) == int(frame.size()))
+            ++takenAtOnce;
+        if (offered % (256 * 1024) == 0) {
+            gui.runPending();
+            comm.HandleEvents(comm.EventThread(), 0);
+            mostKept = std::max(mostKept, comm.LineStatus().OutQueue);
+        }
+    }
+    const auto offerTime = Clock::now() - start;
+    // Let what was kept expire.
+    gui.runFor(kWriteTimeout + std::chrono::milliseconds(500));
+    const long peakAfter = peakRssKiB();
+    std::printf("device reading nothing, %d MiB offered in %zu-byte writes (%.0f ms): queue bound %zu "
+                "bytes, most kept %u bytes, %d writes taken by the kernel at once, %.1f MiB dropped "
+                "in %d reports; peak RSS %ld -> %ld KiB (+%ld KiB)\n",
+                mebibytes, frame.size(), ms(offerTime), kOutputQueueLimit, mostKept, takenAtOnce,
+                double(dropped) / double(1 << 20), reports, peakBefore, peakAfter, peakAfter - peakBefore);
 }
 
 void idleWithUnreadBytes(int seconds)
@@ -143,6 +194,9 @@ int main(int argc, char** argv)
     const int idleSeconds = argc > 1 ? std::atoi(argv[1]) : 10;
     const int floodMiB = argc > 2 ? std::atoi(argv[2]) : 16;
     const int samples = argc > 3 ? std::atoi(argv[3]) : 2000;
+    const int stalledMiB = argc > 4 ? std::atoi(argv[4]) : 64;
+    // First, while the peak resident size still belongs to nothing else.
+    stalledDevice(stalledMiB);
     idleWithUnreadBytes(idleSeconds);
     flood(floodMiB);
     latency(samples);

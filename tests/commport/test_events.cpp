@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <numeric>
 #include <unistd.h>
 
 using namespace commtesting;
@@ -52,6 +54,53 @@ private:
     std::thread thread_;
 };
 
+// Reads on the device side until what came ends with `tail`, or two seconds passed.
+std::string receiveThrough(PtyPair& pair, const std::string& tail)
+{
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (std::chrono::steady_clock::now() < deadline &&
+           !(got.size() >= tail.size() && got.compare(got.size() - tail.size(), tail.size(), tail) == 0)) {
+        got += pair.receiveAvailable();
+        std::this_thread::sleep_for(5ms);
+    }
+    return got;
+}
+
+// A device that reads nothing, with the line's own queue full: the port side is opened
+// a second time and written until the kernel takes no more, so nothing the component
+// writes afterwards gets into the kernel while the device stays silent.
+class StalledLine {
+public:
+    explicit StalledLine(const PtyPair& pair)
+        : fd_(::open(pair.portPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+    {
+        const std::string chunk(4096, 'F');
+        // The kernel moves bytes between its buffers a moment later, which can make room
+        // once more: full means full twice in a row.
+        for (int quiet = 0; fd_ >= 0 && quiet < 2;) {
+            const ssize_t n = ::write(fd_, chunk.data(), chunk.size());
+            if (n > 0) {
+                filled += std::size_t(n);
+                quiet = 0;
+            } else {
+                ++quiet;
+                std::this_thread::sleep_for(20ms);
+            }
+        }
+    }
+    ~StalledLine()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool ok() const { return fd_ >= 0 && filled > 0; }
+    std::size_t filled = 0;
+
+private:
+    int fd_;
+};
+
 } // namespace
 
 class TestCommEvents : public QObject {
@@ -72,6 +121,9 @@ private slots:
     void deviceLost();
     void writeKeepsEveryByteInOrder_data();
     void writeKeepsEveryByteInOrder();
+    void unsentOutputExpires();
+    void outputQueueIsBounded_data();
+    void outputQueueIsBounded();
 };
 
 void TestCommEvents::countIsQueueSizeWhenHandled_data()
@@ -371,7 +423,7 @@ void TestCommEvents::deviceLost()
         QTRY_VERIFY_WITH_TIMEOUT(gui.waiting() > 0, 5000);
         break;
     case LostWhile::OutputKept: {
-        const std::string big = pattern(256 * 1024, 4);
+        const std::string big = pattern(48 * 1024, 4);
         QCOMPARE(comm.Write(big.data(), int(big.size())), -1);
         break;
     }
@@ -416,9 +468,9 @@ void TestCommEvents::writeKeepsEveryByteInOrder_data()
     QTest::addColumn<QList<int>>("sizes");
     QTest::addColumn<QList<bool>>("atOnce"); // the result says "all went out at once"
     QTest::newRow("small") << QList<int>{10} << QList<bool>{true};
-    QTest::newRow("larger than the kernel takes") << QList<int>{200000} << QList<bool>{false};
+    QTest::newRow("larger than the kernel takes") << QList<int>{60000} << QList<bool>{false};
     // Once bytes are kept, later writes queue behind them, however small.
-    QTest::newRow("small after kept") << QList<int>{100000, 3, 70000, 1}
+    QTest::newRow("small after kept") << QList<int>{30000, 3, 20000, 1}
                                       << QList<bool>{false, false, false, false};
 }
 
@@ -444,6 +496,109 @@ void TestCommEvents::writeKeepsEveryByteInOrder()
     const std::string got = pair.receive(expected.size(), 10s);
     QCOMPARE(got.size(), expected.size());
     QVERIFY(got == expected);
+}
+
+// What the line cannot take within the write time-out is dropped, reported once, and
+// leaves nothing behind that could reach the device later.
+void TestCommEvents::unsentOutputExpires()
+{
+    PtyPair pair;
+    StalledLine line(pair);
+    QVERIFY(line.ok());
+    CallQueue gui;
+    TComm comm;
+    wire(comm, pair, gui);
+    QList<int> drops;
+    bool wrongSender = false;
+    comm.OnOutputDropped = [&](TCustomComm* sender, int bytes) {
+        wrongSender = wrongSender || sender != &comm;
+        drops << bytes;
+    };
+    comm.Open();
+
+    const auto firstWrite = std::chrono::steady_clock::now();
+    QCOMPARE(comm.Write(std::string(700, 'A').data(), 700), -1);
+    gui.runFor(1000ms);
+    QVERIFY(drops.isEmpty());
+    QCOMPARE(comm.Write(std::string(300, 'B').data(), 300), -1);
+    QVERIFY(gui.runUntil([&] { return !drops.isEmpty(); }, 5s));
+    QVERIFY(std::chrono::steady_clock::now() - firstWrite >= kWriteTimeout);
+    // Only the write whose time is up; the later one still has time.
+    QCOMPARE(drops, QList<int>{700});
+    QVERIFY(!wrongSender);
+
+    // The device reads again: none of the dropped bytes, the later write whole, and
+    // fewer of the old bytes than the kernel held (its own queue was emptied too).
+    const std::string got = receiveThrough(pair, std::string(300, 'B'));
+    QCOMPARE(std::count(got.begin(), got.end(), 'A'), 0);
+    QCOMPARE(std::count(got.begin(), got.end(), 'B'), 300);
+    QVERIFY(got.size() >= 300 && got.substr(got.size() - 300) == std::string(300, 'B'));
+    QVERIFY2(std::size_t(std::count(got.begin(), got.end(), 'F')) < line.filled,
+             qPrintable(QStringLiteral("%1 of %2 old bytes").arg(got.size() - 300).arg(line.filled)));
+
+    // Sent in time, the later write is never reported.
+    gui.runFor(1200ms);
+    QCOMPARE(drops, QList<int>{700});
+    QCOMPARE(comm.Write("next", 4), 4);
+    QCOMPARE(QString::fromStdString(pair.receive(4, 2s)), QStringLiteral("next"));
+}
+
+void TestCommEvents::outputQueueIsBounded_data()
+{
+    const int limit = int(kOutputQueueLimit);
+    QTest::addColumn<QList<int>>("writes");
+    QTest::addColumn<QList<int>>("droppedAtOnce"); // 0: kept
+    QTest::newRow("exactly the bound") << QList<int>{limit} << QList<int>{0};
+    QTest::newRow("one byte over the bound") << QList<int>{limit + 1} << QList<int>{limit + 1};
+    QTest::newRow("more than the room left")
+        << QList<int>{limit / 2, limit / 2 + 1, limit / 2} << QList<int>{0, limit / 2 + 1, 0};
+}
+
+// A write that does not fit is dropped whole and at once; what was kept expires later.
+void TestCommEvents::outputQueueIsBounded()
+{
+    QFETCH(QList<int>, writes);
+    QFETCH(QList<int>, droppedAtOnce);
+    PtyPair pair;
+    StalledLine line(pair);
+    QVERIFY(line.ok());
+    CallQueue gui;
+    TComm comm;
+    wire(comm, pair, gui);
+    QList<int> drops;
+    comm.OnOutputDropped = [&](TCustomComm*, int bytes) { drops << bytes; };
+    comm.Open();
+
+    int kept = 0;
+    QList<int> expected;
+    for (int i = 0; i < writes.size(); ++i) {
+        const std::string chunk(std::size_t(writes[i]), 'K');
+        QCOMPARE(comm.Write(chunk.data(), writes[i]), -1);
+        // Reported through the GUI queue, never from inside Write.
+        QCOMPARE(drops, expected);
+        gui.runPending();
+        if (droppedAtOnce[i] > 0)
+            expected << droppedAtOnce[i];
+        else
+            kept += writes[i];
+        QCOMPARE(drops, expected);
+    }
+    comm.HandleEvents(comm.EventThread(), 0);
+    QCOMPARE(comm.LineStatus().OutQueue, std::uint32_t(kept));
+    QVERIFY(kept <= int(kOutputQueueLimit));
+
+    const qsizetype atOnce = drops.size();
+    QVERIFY(gui.runUntil([&] { return std::accumulate(drops.begin() + atOnce, drops.end(), 0) >= kept; }, 5s));
+    QCOMPARE(std::accumulate(drops.begin() + atOnce, drops.end(), 0), kept);
+    comm.HandleEvents(comm.EventThread(), 0);
+    QCOMPARE(comm.LineStatus().OutQueue, 0u);
+
+    // Taken at once once the drop has emptied the line's queue, else sent when the
+    // device reads again; either way behind nothing that was dropped.
+    comm.Write("fresh", 5);
+    const std::string got = receiveThrough(pair, "fresh");
+    QCOMPARE(std::count(got.begin(), got.end(), 'K'), 0);
+    QVERIFY(got.size() >= 5 && got.substr(got.size() - 5) == "fresh");
 }
 
 QTEST_GUILESS_MAIN(TestCommEvents)

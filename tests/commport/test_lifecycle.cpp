@@ -56,14 +56,19 @@ void TestCommLifecycle::openFailures_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("code");
+    QTest::addColumn<CommErrorKind>("errorKind");
     QTest::newRow("missing") << "missing"
-                             << "Error accessing specified device (Error: 2) " << ENOENT;
+                             << "Error accessing specified device (Error: 2) " << ENOENT
+                             << CommErrorKind::NotFound;
     QTest::newRow("directory") << "directory"
-                               << "Error accessing specified device (Error: 21) " << EISDIR;
+                               << "Error accessing specified device (Error: 21) " << EISDIR
+                               << CommErrorKind::Other;
     QTest::newRow("regular file") << "file"
-                                  << "Invalid device handle, access denied (Error: -1) " << -1;
+                                  << "Invalid device handle, access denied (Error: -1) " << -1
+                                  << CommErrorKind::NotAPort;
     QTest::newRow("not a terminal") << "/dev/null"
-                                    << "Invalid device handle, access denied (Error: -1) " << -1;
+                                    << "Invalid device handle, access denied (Error: -1) " << -1
+                                    << CommErrorKind::NotAPort;
 }
 
 void TestCommLifecycle::openFailures()
@@ -71,6 +76,7 @@ void TestCommLifecycle::openFailures()
     QFETCH(QString, kind);
     QFETCH(QString, message);
     QFETCH(int, code);
+    QFETCH(CommErrorKind, errorKind);
 
     QTemporaryDir dir;
     QString path = kind;
@@ -94,6 +100,7 @@ void TestCommLifecycle::openFailures()
     } catch (const ECommError& e) {
         QCOMPARE(QString::fromStdString(e.what()), message);
         QCOMPARE(e.ErrorCode, code);
+        QCOMPARE(e.Kind, errorKind);
     }
     QVERIFY(!comm.IsOpen());
     QVERIFY(!comm.EventThread());
@@ -187,6 +194,7 @@ void TestCommLifecycle::settersRefusedWhileOpen()
     } catch (const ECommError& e) {
         QCOMPARE(QString::fromStdString(e.what()), QStringLiteral("Device already assigned (open) (Error: -1) "));
         QCOMPARE(e.ErrorCode, -1);
+        QCOMPARE(e.Kind, CommErrorKind::AlreadyOpen);
     }
     QCOMPARE(comm.DeviceName(), pair.portPath());
     QVERIFY(comm.MonitorEvents() == TCommEventType{TCommEventState::evRxChar});
@@ -294,6 +302,7 @@ void TestCommLifecycle::secondOpenerIsLockedOut()
         QFAIL("a second component opened a held port");
     } catch (const ECommError& e) {
         QCOMPARE(e.ErrorCode, EWOULDBLOCK);
+        QCOMPARE(e.Kind, CommErrorKind::Busy);
         QCOMPARE(QString::fromStdString(e.what()),
                  QStringLiteral("Error accessing specified device (Error: %1) ").arg(EWOULDBLOCK));
     }

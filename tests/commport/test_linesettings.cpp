@@ -6,7 +6,7 @@
 // pseudo-terminal goes.
 
 #include "commtesting.h"
-#include "linesettings.h"
+#include "linux/linetermios.h"
 
 #include <QTest>
 #include <cerrno>
@@ -14,6 +14,7 @@
 using namespace commtesting;
 using namespace commport;
 using qldixw::testing::lineSpeed;
+using namespace std::chrono_literals;
 
 class TestCommLineSettings : public QObject {
     Q_OBJECT
@@ -26,7 +27,10 @@ private slots:
     void characterFormatOnDevice();
     void flowControl_data();
     void flowControl();
-    void rawLinePassesEveryByte();
+    void dsrFlowRefused();
+    void everyByteBothWays_data();
+    void everyByteBothWays();
+    void softwareFlowControl();
     void charsAndOptions();
 };
 
@@ -110,7 +114,7 @@ void TestCommLineSettings::characterFormat()
     QFETCH(int, parityFlags);
     QFETCH(bool, twoStop);
 
-    posix::LineRequest request;
+    backend::LineRequest request;
     request.parity = parity;
     request.stopbits = stopbits;
     request.databits = databits;
@@ -176,12 +180,10 @@ void TestCommLineSettings::flowControl_data()
     QTest::addColumn<int>("cflags"); // CRTSCTS expected
     QTest::addColumn<int>("iflags"); // IXON | IXOFF | IXANY expected
 
-    // The device starts with every handshake flag on.
-    QTest::newRow("fcDefault keeps them") << TFlowControl::fcDefault << int(CRTSCTS)
-                                          << int(IXON | IXOFF | IXANY);
+    // The device starts with every handshake flag on; only what the choice asks for stays.
+    QTest::newRow("fcDefault clears them") << TFlowControl::fcDefault << 0 << 0;
     QTest::newRow("fcNone") << TFlowControl::fcNone << 0 << 0;
     QTest::newRow("fcCTS") << TFlowControl::fcCTS << int(CRTSCTS) << 0;
-    QTest::newRow("fcDTR") << TFlowControl::fcDTR << 0 << 0;
     QTest::newRow("fcSoftware") << TFlowControl::fcSoftware << 0 << int(IXON | IXOFF);
 }
 
@@ -211,40 +213,151 @@ void TestCommLineSettings::flowControl()
     QCOMPARE(int(portSettings(pair).c_iflag & (IXON | IXOFF | IXANY)), iflags);
 }
 
-void TestCommLineSettings::rawLinePassesEveryByte()
+// DSR output flow control has no counterpart here: refused, the line left as it was.
+void TestCommLineSettings::dsrFlowRefused()
 {
-    PtyPair pair;
-    termios cooked = portSettings(pair);
-    cooked.c_lflag |= ICANON | ECHO | ISIG;
-    cooked.c_iflag |= ICRNL;
-    cooked.c_oflag |= OPOST | ONLCR;
-    QCOMPARE(::tcsetattr(pair.deviceFd(), TCSANOW, &cooked), 0);
+    PtyPair pair(PtyPair::Start::KernelDefaults);
+    const termios before = portSettings(pair);
+    TComm comm;
+    comm.SetDeviceName(pair.portPath());
+    comm.SetFlowControl(TFlowControl::fcDTR);
+    try {
+        comm.Open();
+        QFAIL("fcDTR was taken");
+    } catch (const ECommError& e) {
+        QCOMPARE(e.Kind, CommErrorKind::Unsupported);
+        QCOMPARE(e.ErrorCode, -1);
+        QVERIFY2(QString::fromStdString(e.what()).contains(QStringLiteral("DSR")), e.what());
+        QVERIFY(QString::fromStdString(e.what()).endsWith(QStringLiteral(" (Error: -1) ")));
+    }
+    QCOMPARE(portSettings(pair).c_iflag, before.c_iflag);
+    QCOMPARE(portSettings(pair).c_lflag, before.c_lflag);
+
+    // Another choice is taken at once on the port left open.
+    QVERIFY(comm.IsOpen());
+    comm.SetFlowControl(TFlowControl::fcNone);
+    QVERIFY(!(portSettings(pair).c_iflag & IXON));
+}
+
+namespace {
+
+std::string everyByte()
+{
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all.push_back(char(b));
+    return all;
+}
+
+// Every flag that translates, stops or holds back bytes, on both sides of the line.
+void turnEveryTranslationOn(PtyPair& pair)
+{
+    termios t = portSettings(pair);
+    t.c_iflag |= IXON | IXOFF | IXANY | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IMAXBEL |
+                 IUTF8 | BRKINT | IGNPAR | PARMRK | INPCK;
+    t.c_oflag |= OPOST | ONLCR | OCRNL | OLCUC | ONLRET | ONOCR;
+    t.c_lflag |= ICANON | ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOKE | ISIG | IEXTEN;
+    t.c_cflag |= CRTSCTS;
+    QCOMPARE(::tcsetattr(pair.deviceFd(), TCSANOW, &t), 0);
+}
+
+} // namespace
+
+void TestCommLineSettings::everyByteBothWays_data()
+{
+    QTest::addColumn<TFlowControl>("flow");
+    QTest::addColumn<bool>("everyTranslationOn"); // else the kernel's defaults
+    QTest::newRow("fcDefault, kernel defaults") << TFlowControl::fcDefault << false;
+    QTest::newRow("fcNone, kernel defaults") << TFlowControl::fcNone << false;
+    QTest::newRow("fcDefault, every translation on") << TFlowControl::fcDefault << true;
+    QTest::newRow("fcNone, every translation on") << TFlowControl::fcNone << true;
+}
+
+// A port as a freshly plugged adapter brings it: whatever it held, 0x00..0xFF pass both
+// ways unchanged, and 0x11/0x13 from the device are data, not handshake.
+void TestCommLineSettings::everyByteBothWays()
+{
+    QFETCH(TFlowControl, flow);
+    QFETCH(bool, everyTranslationOn);
+    PtyPair pair(PtyPair::Start::KernelDefaults);
+    if (everyTranslationOn)
+        turnEveryTranslationOn(pair);
 
     CallQueue gui;
     HandlerLog log;
     TComm comm;
     wire(comm, pair, gui);
+    comm.SetFlowControl(flow);
     log.attach(comm);
     comm.Open();
 
-    std::string all;
-    for (int b = 0; b < 256; ++b)
-        all.push_back(char(b));
+    const std::string all = everyByte();
     QVERIFY(pair.send(all));
-    QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty() && log.rxCounts.last() == 256; }));
-    std::string got(256, '\0');
-    QCOMPARE(comm.Read(got.data(), 256), 256);
-    QVERIFY(got == all);
+    QVERIFY2(gui.runUntil([&] { return !log.rxCounts.isEmpty() && log.rxCounts.last() >= 256; }, 2s),
+             qPrintable(log.calls.join(' ')));
+    std::string got(300, '\0');
+    QCOMPARE(comm.Read(got.data(), 300), 256);
+    QVERIFY(got.substr(0, 256) == all);
 
     QCOMPARE(comm.Write(all.data(), 256), 256);
-    QVERIFY(pair.receive(256) == all);
-    QVERIFY(pair.receive(1, std::chrono::milliseconds(50)).empty()); // no echo, no CR added
+    QVERIFY(pair.receive(256, 2s) == all);
+    QVERIFY(pair.receive(1, 50ms).empty()); // no echo, no CR added
+
+    // A lone XOFF from the device is a byte to read and stops nothing.
+    log.rxCounts.clear();
+    QVERIFY(pair.send("\x13"));
+    QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty(); }, 2s));
+    char byte = 0;
+    QCOMPARE(comm.Read(&byte, 1), 1);
+    QCOMPARE(int(byte), 0x13);
+    QCOMPARE(comm.Write("after", 5), 5);
+    QCOMPARE(QString::fromStdString(pair.receive(5, 2s)), QStringLiteral("after"));
 
     const termios t = portSettings(pair);
+    QCOMPARE(int(t.c_iflag & (IXON | IXOFF | IXANY)), 0);
+    QCOMPARE(int(t.c_cflag & CRTSCTS), 0);
     QCOMPARE(int(t.c_cc[VMIN]), 1);
     QCOMPARE(int(t.c_cc[VTIME]), 0);
     QVERIFY(t.c_cflag & CLOCAL);
     QVERIFY(t.c_cflag & CREAD);
+}
+
+// XON/XOFF only when asked for, with the component's own characters; gone again when
+// the choice goes back to the default.
+void TestCommLineSettings::softwareFlowControl()
+{
+    PtyPair pair(PtyPair::Start::KernelDefaults);
+    CallQueue gui;
+    HandlerLog log;
+    TComm comm;
+    wire(comm, pair, gui);
+    log.attach(comm);
+    comm.EventChars().SetXonChar(0x05);
+    comm.EventChars().SetXoffChar(0x06);
+    comm.SetFlowControl(TFlowControl::fcSoftware);
+    comm.Open();
+
+    QVERIFY(pair.send("\x06"));
+    gui.runFor(50ms);
+    comm.Write("held", 4); // kept or taken by the kernel: either way it must wait
+    QVERIFY(pair.receive(4, 200ms).empty());
+    QVERIFY(pair.send("\x05"));
+    QCOMPARE(QString::fromStdString(pair.receive(4, 2s)), QStringLiteral("held"));
+    // The handshake characters are the line's; the usual ones are plain data now.
+    QVERIFY(pair.send("\x13\x11"));
+    QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty() && log.rxCounts.last() == 2; }, 2s));
+    char got[4] = {};
+    QCOMPARE(comm.Read(got, 4), 2);
+    QCOMPARE(QByteArray(got, 2), QByteArray("\x13\x11"));
+
+    comm.SetFlowControl(TFlowControl::fcDefault);
+    log.rxCounts.clear();
+    QVERIFY(pair.send("\x06"));
+    QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty(); }, 2s));
+    QCOMPARE(comm.Read(got, 4), 1);
+    QCOMPARE(int(got[0]), 0x06);
+    QCOMPARE(comm.Write("free", 4), 4);
+    QCOMPARE(QString::fromStdString(pair.receive(4, 2s)), QStringLiteral("free"));
 }
 
 void TestCommLineSettings::charsAndOptions()

@@ -122,6 +122,8 @@ private slots:
     void cleanExit();
     void refusals_data();
     void refusals();
+    void lineSettings_data();
+    void lineSettings();
 };
 
 void TestDevsimProcess::statusAndVersion()
@@ -295,6 +297,32 @@ void TestDevsimProcess::refusals()
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("keep me"));
     }
+}
+
+void TestDevsimProcess::lineSettings_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("kernelDefaults");
+    QTest::newRow("raw") << QStringList{} << false;
+    QTest::newRow("kernel defaults") << QStringList{"--tty-defaults"} << true;
+}
+
+// What a program opening the port finds before it sets the line up.
+void TestDevsimProcess::lineSettings()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, kernelDefaults);
+    QTemporaryDir dir;
+    Sim sim = startSim(QStringList{"--link", dir.filePath("COM9")} + args);
+    QVERIFY(!sim.ptyPath.isEmpty());
+    const int fd = ::open(QFile::encodeName(sim.ptyPath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios t{};
+    const int got = ::tcgetattr(fd, &t);
+    ::close(fd);
+    QCOMPARE(got, 0);
+    QCOMPARE(bool(t.c_iflag & IXON), kernelDefaults);
+    QCOMPARE(bool(t.c_lflag & (ICANON | ECHO)), kernelDefaults);
 }
 
 QTEST_GUILESS_MAIN(TestDevsimProcess)

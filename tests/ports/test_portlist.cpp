@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 using namespace ports;
+using commport::CommErrorKind;
 
 namespace {
 
@@ -75,24 +76,21 @@ void TestPortList::items()
 
 void TestPortList::openFailure_data()
 {
-    QTest::addColumn<int>("error");
+    QTest::addColumn<CommErrorKind>("kind");
     QTest::addColumn<QString>("mentions");  // empty: no line at all
-    QTest::newRow("permission, no device known") << EACCES << "группу dialout";
-    QTest::newRow("operation not permitted") << EPERM << "группу dialout";
-    QTest::newRow("busy") << EBUSY << "занят другой программой";
-    QTest::newRow("lock held") << EWOULDBLOCK << "занят другой программой";
-    QTest::newRow("no file") << ENOENT << "Такого устройства нет";
-    QTest::newRow("no device") << ENODEV << "Такого устройства нет";
-    QTest::newRow("no device or address") << ENXIO << "Такого устройства нет";
-    QTest::newRow("i/o error adds nothing") << EIO << "";
-    QTest::newRow("no error adds nothing") << 0 << "";
+    QTest::newRow("access denied, no device known") << CommErrorKind::AccessDenied << "группу dialout";
+    QTest::newRow("busy") << CommErrorKind::Busy << "занят другой программой";
+    QTest::newRow("not found") << CommErrorKind::NotFound << "Такого устройства нет";
+    QTest::newRow("gone adds nothing") << CommErrorKind::Gone << "";
+    QTest::newRow("other adds nothing") << CommErrorKind::Other << "";
+    QTest::newRow("no error adds nothing") << CommErrorKind::None << "";
 }
 
 void TestPortList::openFailure()
 {
-    QFETCH(int, error);
+    QFETCH(CommErrorKind, kind);
     QFETCH(QString, mentions);
-    const QString detail = openFailureDetail(error);
+    const QString detail = openFailureDetail(kind);
     if (mentions.isEmpty())
         QVERIFY2(detail.isEmpty(), qPrintable(detail));
     else
@@ -126,7 +124,7 @@ void TestPortList::permissionNamesTheDevicesGroup()
     QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0);
     const QString groupName = QString::fromLocal8Bit(::getgrgid(gid)->gr_name);
 
-    const QString detail = openFailureDetail(EACCES, path);
+    const QString detail = openFailureDetail(CommErrorKind::AccessDenied, path);
     QCOMPARE(detail.contains(QStringLiteral("группу ") + groupName), namesGroup);
     QVERIFY(detail.startsWith(QStringLiteral("Нет доступа к порту")));
 }

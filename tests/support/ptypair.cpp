@@ -23,7 +23,7 @@ int remainingMs(std::chrono::steady_clock::time_point deadline)
 
 } // namespace
 
-PtyPair::PtyPair()
+PtyPair::PtyPair(Start start)
 {
     deviceFd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (deviceFd_ < 0 || ::grantpt(deviceFd_) != 0 || ::unlockpt(deviceFd_) != 0)
@@ -32,6 +32,8 @@ PtyPair::PtyPair()
     if (::ptsname_r(deviceFd_, name, sizeof name) != 0)
         throw std::runtime_error("cannot name the pseudo-terminal");
     portPath_ = name;
+    if (start == Start::KernelDefaults)
+        return;
     // Terminal settings asked through the device side are those of the port side.
     termios t{};
     if (::tcgetattr(deviceFd_, &t) != 0)

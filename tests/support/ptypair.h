@@ -12,9 +12,15 @@ namespace qldixw::testing {
 
 class PtyPair {
 public:
-    // Creates the pair with the port side raw (no echo, no line buffering), so bytes
-    // pass unchanged even before the port is opened. Throws std::runtime_error.
-    PtyPair();
+    enum class Start {
+        // No echo, no line buffering: bytes pass unchanged even before the port is opened.
+        Raw,
+        // The line discipline's defaults (echo, canonical input, XON/XOFF, CR/LF mapping),
+        // as a freshly plugged adapter comes up: whoever opens the port must set it up.
+        KernelDefaults,
+    };
+    // Creates the pair. Throws std::runtime_error.
+    explicit PtyPair(Start start = Start::Raw);
     ~PtyPair();
     PtyPair(const PtyPair&) = delete;
     PtyPair& operator=(const PtyPair&) = delete;

@@ -16,6 +16,8 @@ class TestSimulatorConsole : public QObject {
 private slots:
     void replyLines_data();
     void replyLines();
+    void handshakeBytesPassIntact_data();
+    void handshakeBytesPassIntact();
 };
 
 void TestSimulatorConsole::replyLines_data()
@@ -54,6 +56,49 @@ void TestSimulatorConsole::replyLines()
         QCOMPARE(quint8(bytes.back()), transport::frameChecksum(bytes.left(7)));
     } else {
         QVERIFY2(reply.startsWith(QStringLiteral("PC<- ")) && reply.endsWith(expected), qPrintable(reply));
+    }
+}
+
+void TestSimulatorConsole::handshakeBytesPassIntact_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("raw line") << QStringList{};
+    QTest::newRow("line at the kernel's defaults") << QStringList{QStringLiteral("--tty-defaults")};
+}
+
+// 11 and 13 are BCD digits here, not XON and XOFF: a price of 11.13 goes out, comes back
+// whole, and the requests after it leave the line at once.
+void TestSimulatorConsole::handshakeBytesPassIntact()
+{
+    QFETCH(QStringList, options);
+    ConsoleTestBench bench;
+    SimulatorProcess sim(QDir(ports::virtualPortsDirectory()).filePath(QStringLiteral("COM9")),
+                         QStringList{QStringLiteral("--family"), QStringLiteral("dix")} + options);
+    QVERIFY(sim.started());
+    QVERIFY(bench.openPort());
+    const auto lastReply = [&] {
+        const QString line = withoutTimeStamp(bench.consoleLines().value(bench.consoleLines().size() - 1));
+        return line.startsWith(QStringLiteral("PC<- "))
+            ? QByteArray::fromHex(line.mid(QStringLiteral("PC<- ").size()).toLatin1())
+            : QByteArray();
+    };
+
+    bench.typeAndSend(QStringLiteral("60 01 51 * 01 00 00 11 13 00 00 *"));
+    QVERIFY(bench.waitIdle());
+    QCOMPARE(lastReply(), QByteArray(1, '\0'));
+
+    bench.typeAndSend(QStringLiteral("60 01 59 *"));
+    QVERIFY(bench.waitIdle());
+    QByteArray price = QByteArray::fromHex("01590011130000");
+    price.append(char(transport::frameChecksum(price)));
+    QCOMPARE(lastReply(), price);
+
+    for (int i = 0; i < 2; ++i) {
+        bench.typeAndSend(QStringLiteral("60 01 81 *"));
+        QVERIFY(bench.waitIdle());
+        const QByteArray status = lastReply();
+        QCOMPARE(status.size(), 8);
+        QCOMPARE(quint8(status.back()), transport::frameChecksum(status.left(7)));
     }
 }
 

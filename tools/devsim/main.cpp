@@ -43,7 +43,8 @@ int main(int argc, char* argv[])
     const SimOptions& options = parsed.options;
 
     QString error;
-    const std::unique_ptr<PtyPort> port = PtyPort::open(&error);
+    const std::unique_ptr<PtyPort> port =
+        PtyPort::open(&error, options.ttyDefaults ? PtyPort::Line::KernelDefaults : PtyPort::Line::Raw);
     if (!port)
         return fail(error, 1);
 

@@ -17,7 +17,7 @@ QString lastError(const char* what)
 }
 } // namespace
 
-std::unique_ptr<PtyPort> PtyPort::open(QString* error)
+std::unique_ptr<PtyPort> PtyPort::open(QString* error, Line line)
 {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master < 0) {
@@ -25,8 +25,9 @@ std::unique_ptr<PtyPort> PtyPort::open(QString* error)
         return nullptr;
     }
     char name[128];
-    // Raw at once: with the line discipline's defaults the pair would echo bytes
-    // back and hold them until a newline.
+    // Raw at once unless asked not to: with the line discipline's defaults the pair
+    // echoes bytes back, holds them until a newline and takes 0x11/0x13 as XON/XOFF,
+    // until the program that opens the port sets the line up itself.
     termios raw{};
     if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0
         || ::tcgetattr(master, &raw) != 0) {
@@ -35,7 +36,7 @@ std::unique_ptr<PtyPort> PtyPort::open(QString* error)
         return nullptr;
     }
     ::cfmakeraw(&raw);
-    if (::tcsetattr(master, TCSANOW, &raw) != 0) {
+    if (line == Line::Raw && ::tcsetattr(master, TCSANOW, &raw) != 0) {
         *error = lastError("tcsetattr");
         ::close(master);
         return nullptr;

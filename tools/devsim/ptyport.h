@@ -11,8 +11,12 @@ namespace devsim {
 
 class PtyPort {
 public:
-    // A raw pair, or nothing with the reason in error.
-    static std::unique_ptr<PtyPort> open(QString* error);
+    enum class Line {
+        Raw,            // no echo, no line buffering, no XON/XOFF: bytes pass as they are
+        KernelDefaults, // as the kernel makes it, as a freshly plugged adapter comes up
+    };
+    // A pair, or nothing with the reason in error.
+    static std::unique_ptr<PtyPort> open(QString* error, Line line = Line::Raw);
     ~PtyPort();
     PtyPort(const PtyPort&) = delete;
     PtyPort& operator=(const PtyPort&) = delete;

@@ -86,8 +86,9 @@ ParsedOptions parseOptions(const QStringList& args)
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every request, reply and dropped byte to stderr."));
     const QCommandLineOption badAddress(QStringLiteral("bad-address"), QStringLiteral("ql: answer every request for this byte with an error, e.g. IR:000030 (repeatable)."), QStringLiteral("area:hex"));
     const QCommandLineOption erGuard(QStringLiteral("er-guard"), QStringLiteral("ql: refuse an ER write while bit 3 of IR 000024 is clear."));
+    const QCommandLineOption ttyDefaults(QStringLiteral("tty-defaults"), QStringLiteral("Leave the terminal at the kernel's settings (echo, line buffering, XON/XOFF on 11/13) instead of making it raw, as a freshly plugged adapter comes up: the console must set the line up itself."));
     parser.addOptions({help, family, port, link, address, delay, silent, badChecksum, split,
-                       unsolicited, unsolicitedEvery, flow, refuseWrites, verbose, badAddress, erGuard});
+                       unsolicited, unsolicitedEvery, flow, refuseWrites, verbose, badAddress, erGuard, ttyDefaults});
 
     ParsedOptions result;
     SimOptions& o = result.options;
@@ -184,6 +185,7 @@ ParsedOptions parseOptions(const QStringList& args)
     o.badChecksum = parser.isSet(badChecksum);
     o.refuseWrites = parser.isSet(refuseWrites);
     o.verbose = parser.isSet(verbose);
+    o.ttyDefaults = parser.isSet(ttyDefaults);
     return result;
 }
 

@@ -31,6 +31,7 @@ struct SimOptions {
     QList<QlDevice::Cell> qlBadCells;
     bool qlErWriteGuard = false;
     bool verbose = false;
+    bool ttyDefaults = false; // leave the pseudo-terminal at the kernel's settings
 };
 
 struct ParsedOptions {

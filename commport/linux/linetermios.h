@@ -1,23 +1,11 @@
 #pragma once
 // The component's line settings expressed as a termios record.
 
-#include "commtypes.h"
+#include "backend.h"
 
-#include <cstdint>
 #include <termios.h>
 
 namespace commport::posix {
-
-struct LineRequest {
-    TBaudRate baudRate = TBaudRate::cbr9600;
-    TParity parity = TParity::paNone;
-    TStopbits stopbits = TStopbits::sb10;
-    TDatabits databits = TDatabits::da8;
-    TFlowControl flowControl = TFlowControl::fcDefault;
-    TCommOptions options;
-    std::uint8_t xonChar = 0x11;
-    std::uint8_t xoffChar = 0x13;
-};
 
 // 0, or EINVAL for a character format the line cannot carry.
 //
@@ -28,15 +16,17 @@ struct LineRequest {
 //   sb20 -> CSTOPB set, only with 6 to 8 data bits (refused with 5, where the line
 //           would carry 1.5 instead).
 // 4 data bits do not exist in termios and are refused.
-int CheckLineRequest(const LineRequest& request);
+int CheckLineRequest(const backend::LineRequest& request);
 
 // The standard speed constant for `bitsPerSecond`, or B0 when the speed needs the
 // custom-speed interface.
 speed_t StandardSpeed(unsigned bitsPerSecond);
 
-// Turns `t` (as the device reported it) into a raw line with the requested format.
-// The handshake flags (IXON, IXOFF, IXANY, CRTSCTS) stay exactly as reported under
-// fcDefault. The speed is not touched here.
-void BuildTermios(termios& t, const LineRequest& request);
+// Turns `t` (as the device reported it) into a raw line with the requested format and
+// handshake. Of what the device reported only the modem-control flags of c_cflag that
+// the request does not name survive (HUPCL, the speed bits); every input, output and
+// local mode is set from the request alone. The speed is not touched here. fcDTR has
+// no termios flag and must be refused before.
+void BuildTermios(termios& t, const backend::LineRequest& request);
 
 } // namespace commport::posix

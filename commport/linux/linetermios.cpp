@@ -1,10 +1,10 @@
-#include "linesettings.h"
+#include "linetermios.h"
 
 #include <cerrno>
 
 namespace commport::posix {
 
-int CheckLineRequest(const LineRequest& r)
+int CheckLineRequest(const backend::LineRequest& r)
 {
     const int bits = DatabitsValue(r.databits);
     if (bits < 5)
@@ -60,50 +60,44 @@ tcflag_t parityFlags(TParity parity)
 
 } // namespace
 
-void BuildTermios(termios& t, const LineRequest& r)
+void BuildTermios(termios& t, const backend::LineRequest& r)
 {
-    const tcflag_t handshakeI = t.c_iflag & (IXON | IXOFF | IXANY);
-    const tcflag_t handshakeC = t.c_cflag & CRTSCTS;
-
-    // No echo, no line editing, no character translation: every byte as it came.
-    cfmakeraw(&t);
-    t.c_cflag |= CLOCAL | CREAD;
+    // A port fresh from the kernel comes up as a terminal: XON/XOFF on (0x11 and 0x13
+    // are swallowed and a 0x13 from the device stops all output), CR/LF mapping, echo,
+    // signals. Flags cleared one by one would leave whatever nobody thought of, so the
+    // modes are built from nothing. With every input flag clear a break reads as one
+    // NUL byte, and with INPCK so does a byte with a bad parity bit.
+    t.c_iflag = 0;
+    t.c_oflag = 0;
+    t.c_lflag = 0;
     // With O_NONBLOCK an empty read gives EAGAIN, never a misleading 0.
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
 
-    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
-    t.c_cflag |= sizeFlag(r.databits) | parityFlags(r.parity);
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= CLOCAL | CREAD | sizeFlag(r.databits) | parityFlags(r.parity);
     if (r.stopbits != TStopbits::sb10)
         t.c_cflag |= CSTOPB;
 
     t.c_cc[VSTART] = r.xonChar;
     t.c_cc[VSTOP] = r.xoffChar;
-
-    t.c_iflag &= ~(IXON | IXOFF | IXANY);
-    t.c_cflag &= ~CRTSCTS;
     switch (r.flowControl) {
-    case TFlowControl::fcDefault:
-        t.c_iflag |= handshakeI;
-        t.c_cflag |= handshakeC;
-        break;
     case TFlowControl::fcCTS:
         t.c_cflag |= CRTSCTS;
         break;
     case TFlowControl::fcSoftware:
+        // Not IXANY: only the XON character resumes output, as the line's peer expects.
         t.c_iflag |= IXON | IXOFF;
         break;
+    case TFlowControl::fcDefault:
     case TFlowControl::fcNone:
-    case TFlowControl::fcDTR: // DSR handshake has no termios flag
+    case TFlowControl::fcDTR:
         break;
     }
 
-    // Parity checking is the only option with a termios twin. With it, a byte with a
-    // bad parity bit is read as NUL (IGNPAR and PARMRK stay clear).
+    // Parity checking is the only option with a termios twin.
     if (r.options.Contains(TCommOption::coParityCheck))
         t.c_iflag |= INPCK;
-    else
-        t.c_iflag &= ~INPCK;
 }
 
 } // namespace commport::posix

@@ -1,0 +1,344 @@
+// The serial port backend for Linux: a terminal device opened non-blocking, termios for
+// the line settings, epoll and an eventfd for the event thread.
+
+#include "backend.h"
+#include "linespeed.h"
+#include "linetermios.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <pthread.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace commport::backend {
+
+namespace {
+
+// A driver may round a speed it cannot make; more than this is a refusal.
+constexpr unsigned kSpeedTolerancePercent = 2;
+
+CommErrorKind kindOf(int err, CommErrorKind otherwise)
+{
+    switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return CommErrorKind::NotFound;
+    case EACCES:
+    case EPERM:
+        return CommErrorKind::AccessDenied;
+    case EBUSY:
+#if EWOULDBLOCK != EBUSY
+    case EWOULDBLOCK:
+#endif
+        return CommErrorKind::Busy;
+    case EIO:
+    case EBADF:
+        return CommErrorKind::Gone;
+    default:
+        return otherwise;
+    }
+}
+
+SystemError systemError(int err, CommErrorKind otherwise = CommErrorKind::Other)
+{
+    return SystemError{kindOf(err, otherwise), err, std::strerror(err)};
+}
+
+SystemError refusal(CommErrorKind kind, int code, std::string text)
+{
+    return SystemError{kind, code, std::move(text)};
+}
+
+void closeIfOpen(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+// Waits on the device through two descriptors of the same open file, registered once
+// each: epoll tells the two registrations apart by the kind of wake-up, so room to
+// write never passes for arriving bytes. Arriving bytes are watched edge-triggered, so
+// bytes that nobody reads do not wake the thread again and again.
+class EpollWaiter : public EventWaiter {
+public:
+    enum Source : std::uint32_t { kSignal = 1, kInput = 2, kRoom = 3 };
+
+    explicit EpollWaiter(int device, SystemError& error)
+    {
+        signalFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+        inputFd_ = ::fcntl(device, F_DUPFD_CLOEXEC, 0);
+        roomFd_ = ::fcntl(device, F_DUPFD_CLOEXEC, 0);
+        bool ok = signalFd_ >= 0 && epollFd_ >= 0 && inputFd_ >= 0 && roomFd_ >= 0;
+        auto add = [&](int fd, std::uint32_t events, Source source) {
+            epoll_event ev{};
+            ev.events = events;
+            ev.data.u32 = source;
+            ok = ok && ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &ev) == 0;
+        };
+        add(signalFd_, EPOLLIN, kSignal);
+        add(inputFd_, EPOLLIN | EPOLLET, kInput);
+        add(roomFd_, EPOLLET, kRoom);
+        if (!ok)
+            error = systemError(errno);
+    }
+
+    ~EpollWaiter() override
+    {
+        closeIfOpen(inputFd_);
+        closeIfOpen(roomFd_);
+        closeIfOpen(epollFd_);
+        closeIfOpen(signalFd_);
+    }
+
+    Wakeup Wait(std::optional<std::chrono::nanoseconds> timeout) override
+    {
+        int ms = -1;
+        if (timeout) {
+            // Rounded up: a wake-up before the time would only wait again.
+            const auto up = std::chrono::ceil<std::chrono::milliseconds>(
+                std::max(*timeout, std::chrono::nanoseconds::zero()));
+            ms = static_cast<int>(std::min<std::chrono::milliseconds::rep>(up.count(), 1'000'000'000));
+        }
+        Wakeup w;
+        epoll_event events[3];
+        const int n = ::epoll_wait(epollFd_, events, 3, ms);
+        if (n < 0) {
+            w.failed = errno != EINTR;
+            return w;
+        }
+        for (int i = 0; i < n; ++i) {
+            const std::uint32_t ev = events[i].events;
+            switch (events[i].data.u32) {
+            case kSignal: {
+                std::uint64_t count;
+                [[maybe_unused]] ssize_t r = ::read(signalFd_, &count, sizeof count);
+                w.signalled = true;
+                break;
+            }
+            case kInput:
+                w.input = w.input || (ev & EPOLLIN);
+                w.hangUp = w.hangUp || (ev & (EPOLLHUP | EPOLLERR));
+                break;
+            case kRoom:
+                w.room = w.room || (ev & EPOLLOUT);
+                w.hangUp = w.hangUp || (ev & (EPOLLHUP | EPOLLERR));
+                break;
+            }
+        }
+        return w;
+    }
+
+    void WatchRoom(bool watch) override
+    {
+        if (watch == watchingRoom_)
+            return;
+        epoll_event ev{};
+        ev.events = watch ? (EPOLLOUT | EPOLLET) : EPOLLET;
+        ev.data.u32 = kRoom;
+        if (::epoll_ctl(epollFd_, EPOLL_CTL_MOD, roomFd_, &ev) == 0)
+            watchingRoom_ = watch;
+    }
+
+    void Signal() override
+    {
+        const std::uint64_t one = 1;
+        // The counter cannot overflow in practice; a full counter still wakes the thread.
+        [[maybe_unused]] ssize_t n = ::write(signalFd_, &one, sizeof one);
+    }
+
+private:
+    int signalFd_ = -1;
+    int epollFd_ = -1;
+    int inputFd_ = -1; // the device, watched for arriving bytes only
+    int roomFd_ = -1;  // the device again, watched for room to write only while asked
+    bool watchingRoom_ = false;
+};
+
+class TerminalDevice : public Device {
+public:
+    TerminalDevice(int fd, bool exclusive) : fd_(fd), exclusive_(exclusive) {}
+
+    ~TerminalDevice() override
+    {
+        if (exclusive_)
+            ::ioctl(fd_, TIOCNXCL);
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+    }
+
+    SystemError ApplySettings(const LineRequest& request) override;
+
+    std::ptrdiff_t Read(void* buffer, std::size_t count, SystemError& error) override
+    {
+        for (;;) {
+            const ssize_t n = ::read(fd_, buffer, count);
+            if (n >= 0)
+                return n;
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                return 0;
+            error = systemError(errno);
+            return -1;
+        }
+    }
+
+    std::ptrdiff_t Write(const void* buffer, std::size_t count, SystemError& error) override
+    {
+        for (;;) {
+            const ssize_t n = ::write(fd_, buffer, count);
+            if (n >= 0)
+                return n;
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                return 0;
+            error = systemError(errno);
+            return -1;
+        }
+    }
+
+    std::size_t InputQueued() override { return queueSize(FIONREAD); }
+    // A pseudo-terminal always says 0 here, whatever its buffers hold.
+    std::size_t OutputQueued() override { return queueSize(TIOCOUTQ); }
+    void PurgeInput() override { ::tcflush(fd_, TCIFLUSH); }
+    void PurgeOutput() override { ::tcflush(fd_, TCOFLUSH); }
+
+    LineErrorCounts ErrorCounts() override
+    {
+        LineErrorCounts counts;
+        struct serial_icounter_struct ic {};
+        if (::ioctl(fd_, TIOCGICOUNT, &ic) != 0)
+            return counts;
+        counts.known = true;
+        counts.frame = static_cast<std::uint32_t>(ic.frame);
+        counts.overrun = static_cast<std::uint32_t>(ic.overrun);
+        counts.parity = static_cast<std::uint32_t>(ic.parity);
+        counts.brk = static_cast<std::uint32_t>(ic.brk);
+        counts.bufferOverrun = static_cast<std::uint32_t>(ic.buf_overrun);
+        return counts;
+    }
+
+    std::unique_ptr<EventWaiter> MakeWaiter(SystemError& error) override
+    {
+        auto waiter = std::make_unique<EpollWaiter>(fd_, error);
+        return error ? nullptr : std::move(waiter);
+    }
+
+    std::intptr_t NativeHandle() const override { return fd_; }
+
+private:
+    std::size_t queueSize(unsigned long request)
+    {
+        int n = 0;
+        return ::ioctl(fd_, request, &n) == 0 && n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+
+    const int fd_;
+    const bool exclusive_; // TIOCEXCL taken, to be given back
+};
+
+SystemError TerminalDevice::ApplySettings(const LineRequest& request)
+{
+    if (request.flowControl == TFlowControl::fcDTR)
+        return refusal(CommErrorKind::Unsupported, -1,
+                       "DSR output flow control (fcDTR) has no counterpart on Linux");
+    if (const int err = posix::CheckLineRequest(request))
+        return refusal(CommErrorKind::SettingRefused, err, std::strerror(err));
+    termios t{};
+    if (::tcgetattr(fd_, &t) != 0)
+        return systemError(errno, CommErrorKind::SettingRefused);
+    posix::BuildTermios(t, request);
+
+    const unsigned speed = BaudRateValue(request.baudRate);
+    const speed_t standard = posix::StandardSpeed(speed);
+    if (standard != B0) {
+        ::cfsetispeed(&t, standard);
+        ::cfsetospeed(&t, standard);
+    }
+    if (::tcsetattr(fd_, TCSANOW, &t) != 0)
+        return systemError(errno, CommErrorKind::SettingRefused);
+    if (standard == B0)
+        if (const int err = posix::SetCustomLineSpeed(fd_, speed))
+            return systemError(err, CommErrorKind::SettingRefused);
+
+    if (request.flowControl != TFlowControl::fcDefault) {
+        // DTR on, as a chosen handshake asks for. Pseudo-terminals and some adapters
+        // have no modem lines; that is no reason to refuse the port. RTS stays as the
+        // driver raised it at open (CRTSCTS then drives it): a plain serial line has
+        // no "raise RTS only while sending" mode. fcDefault leaves both lines alone.
+        int dtr = TIOCM_DTR;
+        ::ioctl(fd_, TIOCMBIS, &dtr);
+    }
+
+    // tcsetattr succeeds when any part of the change was taken. A driver that cannot
+    // carry a character format quietly drops it (a pseudo-terminal always keeps 8 data
+    // bits and no parity), and drivers round speeds they cannot make: read back.
+    termios taken{};
+    if (::tcgetattr(fd_, &taken) != 0)
+        return systemError(errno, CommErrorKind::SettingRefused);
+    tcflag_t format = CSIZE | PARENB | CSTOPB;
+    if (t.c_cflag & PARENB)
+        format |= PARODD | CMSPAR;
+    if ((taken.c_cflag & format) != (t.c_cflag & format))
+        return refusal(CommErrorKind::SettingRefused, EINVAL, "character format not taken");
+    unsigned actual = 0;
+    if (posix::ReadLineSpeed(fd_, actual) == 0) {
+        const unsigned diff = actual > speed ? actual - speed : speed - actual;
+        if (diff * 100 > speed * kSpeedTolerancePercent)
+            return refusal(CommErrorKind::SettingRefused, EINVAL, "line speed not taken");
+    }
+    return {};
+}
+
+} // namespace
+
+std::unique_ptr<Device> OpenDevice(const std::string& path, SystemError& error)
+{
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = systemError(errno);
+        return nullptr;
+    }
+    // A character device that is no terminal (/dev/null, a sound card) is no port
+    // either; refusing it here leaves nothing half-open behind.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
+        ::close(fd);
+        error = refusal(CommErrorKind::NotAPort, -1, "not a terminal device");
+        return nullptr;
+    }
+    // Other terminal programs honour the lock; TIOCEXCL keeps out every other opener
+    // that is not privileged.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        error = systemError(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    const bool exclusive = ::ioctl(fd, TIOCEXCL) == 0;
+    return std::make_unique<TerminalDevice>(fd, exclusive);
+}
+
+std::chrono::nanoseconds ThreadCpuTime(std::thread::native_handle_type thread)
+{
+    clockid_t clock;
+    timespec ts{};
+    if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &ts) != 0)
+        return {};
+    return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
+}
+
+} // namespace commport::backend
