@@ -6,48 +6,62 @@ namespace {
 // Both converters come from Qt's ICU backend; the name is the one every system knows.
 constexpr const char* kCodePage = "windows-1251";
 constexpr char kLineEnd[] = "\r\n";
+constexpr char kSubstitute = '\x1A';
 } // namespace
 
 LogEncoder::LogEncoder()
-    : encoder_(kCodePage)
 {
+    encoder_.emplace(kCodePage);
 }
 
 void LogEncoder::append(QStringView line, QByteArray& out)
 {
     const qsizetype start = out.size();
-    out.resize(start + encoder_.requiredSpace(line.size()));
-    char* const end = encoder_.appendToBuffer(out.data() + start, line);
-    if (encoder_.hasError()) {
-        // ICU writes its substitution byte (SUB), which would put a control character
-        // into the file: redo this line one character at a time.
-        out.resize(start);
-        encoder_.resetState();
-        appendCharByChar(line, out);
-    } else {
-        out.resize(end - out.constData());
+    out.resize(start + encoder_->requiredSpace(line.size()));
+    char* const end = encoder_->appendToBuffer(out.data() + start, line);
+    out.resize(end - out.constData());
+    if (encoder_->hasError()) {
+        // The error mark sticks to a converter even through resetState(): the next line
+        // gets a fresh one, built in place (see the header).
+        encoder_.emplace(kCodePage);
+        markUnmappable(line, out, start);
     }
     out.append(kLineEnd, 2);
 }
 
-void LogEncoder::appendCharByChar(QStringView line, QByteArray& out)
+// ICU writes its substitution byte, the control character SUB, for a character it
+// cannot map; the file gets "?" instead. In a single-byte code page every character
+// (a surrogate pair too) is one byte, so bytes and characters go in step.
+void LogEncoder::markUnmappable(QStringView line, QByteArray& out, qsizetype start)
 {
-    char buffer[16];
-    qsizetype i = 0;
-    while (i < line.size()) {
-        // A surrogate pair is one character and becomes one "?".
-        const qsizetype length =
-            (line[i].isHighSurrogate() && i + 1 < line.size() && line[i + 1].isLowSurrogate()) ? 2 : 1;
-        const QStringView character = line.sliced(i, length);
-        char* const end = encoder_.appendToBuffer(buffer, character);
-        if (encoder_.hasError() || end - buffer != 1) {
+    const auto characters = QStringView(line).toUcs4();
+    if (characters.size() != out.size() - start) {
+        out.resize(start);
+        appendCharByChar(characters, out);
+        return;
+    }
+    for (qsizetype i = 0; i < characters.size(); ++i) {
+        char& byte = out[start + i];
+        if (byte == kSubstitute && characters[i] != char32_t(kSubstitute)) {
+            byte = '?';
+            ++substituted_;
+        }
+    }
+}
+
+// Slow and safe, for a line whose bytes do not match its characters one to one.
+void LogEncoder::appendCharByChar(const QList<uint>& characters, QByteArray& out)
+{
+    for (const uint character : characters) {
+        QStringEncoder single(kCodePage);
+        const char32_t one[] = {char32_t(character)};
+        const QByteArray bytes = single.encode(QString::fromUcs4(one, 1));
+        if (single.hasError() || bytes.size() != 1) {
             out.append('?');
             ++substituted_;
-            encoder_.resetState();
         } else {
-            out.append(buffer[0]);
+            out.append(bytes);
         }
-        i += length;
     }
 }
 

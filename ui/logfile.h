@@ -9,13 +9,19 @@
 #include <QStringConverter>
 #include <QStringList>
 #include <QStringView>
+#include <optional>
 
 namespace ui {
+
+// Qt's ICU converters report errors into the converter object at the address it was
+// built at: a converter moved elsewhere no longer counts them, and its old place is
+// written to. So the coders below keep theirs in place and cannot be copied or moved.
 
 // Pane lines to file bytes.
 class LogEncoder {
 public:
     LogEncoder();
+    Q_DISABLE_COPY_MOVE(LogEncoder)
 
     // Appends one line and its CR LF to `out`. A character the code page cannot hold
     // is written as "?": the line still goes into the file.
@@ -25,9 +31,10 @@ public:
     qsizetype substituted() const { return substituted_; }
 
 private:
-    void appendCharByChar(QStringView line, QByteArray& out);
+    void markUnmappable(QStringView line, QByteArray& out, qsizetype start);
+    void appendCharByChar(const QList<uint>& characters, QByteArray& out);
 
-    QStringEncoder encoder_;
+    std::optional<QStringEncoder> encoder_;
     qsizetype substituted_ = 0;
 };
 
@@ -36,6 +43,7 @@ private:
 class LogDecoder {
 public:
     LogDecoder();
+    Q_DISABLE_COPY_MOVE(LogDecoder)
 
     // The next piece of the file; its complete lines are appended to `lines`. A piece
     // may end anywhere, even between the CR and the LF of one line end.
