@@ -35,12 +35,16 @@ WorkProgress FileProgress::steps()
     };
 }
 
-void FileProgress::finalStep(const QString& label)
+void FileProgress::finalStep(const QString& label, bool slow)
 {
-    if (!dialog_.isVisible())
+    if (!dialog_.isVisible() && !slow)
         return;
     dialog_.setLabelText(label);
     dialog_.setCancelButton(nullptr);
+    dialog_.setValue(kSteps - 1);
+    dialog_.show();
+    // Once to map the window, once to paint it.
+    QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }
 

@@ -14,8 +14,9 @@ public:
     FileProgress(QWidget* parent, const QString& label);
 
     WorkProgress steps();
-    // The last step, which cannot be cut into pieces: the window says what it waits for.
-    void finalStep(const QString& label);
+    // The last step, which cannot be cut into pieces. When it will be long, the window
+    // comes up (if it is not up yet) and says what the program waits for.
+    void finalStep(const QString& label, bool slow);
 
 private:
     QProgressDialog dialog_;

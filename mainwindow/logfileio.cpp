@@ -80,6 +80,7 @@ LogRead readLogFile(const QString& path, const WorkProgress& progress, qint64 li
         }
     }
     decoder.finish(result.lines);
+    result.bytes = done;
     result.outcome = FileOutcome::Done;
     return result;
 }

@@ -11,7 +11,7 @@ namespace mainwindow {
 
 // The largest log file "Открыть" loads. Past it the console log no longer keeps up
 // (see README, "Log files"); a file is never read into memory beyond it.
-constexpr qint64 kLogFileByteLimit = 32LL * 1024 * 1024;
+constexpr qint64 kLogFileByteLimit = 64LL * 1024 * 1024;
 
 // How much of the job is done, out of total; returns false when the user cancels.
 using WorkProgress = std::function<bool(qint64 done, qint64 total)>;
@@ -21,6 +21,8 @@ enum class FileOutcome { Done, Cancelled, Failed, TooLarge };
 struct LogRead {
     FileOutcome outcome = FileOutcome::Failed;
     QStringList lines;
+    // The length of the file.
+    qint64 bytes = 0;
     // Failed: the system's error code.
     int errorCode = 0;
 };

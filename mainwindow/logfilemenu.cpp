@@ -20,6 +20,10 @@ namespace {
 const QString kOpenFilter = QStringLiteral("logDIXW (*.logDIXW)");
 const QString kSaveFilter = QStringLiteral("LogDIXW (*.LogDIXW)");
 
+// From this length on, filling the pane takes about half a second or more (see README,
+// "Log files"); it is one step, so the progress window says what the wait is for.
+constexpr qint64 kLongFillBytes = 2 * 1024 * 1024;
+
 QString megabytes(qint64 bytes)
 {
     return QString::number(bytes / (1024 * 1024));
@@ -83,7 +87,7 @@ void TForm1::openFilesClick()
     case FileOutcome::Done:
         break;
     }
-    progress.finalStep(QStringLiteral("Вывод журнала в окно ..."));
+    progress.finalStep(QStringLiteral("Вывод журнала в окно ..."), read.bytes >= kLongFillBytes);
     pane->setLines(read.lines);
     Label14_->setText(path);
 }
