@@ -79,7 +79,6 @@ private slots:
     void failedSaveChangesNothing();
     void refusedOpenChangesNothing_data();
     void refusedOpenChangesNothing();
-    void cancelledDialogsChangeNothing();
     void readingIsBoundedAndCancellable();
 
 private:
@@ -254,16 +253,6 @@ void TestLogFileMenu::saveAsksOnlyTheFirstTime()
     trigger("save");
     QCOMPARE(saveShown_, 1);
     QCOMPARE(readAll(path), QByteArray("first\r\nsecond\r\n"));
-
-    // "Сохранить как ..." always asks, and the new name is the one "Сохранить" uses next.
-    const QString other = at(QStringLiteral("other.LogDIXW"));
-    saveAs(other);
-    QCOMPARE(saveShown_, 2);
-    pane().appendLine(QStringLiteral("third"));
-    trigger("save");
-    QCOMPARE(saveShown_, 2);
-    QCOMPARE(readAll(other), QByteArray("first\r\nsecond\r\nthird\r\n"));
-    QCOMPARE(readAll(path), QByteArray("first\r\nsecond\r\n"));
 }
 
 // A file from elsewhere, with other line ends, is opened, and "Сохранить" writes the
@@ -377,21 +366,6 @@ void TestLogFileMenu::refusedOpenChangesNothing()
     QCOMPARE(boxes.texts(), QStringList{message.contains(u'%') ? message.arg(path) : message});
     QCOMPARE(pane().lines(), consoleSample());
     QCOMPARE(logFileName(), good);
-}
-
-void TestLogFileMenu::cancelledDialogsChangeNothing()
-{
-    pane().setLines(consoleSample());
-    ModalCatcher boxes;
-    for (const char* item : {"openFiles", "save", "saveas"})
-        trigger(item);
-    QCOMPARE(openShown_, 1);
-    QCOMPARE(saveShown_, 2);
-    QCOMPARE(pane().lines(), consoleSample());
-    QCOMPARE(logFileName(), QString());
-    QVERIFY(QDir(dir_->path()).isEmpty());
-    QTest::qWait(50);
-    QCOMPARE(boxes.texts(), QStringList());
 }
 
 // A device or a pipe tells no size: reading stops at the limit all the same. A job the
