@@ -13,6 +13,7 @@ ProgramWindows createProgramWindows()
     windows.Form1->setSettingsWindow(windows.Form2.get());
     windows.Form2->setApplyHandler([form1 = windows.Form1.get()] { form1->priminnastroiki(); });
     windows.Form3 = std::make_unique<oprog::TForm3>();
+    windows.Form1->setAboutWindow(windows.Form3.get());
     return windows;
 }
 

@@ -54,7 +54,10 @@ TForm1::TForm1()
     , kontroller_(makeControl<QComboBox>(clientArea_, "kontroller"))
     , Label24_(makeLabel(clientArea_, "Label24", QStringLiteral("01-7F"), {360, 32}))
     , proteus_check_(makeControl<QCheckBox>(clientArea_, "proteus_check", QStringLiteral("Протеус")))
+    , Label14_(makeControl<QLabel>(clientArea_, "Label14"))
     , transport_(new transport::Transport(Comm1_, this))
+    , dialogs_(systemMenuDialogs())
+    , FontDialog1_(startPaneFont())
 {
     setObjectName(QStringLiteral("TForm1"));
     setWindowTitle(QStringLiteral("QLDIXw V2.32"));
@@ -68,6 +71,9 @@ TForm1::TForm1()
 
     createFamilies();
     setupPortControls();
+    setupFileMenu();
+    setupFontMenu();
+    setupHelpMenu();
     setupComm1();
 
     applyOuterGeometryLimits();

@@ -3,10 +3,12 @@
 // which brings its own panels. The window knows a family only as a ui::FamilyMode.
 
 #include "customcomm.h"
+#include "menudialogs.h"
 #include "portdirectory.h"
 #include "windowchrome.h"
 
 #include <QColor>
+#include <QFont>
 #include <QMainWindow>
 #include <vector>
 
@@ -22,11 +24,15 @@ class QPushButton;
 namespace ComPortNastroika {
 class TForm2;
 }
+namespace oprog {
+class TForm3;
+}
 namespace transport {
 class Transport;
 }
 namespace ui {
 class FamilyMode;
+class LogPane;
 }
 
 namespace mainwindow {
@@ -39,6 +45,10 @@ public:
 
     // The line-settings window, which the "Настройка" menu shows.
     void setSettingsWindow(ComPortNastroika::TForm2* window) { settingsWindow_ = window; }
+    // The About window, which the "Справка" menu shows.
+    void setAboutWindow(oprog::TForm3* window) { aboutWindow_ = window; }
+    // The common dialogs and the desktop, which the menus call; the system's at start.
+    void setMenuDialogs(MenuDialogs dialogs) { dialogs_ = std::move(dialogs); }
 
     // The selected item of the mode switch.
     int mode() const;
@@ -66,6 +76,20 @@ public:
     void pokaznastr();
     void priminnastroiki();
 
+    // Log files.
+    void openFilesClick();
+    void saveClick();
+    void saveasClick();
+    void N5Click();
+
+    // Pane font, protocol description, About window.
+    void N8Click();
+    void ZENT111Click();
+    void N4Click();
+
+    // The font dialog's font at start.
+    static QFont startPaneFont();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -83,6 +107,13 @@ private:
     // The open sequence of "Открыть" and of a port change: status, open, buttons.
     bool openPortShowingState();
     bool openComm1();
+    void setupFileMenu();
+    void setupFontMenu();
+    void setupHelpMenu();
+    // The pane the file menu works on: the first family's that has one.
+    ui::LogPane* fileLog() const;
+    // Writes the file log to `path`; false (with the error box shown) when it did not.
+    bool saveLogTo(const QString& path);
 
     ports::PortDirectory portDirectory_;
     commport::TComm Comm1_;
@@ -106,12 +137,18 @@ private:
     QComboBox* const kontroller_;
     QLabel* const Label24_;
     QCheckBox* const proteus_check_;
+    // The name of the log file "Сохранить" writes to; never shown.
+    QLabel* const Label14_;
 
     transport::Transport* const transport_;
     // One per item of the mode switch, in its order; children of the client area.
     std::vector<ui::FamilyMode*> families_;
 
     ComPortNastroika::TForm2* settingsWindow_ = nullptr;
+    oprog::TForm3* aboutWindow_ = nullptr;
+    MenuDialogs dialogs_;
+    // The font dialog keeps the last chosen font between showings.
+    QFont FontDialog1_;
 
     // The decoration the start and minimum sizes were computed with, and the client
     // size asked for at start: when the real decoration becomes known before anyone

@@ -5,7 +5,7 @@ QLDIXW_PACKAGES=(
   cmake g++ make pkgconf
   qt6-base-dev        # Qt Widgets, Qt Test and their CMake support
   fonts-wine          # a metric-compatible Tahoma with Cyrillic
-  libjpeg62-turbo-dev # JPEG pictures of the About window
+  libqt6gui6          # its JPEG image plugin (qjpeg, over libjpeg-turbo) shows the About pictures
 )
 
 qldixw_install_deps() {

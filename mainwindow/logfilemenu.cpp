@@ -1,0 +1,133 @@
+// "Файл": the console log to a file and back, and "Выход".
+
+#include "tform1.h"
+
+#include "errorboundary.h"
+#include "familymode.h"
+#include "fileprogress.h"
+#include "logfileio.h"
+#include "logpane.h"
+#include "controlnames.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+
+namespace mainwindow {
+
+namespace {
+
+const QString kOpenFilter = QStringLiteral("logDIXW (*.logDIXW)");
+const QString kSaveFilter = QStringLiteral("LogDIXW (*.LogDIXW)");
+
+// From this length on, filling the pane takes about half a second or more (see README,
+// "Log files"); it is one step, so the progress window says what the wait is for.
+constexpr qint64 kLongFillBytes = 2 * 1024 * 1024;
+
+QString megabytes(qint64 bytes)
+{
+    return QString::number(bytes / (1024 * 1024));
+}
+
+} // namespace
+
+void TForm1::setupFileMenu()
+{
+    struct Item {
+        const char* name;
+        QString caption;
+        QKeySequence keys;
+        void (TForm1::*handler)();
+    };
+    const Item items[] = {
+        {"openFiles", QStringLiteral("Открыть"), QKeySequence(Qt::CTRL | Qt::Key_O), &TForm1::openFilesClick},
+        {"save", QStringLiteral("Сохранить"), QKeySequence(Qt::CTRL | Qt::Key_S), &TForm1::saveClick},
+        {"saveas", QStringLiteral("Сохранить как ..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &TForm1::saveasClick},
+        {"N5", QStringLiteral("Выход"), QKeySequence(Qt::CTRL | Qt::Key_Q), &TForm1::N5Click},
+    };
+    for (const Item& item : items) {
+        QAction* action = ui::nameControl(EditFile_->addAction(item.caption), item.name);
+        action->setShortcut(item.keys);
+        connect(action, &QAction::triggered, this, item.handler);
+    }
+    // Never shown: it holds the name "Сохранить" writes to.
+    Label14_->setGeometry(264, 448, 0, 0);
+    Label14_->hide();
+}
+
+ui::LogPane* TForm1::fileLog() const
+{
+    for (const ui::FamilyMode* family : families_)
+        if (ui::LogPane* pane = family->fileLog())
+            return pane;
+    return nullptr;
+}
+
+void TForm1::openFilesClick()
+{
+    ui::LogPane* const pane = fileLog();
+    if (!pane || !dialogs_.openFileName)
+        return;
+    const QString path = dialogs_.openFileName(this, kOpenFilter);
+    if (path.isEmpty())
+        return;
+
+    FileProgress progress(this, QStringLiteral("Загрузка журнала ..."));
+    LogRead read = readLogFile(path, progress.steps());
+    switch (read.outcome) {
+    case FileOutcome::Cancelled:
+        return;
+    case FileOutcome::Failed:
+        showErrorBox(this, QStringLiteral("Cannot open file %1\n").arg(path) + fileFailureReason(read.errorCode));
+        return;
+    case FileOutcome::TooLarge:
+        showErrorBox(this, QStringLiteral("Text exceeds memo capacity\nЖурнал больше %1 МБ не помещается в окно.")
+                               .arg(megabytes(kLogFileByteLimit)));
+        return;
+    case FileOutcome::Done:
+        break;
+    }
+    progress.finalStep(QStringLiteral("Вывод журнала в окно ..."), read.bytes >= kLongFillBytes);
+    pane->setLines(read.lines);
+    Label14_->setText(path);
+}
+
+void TForm1::saveClick()
+{
+    if (Label14_->text().isEmpty())
+        saveasClick();
+    else
+        saveLogTo(Label14_->text());
+}
+
+void TForm1::saveasClick()
+{
+    if (!fileLog() || !dialogs_.saveFileName)
+        return;
+    const QString chosen = dialogs_.saveFileName(this, kSaveFilter);
+    if (chosen.isEmpty())
+        return;
+    const QString path = withLogSuffix(chosen);
+    if (saveLogTo(path))
+        Label14_->setText(path);
+}
+
+bool TForm1::saveLogTo(const QString& path)
+{
+    ui::LogPane* const pane = fileLog();
+    if (!pane)
+        return false;
+    FileProgress progress(this, QStringLiteral("Сохранение журнала ..."));
+    const LogWrite written = writeLogFile(path, pane->lines(), progress.steps());
+    if (written.outcome == FileOutcome::Failed)
+        showErrorBox(this, QStringLiteral("Cannot create file %1\n").arg(path) + fileFailureReason(written.errorCode));
+    return written.outcome == FileOutcome::Done;
+}
+
+void TForm1::N5Click()
+{
+    ClosePortClick();
+    close();
+}
+
+} // namespace mainwindow

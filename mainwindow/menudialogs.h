@@ -1,0 +1,29 @@
+#pragma once
+// The common dialogs and the desktop services the menus use. The window calls them
+// through this one structure, so that a test can answer in place of the user without
+// a modal dialog on the screen.
+
+#include <QFont>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QUrl;
+class QWidget;
+
+namespace mainwindow {
+
+struct MenuDialogs {
+    // The file chosen in the open or save dialog, with one filter; empty when cancelled.
+    std::function<QString(QWidget* parent, const QString& filter)> openFileName;
+    std::function<QString(QWidget* parent, const QString& filter)> saveFileName;
+    // The font chosen in the font dialog shown at `initial`; nothing when cancelled.
+    std::function<std::optional<QFont>(QWidget* parent, const QFont& initial)> font;
+    // Hands a document to the program the desktop associates with it.
+    std::function<bool(const QUrl& url)> openUrl;
+};
+
+// The system's dialogs and the desktop's default handlers.
+MenuDialogs systemMenuDialogs();
+
+} // namespace mainwindow
