@@ -1,5 +1,6 @@
 #pragma once
-// The program's windows, created in order at start and alive until the end.
+// The program's windows: the main window from start to end, the other two from their
+// first showing on.
 
 #include "tform1.h"
 #include "tform2.h"
@@ -9,34 +10,16 @@
 
 namespace mainwindow {
 
+// The main window owns the line-settings and About windows and makes them on first
+// use: most runs never open them, and the start is shorter without them.
 struct ProgramWindows {
     std::unique_ptr<TForm1> Form1;
-    std::unique_ptr<ComPortNastroika::TForm2> Form2;
-    std::unique_ptr<oprog::TForm3> Form3;
 
-    ProgramWindows() = default;
-    ProgramWindows(ProgramWindows&&) = default;
-    ProgramWindows& operator=(ProgramWindows&& other)
-    {
-        reset();
-        Form1 = std::move(other.Form1);
-        Form2 = std::move(other.Form2);
-        Form3 = std::move(other.Form3);
-        return *this;
-    }
-    ~ProgramWindows() { reset(); }
-
-    // The main window goes first: it uses the other two.
-    void reset()
-    {
-        Form1.reset();
-        Form2.reset();
-        Form3.reset();
-    }
+    ComPortNastroika::TForm2* Form2() const { return Form1->settingsWindow(); }
+    oprog::TForm3* Form3() const { return Form1->aboutWindow(); }
 };
 
-// Sets the application font and creates the three windows, the line-settings and
-// About windows hidden. Needs a QApplication.
+// Sets the application font and creates the main window. Needs a QApplication.
 ProgramWindows createProgramWindows();
 
 } // namespace mainwindow

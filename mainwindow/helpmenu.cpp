@@ -33,10 +33,16 @@ void TForm1::ZENT111Click()
         dialogs_.openUrl(QUrl::fromLocalFile(path));
 }
 
+oprog::TForm3* TForm1::aboutWindow()
+{
+    if (!aboutWindow_)
+        aboutWindow_ = std::make_unique<oprog::TForm3>();
+    return aboutWindow_.get();
+}
+
 void TForm1::N4Click()
 {
-    if (aboutWindow_)
-        aboutWindow_->exec();
+    aboutWindow()->exec();
 }
 
 } // namespace mainwindow

@@ -8,35 +8,41 @@
 
 namespace mainwindow {
 
+ComPortNastroika::TForm2* TForm1::settingsWindow()
+{
+    if (!settingsWindow_) {
+        settingsWindow_ = std::make_unique<ComPortNastroika::TForm2>();
+        settingsWindow_->setApplyHandler([this] { priminnastroiki(); });
+    }
+    return settingsWindow_.get();
+}
+
 void TForm1::COMnastroikaClick()
 {
     ClosePortClick();
     pokaznastr();
-    if (settingsWindow_)
-        settingsWindow_->exec();
+    settingsWindow()->exec();
 }
 
 void TForm1::pokaznastr()
 {
-    if (settingsWindow_)
-        settingsWindow_->showSettings(Comm1_);
+    settingsWindow()->showSettings(Comm1_);
 }
 
 void TForm1::priminnastroiki()
 {
-    if (!settingsWindow_)
-        return;
+    ComPortNastroika::TForm2* const window = settingsWindow();
     // All four or none: a window that shows one value while the port keeps another
     // would mislead the operator.
-    if (const QString refusal = settingsWindow_->refusal(); !refusal.isEmpty()) {
-        showErrorBox(settingsWindow_, refusal);
+    if (const QString refusal = window->refusal(); !refusal.isEmpty()) {
+        showErrorBox(window, refusal);
         return;
     }
-    runCommand(settingsWindow_, [this] {
-        settingsWindow_->SpeedChange(Comm1_);
-        settingsWindow_->BITChange(Comm1_);
-        settingsWindow_->chetnostChange(Comm1_);
-        settingsWindow_->StopBitChange(Comm1_);
+    runCommand(window, [this, window] {
+        window->SpeedChange(Comm1_);
+        window->BITChange(Comm1_);
+        window->chetnostChange(Comm1_);
+        window->StopBitChange(Comm1_);
     });
 }
 

@@ -5,6 +5,8 @@
 #include "logpane.h"
 #include "memoryfamily.h"
 #include "meterfamily.h"
+#include "tform2.h"
+#include "tform3.h"
 #include "transport.h"
 
 #include <QButtonGroup>

@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QFont>
 #include <QMainWindow>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -44,9 +45,9 @@ public:
     ~TForm1() override;
 
     // The line-settings window, which the "Настройка" menu shows.
-    void setSettingsWindow(ComPortNastroika::TForm2* window) { settingsWindow_ = window; }
+    ComPortNastroika::TForm2* settingsWindow();
     // The About window, which the "Справка" menu shows.
-    void setAboutWindow(oprog::TForm3* window) { aboutWindow_ = window; }
+    oprog::TForm3* aboutWindow();
     // The common dialogs and the desktop, which the menus call; the system's at start.
     void setMenuDialogs(MenuDialogs dialogs) { dialogs_ = std::move(dialogs); }
 
@@ -144,8 +145,9 @@ private:
     // One per item of the mode switch, in its order; children of the client area.
     std::vector<ui::FamilyMode*> families_;
 
-    ComPortNastroika::TForm2* settingsWindow_ = nullptr;
-    oprog::TForm3* aboutWindow_ = nullptr;
+    // Made on first use, top-level windows of their own; gone with this window.
+    std::unique_ptr<ComPortNastroika::TForm2> settingsWindow_;
+    std::unique_ptr<oprog::TForm3> aboutWindow_;
     MenuDialogs dialogs_;
     // The font dialog keeps the last chosen font between showings.
     QFont FontDialog1_;

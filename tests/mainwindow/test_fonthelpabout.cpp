@@ -188,7 +188,7 @@ void TestFontHelpAbout::helpFile()
 // decoded from JPEG, and its link opens the project's address.
 void TestFontHelpAbout::aboutWindow()
 {
-    oprog::TForm3& about = *bench_->windows().Form3;
+    oprog::TForm3& about = *bench_->windows().Form3();
     QList<QUrl> linked;
     about.setUrlOpener([&linked](const QUrl& url) {
         linked << url;

@@ -92,10 +92,10 @@ void TestMainWindowLayout::startState()
     QVERIFY(!w_->findChild<QCheckBox*>(QStringLiteral("proteus_check"))->isChecked());
     QCOMPARE(w_->outerWidth(), 856);
     QCOMPARE(w_->outerHeight(), 729);
-    QVERIFY(!windows_.Form2->isVisible());
-    QVERIFY(!windows_.Form3->isVisible());
-    QCOMPARE(windows_.Form2->windowTitle(), QStringLiteral("COM-порт настройка"));
-    QCOMPARE(windows_.Form3->windowTitle(), QStringLiteral("QLDIXw V2.0 о программе"));
+    QVERIFY(!windows_.Form2()->isVisible());
+    QVERIFY(!windows_.Form3()->isVisible());
+    QCOMPARE(windows_.Form2()->windowTitle(), QStringLiteral("COM-порт настройка"));
+    QCOMPARE(windows_.Form3()->windowTitle(), QStringLiteral("QLDIXw V2.0 о программе"));
     QCOMPARE(w_->font().pixelSize(), 11);
 
     // Every named control is findable through its accessible description.

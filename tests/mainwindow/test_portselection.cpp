@@ -209,7 +209,7 @@ void TestPortSelection::lostDeviceClosesThePortOnce()
 void TestPortSelection::settingsWindow()
 {
     auto& w = bench_->window();
-    auto* form2 = bench_->windows().Form2.get();
+    auto* form2 = bench_->windows().Form2();
     QVERIFY(bench_->openPort());
 
     // First showing: the lists show the port's settings; "Применить" keeps 8 data bits.
@@ -293,7 +293,7 @@ void TestPortSelection::typedSettingsAreAppliedOrRefused()
     QFETCH(QStringList, typed);
     QFETCH(QString, applied);
     auto& w = bench_->window();
-    auto* form2 = bench_->windows().Form2.get();
+    auto* form2 = bench_->windows().Form2();
     QComboBox* const lists[] = {form2->Speed, form2->BIT, form2->chetnost, form2->StopBit};
     for (int i = 0; i < 4; ++i)
         if (!typed[i].isEmpty())

@@ -24,7 +24,7 @@ ConsoleTestBench::ConsoleTestBench()
 
 ConsoleTestBench::~ConsoleTestBench()
 {
-    windows_.reset();
+    windows_.Form1.reset();
     if (savedRuntimeDir_.isNull())
         qunsetenv("XDG_RUNTIME_DIR");
     else
