@@ -7,10 +7,12 @@
 
 #include "lineclient.h"
 
+#include <QList>
 #include <QString>
 #include <functional>
 #include <vector>
 
+class QAction;
 class QComboBox;
 class QWidget;
 
@@ -72,6 +74,10 @@ public:
     virtual std::vector<LogPane*> fontPanes() const { return {}; }
     // The pane the file menu loads and saves, if this family has it.
     virtual LogPane* fileLog() const { return nullptr; }
+
+    // Windows of its own the family opens, such as a chart of its readings: the main
+    // menu lists them under "Вид".
+    virtual QList<QAction*> windowActions() const { return {}; }
 };
 
 } // namespace ui

@@ -1,0 +1,116 @@
+#include "readingchart.h"
+
+#include "controlnames.h"
+#include "readinghistory.h"
+
+#include <QChart>
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace meter {
+
+namespace {
+
+// The time axis writes what tells the ticks apart at the span shown.
+QString timeFormat(qint64 spanMsecs)
+{
+    if (spanMsecs <= 3'600'000)
+        return QStringLiteral("hh:mm:ss");
+    if (spanMsecs <= 86'400'000)
+        return QStringLiteral("hh:mm");
+    return QStringLiteral("dd.MM hh:mm");
+}
+
+// A hidden series keeps its legend entry, greyed, so it can be shown again.
+void showMarkerState(QLegendMarker* marker, bool shown)
+{
+    marker->setVisible(true);
+    marker->setLabelBrush(shown ? QBrush(Qt::black) : QBrush(Qt::gray));
+    QColor colour = marker->brush().color();
+    colour.setAlphaF(shown ? 1.0 : 0.25);
+    marker->setBrush(colour);
+}
+
+} // namespace
+
+ReadingChart::ReadingChart(QWidget* parent, const char* name, const QString& title, const QList<Quantity>& quantities)
+    : QChartView(parent)
+    , time_(new QDateTimeAxis)
+    , values_(new QValueAxis)
+{
+    ui::nameControl(this, name);
+    auto* chart = new QChart;
+    chart->setTitle(title);
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->addAxis(time_, Qt::AlignBottom);
+    chart->addAxis(values_, Qt::AlignLeft);
+    time_->setTickCount(6);
+    values_->setLabelFormat(QStringLiteral("%.6g"));
+    for (const Quantity quantity : quantities) {
+        auto* line = new QLineSeries;
+        line->setName(quantityName(quantity));
+        chart->addSeries(line);
+        line->attachAxis(time_);
+        line->attachAxis(values_);
+        lines_.emplace_back(quantity, line);
+    }
+    setChart(chart);
+    for (const auto& [quantity, line] : lines_) {
+        for (QLegendMarker* marker : chart->legend()->markers(line))
+            connect(marker, &QLegendMarker::clicked, this, [this, line = line] { toggleSeries(line); });
+    }
+    connect(chart, &QChart::plotAreaChanged, this, &ReadingChart::needsRedraw);
+}
+
+int ReadingChart::plotColumns() const
+{
+    return std::max(1, int(std::ceil(chart()->plotArea().width())));
+}
+
+void ReadingChart::toggleSeries(QLineSeries* line)
+{
+    line->setVisible(!line->isVisible());
+    for (QLegendMarker* marker : chart()->legend()->markers(line))
+        showMarkerState(marker, line->isVisible());
+    emit needsRedraw();
+}
+
+void ReadingChart::draw(const ReadingHistory& history, TimeRange range)
+{
+    const int columns = plotColumns();
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    for (const auto& [quantity, line] : lines_) {
+        if (!line->isVisible()) {
+            line->clear();
+            continue;
+        }
+        const QList<QPointF> points = thinnedPoints(history.series(quantity), range, columns);
+        for (const QPointF& p : points) {
+            low = std::min(low, p.y());
+            high = std::max(high, p.y());
+        }
+        line->replace(points);
+    }
+    time_->setFormat(timeFormat(range.to - range.from));
+    time_->setRange(QDateTime::fromMSecsSinceEpoch(range.from), QDateTime::fromMSecsSinceEpoch(range.to));
+    if (low <= high)
+        fitValueAxis(low, high);
+}
+
+void ReadingChart::fitValueAxis(double low, double high)
+{
+    // A flat line sits in the middle of the plot rather than on its edge.
+    const double margin = high > low ? (high - low) * 0.05 : std::max(1.0, std::abs(high) * 0.05);
+    values_->setRange(low - margin, high + margin);
+    values_->applyNiceNumbers();
+}
+
+} // namespace meter

@@ -1,0 +1,45 @@
+#include "readingquantity.h"
+
+namespace meter {
+
+QString quantityName(Quantity quantity)
+{
+    switch (quantity) {
+    case Quantity::V1: return QStringLiteral("V1");
+    case Quantity::V2: return QStringLiteral("V2");
+    case Quantity::V3: return QStringLiteral("V3");
+    case Quantity::A1: return QStringLiteral("A1");
+    case Quantity::A2: return QStringLiteral("A2");
+    case Quantity::A3: return QStringLiteral("A3");
+    case Quantity::W1: return QStringLiteral("W1");
+    case Quantity::W2: return QStringLiteral("W2");
+    case Quantity::W3: return QStringLiteral("W3");
+    case Quantity::Sum: return QStringLiteral("Сумма");
+    }
+    return {};
+}
+
+namespace {
+
+// The panel's label of each quantity, in the order of Quantity.
+constexpr std::array<const char*, kQuantityCount> kLabelNames{
+    "vv1", "vv2", "vv3", "aa1", "aa2", "aa3", "ww1", "ww2", "ww3", "summ_wat",
+};
+
+} // namespace
+
+std::optional<Quantity> quantityFromName(QStringView name)
+{
+    // The panel's row captions write the currents with a Cyrillic "А" and the powers
+    // in lower case; a reading named after its row or its label is the same reading.
+    QString key = name.trimmed().toString();
+    key.replace(QChar(0x0410), u'A').replace(QChar(0x0430), u'a');
+    for (const Quantity quantity : kAllQuantities) {
+        if (key.compare(quantityName(quantity), Qt::CaseInsensitive) == 0
+            || key == QLatin1String(kLabelNames[std::size_t(quantityIndex(quantity))]))
+            return quantity;
+    }
+    return std::nullopt;
+}
+
+} // namespace meter
