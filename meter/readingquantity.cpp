@@ -33,7 +33,8 @@ std::optional<Quantity> quantityFromName(QStringView name)
     // The panel's row captions write the currents with a Cyrillic "А" and the powers
     // in lower case; a reading named after its row or its label is the same reading.
     QString key = name.trimmed().toString();
-    key.replace(QChar(0x0410), u'A').replace(QChar(0x0430), u'a');
+    if (key.startsWith(QChar(0x0410)) || key.startsWith(QChar(0x0430)))
+        key[0] = u'A';
     for (const Quantity quantity : kAllQuantities) {
         if (key.compare(quantityName(quantity), Qt::CaseInsensitive) == 0
             || key == QLatin1String(kLabelNames[std::size_t(quantityIndex(quantity))]))
