@@ -66,7 +66,12 @@ ReadingChart::ReadingChart(QWidget* parent, const char* name, const QString& tit
         for (QLegendMarker* marker : chart->legend()->markers(line))
             connect(marker, &QLegendMarker::clicked, this, [this, line = line] { toggleSeries(line); });
     }
-    connect(chart, &QChart::plotAreaChanged, this, &ReadingChart::needsRedraw);
+}
+
+void ReadingChart::resizeEvent(QResizeEvent* event)
+{
+    QChartView::resizeEvent(event);
+    emit needsRedraw();
 }
 
 int ReadingChart::plotColumns() const
@@ -87,22 +92,28 @@ void ReadingChart::draw(const ReadingHistory& history, TimeRange range)
     const int columns = plotColumns();
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
-    for (const auto& [quantity, line] : lines_) {
-        if (!line->isVisible()) {
-            line->clear();
+    std::vector<QList<QPointF>> shown(lines_.size());
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        if (!lines_[i].second->isVisible())
             continue;
-        }
-        const QList<QPointF> points = thinnedPoints(history.series(quantity), range, columns);
-        for (const QPointF& p : points) {
+        shown[i] = thinnedPoints(history.series(lines_[i].first), range, columns);
+        for (const QPointF& p : shown[i]) {
             low = std::min(low, p.y());
             high = std::max(high, p.y());
         }
-        line->replace(points);
     }
+    // Every change of an axis lays out every point of the chart again: the old points
+    // go first, the axes are set on empty series, and the new points come last.
+    for (const auto& [quantity, line] : lines_)
+        if (line->count() > 0)
+            line->clear();
     time_->setFormat(timeFormat(range.to - range.from));
     time_->setRange(QDateTime::fromMSecsSinceEpoch(range.from), QDateTime::fromMSecsSinceEpoch(range.to));
     if (low <= high)
         fitValueAxis(low, high);
+    for (std::size_t i = 0; i < lines_.size(); ++i)
+        if (!shown[i].isEmpty())
+            lines_[i].second->replace(shown[i]);
 }
 
 void ReadingChart::fitValueAxis(double low, double high)

@@ -31,8 +31,13 @@ public:
     int plotColumns() const;
 
 signals:
-    // A series was hidden or shown, or the plot changed its size.
+    // A series was hidden or shown, or the chart changed its size.
     void needsRedraw();
+
+protected:
+    // The columns follow the chart's size; a plot that only shifts because the axis
+    // labels changed their width is not drawn again for that.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void toggleSeries(QLineSeries* line);

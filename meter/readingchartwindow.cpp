@@ -90,6 +90,9 @@ ReadingChartWindow::ReadingChartWindow(ReadingHistory& history, QWidget* parent)
     refreshClock_.setSingleShot(true);
     redrawSoon_.setSingleShot(true);
     redrawSoon_.setInterval(0);
+    drawRest_.setSingleShot(true);
+    drawRest_.setInterval(0);
+    connect(&drawRest_, &QTimer::timeout, this, &ReadingChartWindow::drawNextChart);
     connect(&refreshClock_, &QTimer::timeout, this, &ReadingChartWindow::refresh);
     connect(&redrawSoon_, &QTimer::timeout, this, &ReadingChartWindow::redraw);
     connect(&history, &ReadingHistory::grew, this, &ReadingChartWindow::historyGrew);
@@ -134,17 +137,29 @@ void ReadingChartWindow::redraw()
 {
     if (!history_ || !isVisible())
         return;
-    QElapsedTimer cost;
-    cost.start();
     const bool empty = history_->isEmpty();
     if (!paused_ || !drawnEnd_)
         drawnEnd_ = empty ? QDateTime::currentMSecsSinceEpoch() : history_->latest();
     const qint64 earliest = empty ? *drawnEnd_ : std::min(history_->earliest(), *drawnEnd_);
-    const TimeRange range = windowRange(TimeWindow(span_->currentIndex()), earliest, *drawnEnd_);
-    for (ReadingChart* chart : chartList_)
-        chart->draw(*history_, range);
+    drawing_ = windowRange(TimeWindow(span_->currentIndex()), earliest, *drawnEnd_);
     count_->setText(QStringLiteral("Показаний: %1").arg(history_->size()));
-    lastDrawMsecs_ = int(cost.elapsed());
+    nextChart_ = 0;
+    drawMsecs_ = 0;
+    drawNextChart();
+}
+
+void ReadingChartWindow::drawNextChart()
+{
+    if (!history_ || nextChart_ >= chartList_.size())
+        return;
+    QElapsedTimer cost;
+    cost.start();
+    chartList_[nextChart_++]->draw(*history_, drawing_);
+    drawMsecs_ += cost.elapsed();
+    if (nextChart_ < chartList_.size())
+        drawRest_.start();
+    else
+        lastDrawMsecs_ = int(std::min<qint64>(drawMsecs_, 60'000));
 }
 
 void ReadingChartWindow::setPaused(bool paused)

@@ -51,6 +51,7 @@ protected:
 
 private:
     void redraw();
+    void drawNextChart();
     void scheduleRedraw();
     void historyGrew();
     void setPaused(bool paused);
@@ -73,6 +74,12 @@ private:
     QTimer refreshClock_;
     // Choices and resizes, gathered into one drawing.
     QTimer redrawSoon_;
+    // A drawing goes one chart per turn of the event loop, so that the line's events
+    // wait for one chart at most; all three show the same range.
+    QTimer drawRest_;
+    TimeRange drawing_;
+    std::size_t nextChart_ = 0;
+    qint64 drawMsecs_ = 0;
     int lastDrawMsecs_ = 0;
     // The newest time the charts were last drawn up to; while paused they keep it.
     bool paused_ = false;

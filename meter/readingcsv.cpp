@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QIODevice>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <vector>
@@ -18,7 +19,7 @@ namespace {
 constexpr qint64 kMsecsPerDay = 86'400'000;
 // The offset from UTC changes at a quarter hour of UTC everywhere.
 constexpr qint64 kOffsetSlot = 15 * 60'000;
-constexpr qsizetype kFlushSize = 1 << 16;
+constexpr std::size_t kFlushSize = 1 << 16;
 
 struct CivilDate {
     qint64 year;
@@ -45,7 +46,15 @@ qint64 floorDiv(qint64 a, qint64 b)
     return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
 }
 
-// Writes the time text into 'buffer' (at least 40 bytes); returns its length.
+char* putDigits(char* out, qint64 value, int width)
+{
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        out[i] = char('0' + value % 10);
+    return out + width;
+}
+
+// Writes the time text into 'buffer' (at least kTimeTextSize bytes); returns its length.
+constexpr int kTimeTextSize = 48;
 int formatIsoTime(char* buffer, qint64 msecs, int offsetSeconds)
 {
     const qint64 local = msecs + qint64(offsetSeconds) * 1000;
@@ -53,10 +62,30 @@ int formatIsoTime(char* buffer, qint64 msecs, int offsetSeconds)
     const qint64 inDay = local - days * kMsecsPerDay;
     const CivilDate date = civilDate(days);
     const int offsetMinutes = std::abs(offsetSeconds) / 60;
-    return std::snprintf(buffer, 40, "%04lld-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d",
-                         static_cast<long long>(date.year), date.month, date.day,
-                         int(inDay / 3'600'000), int(inDay / 60'000 % 60), int(inDay / 1000 % 60),
-                         int(inDay % 1000), offsetSeconds < 0 ? '-' : '+', offsetMinutes / 60, offsetMinutes % 60);
+    if (date.year < 0 || date.year > 9999)
+        return std::snprintf(buffer, kTimeTextSize, "%lld-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d",
+                             static_cast<long long>(date.year), date.month, date.day, int(inDay / 3'600'000),
+                             int(inDay / 60'000 % 60), int(inDay / 1000 % 60), int(inDay % 1000),
+                             offsetSeconds < 0 ? '-' : '+', offsetMinutes / 60, offsetMinutes % 60);
+    // Written by hand: this runs once per line of a file of millions of lines.
+    char* p = putDigits(buffer, date.year, 4);
+    *p++ = '-';
+    p = putDigits(p, date.month, 2);
+    *p++ = '-';
+    p = putDigits(p, date.day, 2);
+    *p++ = 'T';
+    p = putDigits(p, inDay / 3'600'000, 2);
+    *p++ = ':';
+    p = putDigits(p, inDay / 60'000 % 60, 2);
+    *p++ = ':';
+    p = putDigits(p, inDay / 1000 % 60, 2);
+    *p++ = '.';
+    p = putDigits(p, inDay % 1000, 3);
+    *p++ = offsetSeconds < 0 ? '-' : '+';
+    p = putDigits(p, offsetMinutes / 60, 2);
+    *p++ = ':';
+    p = putDigits(p, offsetMinutes % 60, 2);
+    return int(p - buffer);
 }
 
 // The local offset from UTC, asked of the time zone once per quarter hour of readings.
@@ -83,7 +112,7 @@ private:
 
 QString isoTimeText(qint64 msecsSinceEpoch, int offsetSeconds)
 {
-    char buffer[40];
+    char buffer[kTimeTextSize];
     const int length = formatIsoTime(buffer, msecsSinceEpoch, offsetSeconds);
     return QString::fromLatin1(buffer, length);
 }
@@ -97,41 +126,48 @@ bool writeReadingsCsv(const ReadingHistory& history, QIODevice& out)
         cursors.push_back(history.series(quantity).cursor());
     }
 
-    QByteArray buffer(kCsvHeader);
-    buffer.reserve(kFlushSize + 128);
+    // Lines are put together in a plain buffer: appending to a QByteArray piece by
+    // piece costs more than formatting the line.
+    std::vector<char> buffer(kFlushSize);
+    constexpr std::size_t kLongestLine = kTimeTextSize + 16 + ReadingValue::kMaxTextLength + 2;
+    std::size_t used = std::size(kCsvHeader) - 1;
+    std::copy_n(kCsvHeader, used, buffer.data());
+    const auto flush = [&] {
+        const bool written = out.write(buffer.data(), qint64(used)) == qint64(used);
+        used = 0;
+        return written;
+    };
     LocalOffset offset;
-    char time[40];
     for (;;) {
         // The earliest reading next; on equal stamps the panel's order, which is the
         // order the poll reads them in.
         int earliest = -1;
-        qint64 earliestMsecs = 0;
+        Reading next;
         for (int i = 0; i < kQuantityCount; ++i) {
             const ReadingSeries::Cursor& c = cursors[std::size_t(i)];
             if (c.atEnd())
                 continue;
-            const qint64 msecs = c.reading().msecs;
-            if (earliest < 0 || msecs < earliestMsecs)
-                earliest = i, earliestMsecs = msecs;
+            const Reading r = c.reading();
+            if (earliest < 0 || r.msecs < next.msecs)
+                earliest = i, next = r;
         }
         if (earliest < 0)
             break;
-        ReadingSeries::Cursor& cursor = cursors[std::size_t(earliest)];
-        const Reading reading = cursor.reading();
-        cursor.next();
+        cursors[std::size_t(earliest)].next();
 
-        buffer.append(time, formatIsoTime(time, reading.msecs, offset.at(reading.msecs)));
-        buffer.append(',').append(names[std::size_t(earliest)]).append(',');
-        if (reading.value.isNumber())
-            buffer.append(reading.value.toText().toLatin1());
-        buffer.append('\n');
-        if (buffer.size() >= kFlushSize) {
-            if (out.write(buffer) != buffer.size())
-                return false;
-            buffer.resize(0);
-        }
+        if (used + kLongestLine > buffer.size() && !flush())
+            return false;
+        char* line = buffer.data() + used;
+        char* p = line + formatIsoTime(line, next.msecs, offset.at(next.msecs));
+        *p++ = ',';
+        const QByteArray& name = names[std::size_t(earliest)];
+        p = std::copy(name.begin(), name.end(), p);
+        *p++ = ',';
+        p += next.value.writeText(p);
+        *p++ = '\n';
+        used += std::size_t(p - line);
     }
-    return out.write(buffer) == buffer.size();
+    return flush();
 }
 
 } // namespace meter

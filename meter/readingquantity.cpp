@@ -26,18 +26,26 @@ constexpr std::array<const char*, kQuantityCount> kLabelNames{
     "vv1", "vv2", "vv3", "aa1", "aa2", "aa3", "ww1", "ww2", "ww3", "summ_wat",
 };
 
+// The panel's row captions write the currents with a Cyrillic "А" and the powers in
+// lower case; a reading named after its row is the same reading.
+bool sameName(QStringView name, QStringView own)
+{
+    if (name.size() != own.size() || name.isEmpty())
+        return false;
+    const char16_t first = name.front().unicode();
+    const bool firstMatches = own.front() == u'A' ? (first == u'A' || first == u'a' || first == 0x0410 || first == 0x0430)
+                                                   : name.front().toCaseFolded() == own.front().toCaseFolded();
+    return firstMatches && name.sliced(1).compare(own.sliced(1), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
 std::optional<Quantity> quantityFromName(QStringView name)
 {
-    // The panel's row captions write the currents with a Cyrillic "А" and the powers
-    // in lower case; a reading named after its row or its label is the same reading.
-    QString key = name.trimmed().toString();
-    if (key.startsWith(QChar(0x0410)) || key.startsWith(QChar(0x0430)))
-        key[0] = u'A';
+    name = name.trimmed();
     for (const Quantity quantity : kAllQuantities) {
-        if (key.compare(quantityName(quantity), Qt::CaseInsensitive) == 0
-            || key == QLatin1String(kLabelNames[std::size_t(quantityIndex(quantity))]))
+        if (sameName(name, quantityName(quantity))
+            || name == QLatin1String(kLabelNames[std::size_t(quantityIndex(quantity))]))
             return quantity;
     }
     return std::nullopt;

@@ -76,18 +76,32 @@ double ReadingValue::toDouble() const
     return double(mantissa()) / kPowersOfTen[std::size_t(decimals())];
 }
 
-QString ReadingValue::toText() const
+int ReadingValue::writeText(char* out) const
 {
     if (!isNumber())
-        return {};
+        return 0;
     const std::int32_t m = mantissa();
     const int d = decimals();
-    QString digits = QString::number(std::abs(m)).rightJustified(d + 1, u'0');
-    if (d > 0)
-        digits.insert(digits.size() - d, u'.');
+    // Digits from the last one backwards, at least one before the point.
+    char digits[24];
+    int count = 0;
+    for (std::uint32_t rest = std::uint32_t(std::abs(m)); rest != 0 || count <= d; rest /= 10)
+        digits[count++] = char('0' + rest % 10);
+    int length = 0;
     if (m < 0)
-        digits.prepend(u'-');
-    return digits;
+        out[length++] = '-';
+    for (int i = count - 1; i >= 0; --i) {
+        out[length++] = digits[i];
+        if (i == d && d > 0)
+            out[length++] = '.';
+    }
+    return length;
+}
+
+QString ReadingValue::toText() const
+{
+    char text[kMaxTextLength];
+    return QString::fromLatin1(text, writeText(text));
 }
 
 } // namespace meter

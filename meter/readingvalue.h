@@ -31,6 +31,10 @@ public:
     double toDouble() const;
     // The number with its decimals as read; empty when not a number.
     QString toText() const;
+    // The same text into 'out', which has room for kMaxTextLength characters; returns
+    // the length.
+    static constexpr int kMaxTextLength = 2 + 10 + kMaxDecimals + 1;
+    int writeText(char* out) const;
 
     bool operator==(const ReadingValue&) const = default;
 
