@@ -41,12 +41,14 @@ void showMarkerState(QLegendMarker* marker, bool shown)
 } // namespace
 
 ReadingChart::ReadingChart(QWidget* parent, const char* name, const QString& title, const QList<Quantity>& quantities)
-    : QChartView(parent)
+    // The chart is handed over at construction: setChart() would leave the view's
+    // own first chart to nobody.
+    : QChartView(new QChart, parent)
     , time_(new QDateTimeAxis)
     , values_(new QValueAxis)
 {
     ui::nameControl(this, name);
-    auto* chart = new QChart;
+    QChart* chart = this->chart();
     chart->setTitle(title);
     chart->legend()->setAlignment(Qt::AlignRight);
     chart->addAxis(time_, Qt::AlignBottom);
@@ -61,7 +63,6 @@ ReadingChart::ReadingChart(QWidget* parent, const char* name, const QString& tit
         line->attachAxis(values_);
         lines_.emplace_back(quantity, line);
     }
-    setChart(chart);
     for (const auto& [quantity, line] : lines_) {
         for (QLegendMarker* marker : chart->legend()->markers(line))
             connect(marker, &QLegendMarker::clicked, this, [this, line = line] { toggleSeries(line); });
