@@ -36,6 +36,20 @@ QMenu* makeMenu(QMenuBar* bar, const char* name, const QString& caption)
     return nameControl(bar->addMenu(caption), name);
 }
 
+// The windows the families open, in a menu "Вид" before 'before'; no menu when no
+// family has any.
+void addWindowMenu(QMenuBar* bar, QAction* before, const std::vector<ui::FamilyMode*>& families)
+{
+    QMenu* menu = nullptr;
+    for (const ui::FamilyMode* family : families) {
+        for (QAction* action : family->windowActions()) {
+            if (!menu)
+                bar->insertMenu(before, menu = nameControl(new QMenu(QStringLiteral("Вид"), bar), "ViewMenu"));
+            menu->addAction(action);
+        }
+    }
+}
+
 } // namespace
 
 TForm1::TForm1()
@@ -125,6 +139,7 @@ void TForm1::createFamilies()
     }
     transport_->setClients(std::move(clients));
     progItems_->button(0)->setChecked(true);
+    addWindowMenu(menuBar(), N6_->menuAction(), families_);
     connect(progItems_, &QButtonGroup::idClicked, this, [this] { progClick(); });
     // The reply of a window goes to the mode selected when the window ends.
     connect(progItems_, &QButtonGroup::idToggled, this, [this](int item, bool checked) {

@@ -1,5 +1,8 @@
 #include "meterfamily.h"
 
+#include "readingchartwindow.h"
+#include "readinghistory.h"
+
 #include "controlleraddress.h"
 #include "frametext.h"
 #include "logpane.h"
@@ -48,6 +51,8 @@ MeterFamily::MeterFamily(const ui::FamilyContext& context)
     , Timer2_(makeTimer(this, "Timer2", kPollMs))
     , Timer3_(makeTimer(this, "Timer3", kSequenceMs))
     , Timer4_(makeTimer(this, "Timer4", kSequenceMs))
+    , readings_(new ReadingHistory(this))
+    , chartAction_(makeReadingChartAction(*readings_, context.clientArea))
 {
     setObjectName(QStringLiteral("MeterFamily"));
     connect(Timer2_, &QTimer::timeout, this, &MeterFamily::Timer2Timer);
@@ -315,12 +320,18 @@ void MeterFamily::showReply(const MeterReply& reply)
     if (reply.reading) {
         const Quantity quantity = reply.reading->quantity;
         panel_.readings[static_cast<std::size_t>(quantity)]->setText(reply.reading->digits);
-        emit readingShown(quantity, reply.reading->digits, QDateTime::currentDateTime());
+        // UTC is cheap to stamp; the chart and its CSV show local time.
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        emit readingShown(quantity, reply.reading->digits, now);
+        readings_->add(static_cast<ReadingQuantity>(static_cast<int>(quantity)), now, reply.reading->digits);
         if (isPower(quantity)) {
             const auto& r = panel_.readings;
             const std::size_t w1 = static_cast<std::size_t>(Quantity::W1);
             if (const std::optional<QString> sum = powerSumText({r[w1]->text(), r[w1 + 1]->text(), r[w1 + 2]->text()}))
+            {
                 panel_.summ_wat->setText(*sum);
+                readings_->add(ReadingQuantity::Sum, now, *sum);
+            }
         }
     }
     if (reply.setting)

@@ -11,7 +11,11 @@
 #include <QDateTime>
 #include <QTimer>
 
+class QAction;
+
 namespace meter {
+
+class ReadingHistory;
 
 class MeterFamily : public QObject, public ui::FamilyMode {
     Q_OBJECT
@@ -31,6 +35,8 @@ public:
     void frameSent(const QString& line, bool active) override;
     void replyWindowEnded(std::span<const std::uint8_t> reply) override;
     void lineNotice(const QString& line) override;
+    // "График показаний": the readings over time.
+    QList<QAction*> windowActions() const override { return {chartAction_}; }
 
     // Reads one quantity or setting by its code as two hex digits: the code becomes
     // the expected reply, the frame text goes to the meter log and the line. Nothing
@@ -76,6 +82,9 @@ private:
     // The read-all and write-all clocks.
     QTimer* const Timer3_;
     QTimer* const Timer4_;
+    // Every reading that reached a label, for the chart and its CSV.
+    ReadingHistory* const readings_;
+    QAction* const chartAction_;
     PollCycle poll_;
     SettingsSequence readAll_;
     SettingsSequence writeAll_;

@@ -7,10 +7,12 @@
 
 #include "lineclient.h"
 
+#include <QList>
 #include <QString>
 #include <functional>
 #include <vector>
 
+class QAction;
 class QComboBox;
 class QWidget;
 
@@ -78,6 +80,10 @@ public:
     // The pane where this family logs its requests and the line's one-byte answers,
     // if it keeps one; other families' one-byte answers are noted there too.
     virtual LogPane* requestLog() const { return nullptr; }
+
+    // Windows of its own the family opens, such as a chart of its readings: the main
+    // menu lists them under "Вид".
+    virtual QList<QAction*> windowActions() const { return {}; }
 };
 
 } // namespace ui

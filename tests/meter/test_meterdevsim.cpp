@@ -4,6 +4,7 @@
 #include "consoletestbench.h"
 #include "erkdevice.h"
 #include "meterfamily.h"
+#include "readinghistory.h"
 #include "simulatorprocess.h"
 #include "virtualports.h"
 
@@ -133,6 +134,17 @@ void TestMeterDevsim::pollTwoCycles()
         QCOMPARE(cycles[1][i], expected[i] + QStringLiteral("/red"));
     }
     QCOMPARE(ctl<QLabel>("summ_wat")->text(), QString::number(powerSum));
+
+    // The readings over time got every reading of both cycles, each in its own series.
+    const auto* history = family->findChild<meter::ReadingHistory*>();
+    QVERIFY(history);
+    for (int i = 0; i < 9; ++i) {
+        QStringList values;
+        for (auto at = history->series(meter::ReadingQuantity(i)).cursor(); !at.atEnd(); at.next())
+            values << at.reading().value.toText();
+        QCOMPARE(values.mid(0, 2), (QStringList{expected[i], expected[i]}));
+    }
+    QVERIFY(history->series(meter::ReadingQuantity::Sum).size() >= 2);
     for (const QString& line : meterLog())
         QVERIFY2(line.startsWith(QStringLiteral("60 019")) || line.startsWith(QStringLiteral("60 01A"))
                      || line.startsWith(QStringLiteral("60 018")),

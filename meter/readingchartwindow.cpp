@@ -1,0 +1,255 @@
+#include "readingchartwindow.h"
+
+#include "controlnames.h"
+#include "readingchart.h"
+#include "readingcsv.h"
+#include "readinghistory.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QImageWriter>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+using ui::makeControl;
+
+namespace meter {
+
+namespace {
+
+// The shortest wait between two drawings, and how many times the last drawing's
+// cost the clock waits at least.
+constexpr int kRefreshMsecs = 500;
+constexpr int kCostFactor = 4;
+
+QString defaultSavePath(QWidget* parent, const QString& caption, const QString& suggestedName, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(parent, caption, suggestedName, filter);
+}
+
+} // namespace
+
+ReadingChartWindow::ReadingChartWindow(ReadingHistory& history, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , history_(&history)
+    , span_(makeControl<QComboBox>(this, "chartSpan"))
+    , pause_(makeControl<QPushButton>(this, "chartPause", QStringLiteral("Пауза")))
+    , savePng_(makeControl<QPushButton>(this, "chartSavePng", QStringLiteral("Сохранить PNG ...")))
+    , saveCsv_(makeControl<QPushButton>(this, "chartSaveCsv", QStringLiteral("Сохранить CSV ...")))
+    , count_(makeControl<QLabel>(this, "chartCount"))
+    , charts_(makeControl<QWidget>(this, "chartArea"))
+    , choosePath_(defaultSavePath)
+    , saveFolder_(QDir::homePath())
+{
+    setObjectName(QStringLiteral("ReadingChartWindow"));
+    setWindowTitle(QStringLiteral("График показаний"));
+    resize(960, 820);
+
+    // In the order of TimeWindow.
+    span_->addItems({QStringLiteral("Последняя минута"), QStringLiteral("10 минут"), QStringLiteral("Час"),
+                     QStringLiteral("Всё")});
+    span_->setCurrentIndex(int(TimeWindow::LastTenMinutes));
+    pause_->setCheckable(true);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(makeControl<QLabel>(this, "chartSpanLabel", QStringLiteral("Показать:")));
+    top->addWidget(span_);
+    top->addWidget(pause_);
+    top->addStretch(1);
+    top->addWidget(count_);
+    top->addWidget(savePng_);
+    top->addWidget(saveCsv_);
+
+    chartList_ = {
+        new ReadingChart(charts_, "chartVoltage", QStringLiteral("Напряжение"), {ReadingQuantity::V1, ReadingQuantity::V2, ReadingQuantity::V3}),
+        new ReadingChart(charts_, "chartCurrent", QStringLiteral("Ток"), {ReadingQuantity::A1, ReadingQuantity::A2, ReadingQuantity::A3}),
+        new ReadingChart(charts_, "chartPower", QStringLiteral("Мощность"),
+                         {ReadingQuantity::W1, ReadingQuantity::W2, ReadingQuantity::W3, ReadingQuantity::Sum}),
+    };
+    auto* chartColumn = new QVBoxLayout(charts_);
+    chartColumn->setContentsMargins(0, 0, 0, 0);
+    for (ReadingChart* chart : chartList_) {
+        chartColumn->addWidget(chart);
+        connect(chart, &ReadingChart::needsRedraw, this, &ReadingChartWindow::scheduleRedraw);
+    }
+
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(top);
+    column->addWidget(charts_, 1);
+
+    refreshClock_.setSingleShot(true);
+    redrawSoon_.setSingleShot(true);
+    redrawSoon_.setInterval(0);
+    drawRest_.setSingleShot(true);
+    drawRest_.setInterval(0);
+    connect(&drawRest_, &QTimer::timeout, this, &ReadingChartWindow::drawNextChart);
+    connect(&refreshClock_, &QTimer::timeout, this, &ReadingChartWindow::refresh);
+    connect(&redrawSoon_, &QTimer::timeout, this, &ReadingChartWindow::redraw);
+    connect(&history, &ReadingHistory::grew, this, &ReadingChartWindow::historyGrew);
+    connect(span_, &QComboBox::currentIndexChanged, this, &ReadingChartWindow::scheduleRedraw);
+    connect(pause_, &QPushButton::toggled, this, &ReadingChartWindow::setPaused);
+    connect(savePng_, &QPushButton::clicked, this, [this] {
+        askAndSave(QStringLiteral("Сохранить график"), QStringLiteral(".png"), QStringLiteral("Рисунок PNG (*.png)"),
+                   &ReadingChartWindow::savePng);
+    });
+    connect(saveCsv_, &QPushButton::clicked, this, [this] {
+        askAndSave(QStringLiteral("Сохранить показания"), QStringLiteral(".csv"), QStringLiteral("Файл CSV (*.csv)"),
+                   &ReadingChartWindow::saveCsv);
+    });
+}
+
+void ReadingChartWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    scheduleRedraw();
+}
+
+void ReadingChartWindow::historyGrew()
+{
+    if (isVisible() && !refreshClock_.isActive())
+        refreshClock_.start(std::max(kRefreshMsecs, kCostFactor * lastDrawMsecs_));
+}
+
+void ReadingChartWindow::scheduleRedraw()
+{
+    redrawSoon_.start();
+}
+
+void ReadingChartWindow::refresh()
+{
+    if (history_)
+        count_->setText(QStringLiteral("Показаний: %1").arg(history_->size()));
+    if (!paused_)
+        redraw();
+}
+
+void ReadingChartWindow::redraw()
+{
+    if (!history_ || !isVisible())
+        return;
+    const bool empty = history_->isEmpty();
+    if (!paused_ || !drawnEnd_)
+        drawnEnd_ = empty ? QDateTime::currentMSecsSinceEpoch() : history_->latest();
+    const qint64 earliest = empty ? *drawnEnd_ : std::min(history_->earliest(), *drawnEnd_);
+    drawing_ = windowRange(TimeWindow(span_->currentIndex()), earliest, *drawnEnd_);
+    count_->setText(QStringLiteral("Показаний: %1").arg(history_->size()));
+    nextChart_ = 0;
+    drawMsecs_ = 0;
+    drawNextChart();
+}
+
+void ReadingChartWindow::drawNextChart()
+{
+    if (!history_ || nextChart_ >= chartList_.size())
+        return;
+    QElapsedTimer cost;
+    cost.start();
+    chartList_[nextChart_++]->draw(*history_, drawing_);
+    drawMsecs_ += cost.elapsed();
+    if (nextChart_ < chartList_.size())
+        drawRest_.start();
+    else
+        lastDrawMsecs_ = int(std::min<qint64>(drawMsecs_, 60'000));
+}
+
+void ReadingChartWindow::setPaused(bool paused)
+{
+    paused_ = paused;
+    pause_->setText(paused ? QStringLiteral("Продолжить") : QStringLiteral("Пауза"));
+    if (!paused)
+        scheduleRedraw();
+}
+
+void ReadingChartWindow::askAndSave(const QString& caption, const QString& suffix, const QString& filter,
+                                    bool (ReadingChartWindow::*save)(const QString&))
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString suggested = QDir(saveFolder_).filePath(QStringLiteral("readings-%1%2").arg(stamp, suffix));
+    QString path = choosePath_(this, caption, suggested, filter);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += suffix;
+    saveFolder_ = QFileInfo(path).absolutePath();
+    (this->*save)(path);
+}
+
+bool ReadingChartWindow::savePng(const QString& path)
+{
+    const QImage image = charts_->grab().toImage();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        showSaveError(path, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, "png");
+    if (!writer.write(image)) {
+        file.cancelWriting();
+        showSaveError(path, writer.errorString());
+        return false;
+    }
+    if (!file.commit()) {
+        showSaveError(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool ReadingChartWindow::saveCsv(const QString& path)
+{
+    if (!history_)
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        showSaveError(path, file.errorString());
+        return false;
+    }
+    if (!writeReadingsCsv(*history_, file)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        showSaveError(path, reason);
+        return false;
+    }
+    if (!file.commit()) {
+        showSaveError(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+void ReadingChartWindow::showSaveError(const QString& path, const QString& reason)
+{
+    QMessageBox::warning(this, windowTitle(),
+                         QStringLiteral("Не удалось сохранить файл %1.\n%2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+ReadingChartWindow* createReadingChartWindow(ReadingHistory& history, QWidget* parent)
+{
+    return new ReadingChartWindow(history, parent);
+}
+
+QAction* makeReadingChartAction(ReadingHistory& history, QWidget* anchor)
+{
+    auto* action = ui::nameControl(new QAction(QStringLiteral("График показаний"), anchor), "chartWindowAction");
+    QObject::connect(action, &QAction::triggered, anchor,
+                     [&history, anchor, window = QPointer<ReadingChartWindow>()]() mutable {
+                         if (!window)
+                             window = createReadingChartWindow(history, anchor->window());
+                         window->show();
+                         window->raise();
+                         window->activateWindow();
+                     });
+    return action;
+}
+
+} // namespace meter

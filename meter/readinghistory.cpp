@@ -1,0 +1,52 @@
+#include "readinghistory.h"
+
+#include <algorithm>
+
+namespace meter {
+
+ReadingHistory::ReadingHistory(QObject* parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("ReadingHistory"));
+}
+
+void ReadingHistory::add(ReadingQuantity quantity, const QDateTime& when, QStringView text)
+{
+    const qint64 msecs = when.isValid() ? when.toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
+    series_[std::size_t(readingQuantityIndex(quantity))].append(msecs, ReadingValue::fromText(text));
+    ++size_;
+    emit grew();
+}
+
+void ReadingHistory::addShown(const QString& quantity, const QString& text, const QDateTime& when)
+{
+    if (const std::optional<ReadingQuantity> known = quantityFromName(quantity))
+        add(*known, when, text);
+}
+
+qint64 ReadingHistory::earliest() const
+{
+    qint64 result = std::numeric_limits<qint64>::max();
+    for (const ReadingSeries& s : series_)
+        if (!s.isEmpty())
+            result = std::min(result, s.earliest());
+    return result;
+}
+
+qint64 ReadingHistory::latest() const
+{
+    qint64 result = std::numeric_limits<qint64>::min();
+    for (const ReadingSeries& s : series_)
+        if (!s.isEmpty())
+            result = std::max(result, s.latest());
+    return result;
+}
+
+std::size_t ReadingHistory::memoryBytes() const
+{
+    std::size_t bytes = 0;
+    for (const ReadingSeries& s : series_)
+        bytes += s.memoryBytes();
+    return bytes;
+}
+
+} // namespace meter

@@ -1,0 +1,34 @@
+#pragma once
+// What a chart draws of a series: the time range a window choice shows and, within
+// it, no more points than the screen can tell apart. A chart's cost then follows its
+// width in pixels, not the length of the history.
+
+#include "readingseries.h"
+
+#include <QList>
+#include <QPointF>
+
+namespace meter {
+
+enum class TimeWindow { LastMinute, LastTenMinutes, LastHour, All };
+
+// From and to in milliseconds since the epoch, both included.
+struct TimeRange {
+    qint64 from = 0;
+    qint64 to = -1;
+    bool isEmpty() const { return to < from; }
+    bool operator==(const TimeRange&) const = default;
+};
+
+// The range a window choice shows when the newest reading to show is stamped 'end'
+// and the oldest one 'earliest': the last minute, ten minutes or hour up to 'end',
+// or everything. A range is never shorter than a second, so an axis has a span.
+TimeRange windowRange(TimeWindow window, qint64 earliest, qint64 end);
+
+// The points to draw of the readings within 'range' on 'columns' pixel columns:
+// for every column the lowest and the highest reading, in the order they came, so
+// every spike stays visible. x is the time in milliseconds since the epoch, y the
+// value; readings that are not numbers are left out.
+QList<QPointF> thinnedPoints(const ReadingSeries& series, TimeRange range, int columns);
+
+} // namespace meter
