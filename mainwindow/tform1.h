@@ -3,6 +3,7 @@
 // which brings its own panels. The window knows a family only as a ui::FamilyMode.
 
 #include "customcomm.h"
+#include "deviceidentity.h"
 #include "portdirectory.h"
 #include "windowchrome.h"
 
@@ -30,6 +31,10 @@ class FamilyMode;
 }
 
 namespace mainwindow {
+
+class PortComboBox;
+class Reconnection;
+struct ReopenResult;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -60,6 +65,8 @@ public:
     void OpenPortClick();
     void ClosePortClick();
     void Comm1DeviceLost();
+    // The list read afresh; the text, and with it the port, stays as it is.
+    void refreshPortList();
 
     // Line settings.
     void COMnastroikaClick();
@@ -83,6 +90,10 @@ private:
     // The open sequence of "Открыть" and of a port change: status, open, buttons.
     bool openPortShowingState();
     bool openComm1();
+    // Devices that come and go (portwatching.cpp).
+    void setupPortWatching();
+    void showPortWaiting(const QString& name);
+    ReopenResult reopenReturnedDevice(const ports::ReturnedDevice& device);
 
     ports::PortDirectory portDirectory_;
     commport::TComm Comm1_;
@@ -97,8 +108,11 @@ private:
     QPushButton* const OpenPort_;
     QPushButton* const ClosePort_;
     QLabel* const Label3_;
-    QComboBox* const COM_;
+    PortComboBox* const COM_;
     QLabel* const Label11_;
+    QLabel* PortWaitLabel_ = nullptr;
+    QAction* AutoReconnect_ = nullptr;
+    Reconnection* reconnection_ = nullptr;
 
     QGroupBox* const prog_;
     QButtonGroup* const progItems_;

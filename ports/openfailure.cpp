@@ -1,5 +1,7 @@
 #include "openfailure.h"
 
+#include "portholder.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -56,7 +58,12 @@ QString openFailureDetail(int errorCode, const QString& devicePath)
 #if EWOULDBLOCK != EBUSY
     case EWOULDBLOCK:
 #endif
-        return QStringLiteral("Порт занят другой программой. Закройте её и откройте порт снова.");
+    {
+        const QString holders = holdersText(portHolders(devicePath));
+        if (holders.isEmpty())
+            return QStringLiteral("Порт занят другой программой. Закройте её и откройте порт снова.");
+        return QStringLiteral("Порт занят другой программой: %1. Закройте её и откройте порт снова.").arg(holders);
+    }
     case ENOENT:
     case ENODEV:
     case ENXIO:

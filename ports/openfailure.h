@@ -7,7 +7,8 @@
 namespace ports {
 
 // `errorCode` is the errno the open failed with; `devicePath`, when known, lets the line name
-// the group that owns the device. Empty for codes with nothing useful to add.
+// the group that owns the device, or the programs holding a busy one. Empty for codes with
+// nothing useful to add.
 QString openFailureDetail(int errorCode, const QString& devicePath = {});
 
 } // namespace ports
