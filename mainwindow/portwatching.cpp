@@ -28,7 +28,8 @@ void TForm1::setupPortWatching()
     AutoReconnect_->setChecked(true);
 
     PortWaitLabel_ = ui::makeControl<QLabel>(clientArea_, "PortWaitLabel");
-    PortWaitLabel_->setGeometry(8, 44, 161, 13);
+    // Under the port list, above the panels, which start at 56.
+    PortWaitLabel_->setGeometry(8, 44, 168, 12);
     PortWaitLabel_->setAutoFillBackground(true);
     QPalette palette = PortWaitLabel_->palette();
     palette.setColor(QPalette::Window, kPortWaitingColour);
@@ -87,7 +88,10 @@ void TForm1::showPortWaiting(const QString& name)
         ClosePort_->setEnabled(Comm1_.IsOpen());
         return;
     }
-    PortWaitLabel_->setText(QStringLiteral("Жду %1: устройство отключено").arg(name));
+    PortWaitLabel_->setText(QStringLiteral("Жду устройство %1").arg(name));
+    PortWaitLabel_->setToolTip(QStringLiteral("Устройство %1 отключено. Порт откроется снова, когда оно вернётся; "
+                                              "«Закрыть» — не ждать.")
+                                   .arg(name));
     PortWaitLabel_->show();
     // "Закрыть" ends the wait; "Открыть" tries at once.
     ClosePort_->setEnabled(true);
