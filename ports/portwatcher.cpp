@@ -36,8 +36,10 @@ QString nearestExistingDirectory(const QString& path)
 
 PortWatcher::PortWatcher(PortRoots roots, QObject* parent)
     : QObject(parent)
-    , wanted_{QDir::cleanPath(roots.devRoot), QDir::cleanPath(byIdDirectory(roots)),
-              QDir::cleanPath(roots.virtualDirectory)}
+    // Pseudo-terminals have a directory of their own: a virtual port's device can go
+    // while its link stays behind.
+    , wanted_{QDir::cleanPath(roots.devRoot), QDir(roots.devRoot).filePath(QStringLiteral("pts")),
+              QDir::cleanPath(byIdDirectory(roots)), QDir::cleanPath(roots.virtualDirectory)}
 {
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleMs);

@@ -1,7 +1,7 @@
 #pragma once
 // Tells when ports may have come or gone, without looking in between: the kernel's
 // directory change notices (inotify, through QFileSystemWatcher) on the device
-// directory, its by-id links and the virtual ports directory. A directory that does not
+// directory, its pseudo-terminals, its by-id links and the virtual ports directory. A directory that does not
 // exist yet (no USB adapter plugged since boot, no simulator run yet) is waited for by
 // watching the nearest directory above it that does.
 

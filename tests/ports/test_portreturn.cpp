@@ -148,6 +148,7 @@ void TestPortReturn::watcherNoticesDirectoriesAsTheyAppear()
 {
     FakeTree tree;
     tree.writeNode("dev/ttyS0");
+    tree.writeNode("dev/pts/0");
     QVERIFY(tree.isValid());
     const PortRoots roots{tree.path("sys"), tree.path("dev"), tree.path("run/qldixw/ports")};
     PortWatcher watcher(roots);
@@ -161,6 +162,7 @@ void TestPortReturn::watcherNoticesDirectoriesAsTheyAppear()
         {"first adapter's by-id directory", [&] { return QDir().mkpath(tree.path("dev/serial/by-id")); }},
         {"by-id link", [&] { return QFile::link("../../ttyS0", tree.path("dev/serial/by-id/usb-A")); }},
         {"device node gone", [&] { return QFile::remove(tree.path("dev/ttyS0")); }},
+        {"terminal gone", [&] { return QFile::remove(tree.path("dev/pts/0")); }},
         {"port unpublished", [&] { return QFile::remove(tree.path("run/qldixw/ports/COM5")); }},
     };
     for (const auto& [step, act] : steps) {
