@@ -129,6 +129,7 @@ ReopenResult TForm1::reopenReturnedDevice(const ports::ReturnedDevice& device)
     }
     result.opened = true;
     result.devicePath = QString::fromStdString(Comm1_.DevicePath());
+    COM_->setToolTip(result.devicePath);
     setPortStatus(portOpenText(), kPortOpenColour);
     showOpenPortButtons();
     for (ui::FamilyMode* family : families_)

@@ -18,6 +18,18 @@ QString byIdDirectory(const PortRoots& roots)
     return QDir(roots.devRoot).filePath(QStringLiteral("serial/by-id"));
 }
 
+QStringList virtualLinks(const QString& directory)
+{
+    const QDir dir(directory);
+    QStringList links;
+    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QFileInfo link(dir.filePath(name));
+        if (link.isSymLink())
+            links << link.absoluteFilePath();
+    }
+    return links;
+}
+
 } // namespace
 
 QString nearestExistingDirectory(const QString& path)
@@ -36,33 +48,73 @@ QString nearestExistingDirectory(const QString& path)
 
 PortWatcher::PortWatcher(PortRoots roots, QObject* parent)
     : QObject(parent)
-    // Pseudo-terminals have a directory of their own: a virtual port's device can go
-    // while its link stays behind.
-    , wanted_{QDir::cleanPath(roots.devRoot), QDir(roots.devRoot).filePath(QStringLiteral("pts")),
-              QDir::cleanPath(byIdDirectory(roots)), QDir::cleanPath(roots.virtualDirectory)}
+    , virtualDirectory_(QDir::cleanPath(roots.virtualDirectory))
+    , fixed_{QDir::cleanPath(roots.devRoot), QDir::cleanPath(byIdDirectory(roots)), virtualDirectory_}
 {
     settle_.setSingleShot(true);
     settle_.setInterval(kSettleMs);
     connect(&settle_, &QTimer::timeout, this, &PortWatcher::portsChanged);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &PortWatcher::directoryChanged);
     rearm();
+    linkStates_ = virtualLinkStates();
+}
+
+QStringList PortWatcher::wantedDirectories() const
+{
+    QStringList wanted = fixed_;
+    for (const QString& directory : targets_)
+        if (!wanted.contains(directory))
+            wanted << directory;
+    return wanted;
+}
+
+QStringList PortWatcher::linkTargetDirectories() const
+{
+    QStringList directories;
+    for (const QString& link : virtualLinks(virtualDirectory_)) {
+        // The target as written, also when it dangles: that is when its return matters.
+        const QString directory = QFileInfo(QFileInfo(link).symLinkTarget()).path();
+        if (!directory.isEmpty() && !directories.contains(directory))
+            directories << directory;
+    }
+    return directories;
+}
+
+QStringList PortWatcher::virtualLinkStates() const
+{
+    QStringList states;
+    for (const QString& link : virtualLinks(virtualDirectory_))
+        states << link + u'\t' + QFileInfo(link).canonicalFilePath();
+    return states;
 }
 
 void PortWatcher::directoryChanged(const QString& path)
 {
-    // A stand-in above a missing directory (/tmp, the runtime directory) sees plenty that
-    // has nothing to do with ports: only a step towards a wanted directory counts there.
     const bool rearmed = rearm();
-    if (!rearmed && !wanted_.contains(path))
+    if (rearmed || fixed_.contains(path)) {
+        noticed();
         return;
+    }
+    // Every terminal opened or closed anywhere on the machine shows in /dev/pts: only a
+    // virtual port whose device came or went is news. A stand-in above a missing
+    // directory (/tmp, the runtime directory) sees plenty that has nothing to do with
+    // ports and is only a step towards what is wanted.
+    if (targets_.contains(path) && virtualLinkStates() != linkStates_)
+        noticed();
+}
+
+void PortWatcher::noticed()
+{
+    linkStates_ = virtualLinkStates();
     if (!settle_.isActive())
         settle_.start();
 }
 
 bool PortWatcher::rearm()
 {
+    targets_ = linkTargetDirectories();
     QStringList target;
-    for (const QString& wanted : wanted_) {
+    for (const QString& wanted : wantedDirectories()) {
         const QString directory = nearestExistingDirectory(wanted);
         if (!directory.isEmpty() && !target.contains(directory))
             target << directory;

@@ -1,9 +1,10 @@
 #pragma once
 // Tells when ports may have come or gone, without looking in between: the kernel's
 // directory change notices (inotify, through QFileSystemWatcher) on the device
-// directory, its pseudo-terminals, its by-id links and the virtual ports directory. A directory that does not
-// exist yet (no USB adapter plugged since boot, no simulator run yet) is waited for by
-// watching the nearest directory above it that does.
+// directory, its by-id links, the virtual ports directory and the directories its links
+// point into (mostly /dev/pts: a virtual port's device can go while its link stays). A
+// directory that does not exist yet (no USB adapter plugged since boot, no simulator
+// run yet) is waited for by watching the nearest directory above it that does.
 
 #include "portdirectory.h"
 
@@ -20,7 +21,7 @@ public:
     explicit PortWatcher(PortRoots roots, QObject* parent = nullptr);
 
     // The directories whose changes mean something for the port list.
-    QStringList wantedDirectories() const { return wanted_; }
+    QStringList wantedDirectories() const;
     // What is watched now: each wanted directory, or the nearest existing one above it.
     QStringList watchedDirectories() const { return watcher_.directories(); }
 
@@ -32,11 +33,19 @@ signals:
 
 private:
     void directoryChanged(const QString& path);
-    // Watches what `wanted_` asks for now; true when the set changed.
+    // Watches what is wanted now; true when that changed.
     bool rearm();
+    // The directories the virtual ports' links point into.
+    QStringList linkTargetDirectories() const;
+    // Each virtual link with the device it leads to now (empty when it dangles).
+    QStringList virtualLinkStates() const;
+    void noticed();
 
-    QStringList wanted_;
+    const QString virtualDirectory_;
+    const QStringList fixed_;
+    QStringList targets_;
     QStringList armed_;
+    QStringList linkStates_;
     QFileSystemWatcher watcher_;
     QTimer settle_;
 };
