@@ -3,7 +3,6 @@
 // which brings its own panels. The window knows a family only as a ui::FamilyMode.
 
 #include "customcomm.h"
-#include "deviceidentity.h"
 #include "portdirectory.h"
 #include "windowchrome.h"
 
@@ -25,6 +24,9 @@ class TForm2;
 }
 namespace transport {
 class Transport;
+}
+namespace ports {
+struct ReturnedDevice;
 }
 namespace ui {
 class FamilyMode;
