@@ -5,7 +5,10 @@
 
 #include "errorboundary.h"
 #include "familymode.h"
+#include "portcombobox.h"
 #include "portlist.h"
+#include "portstatus.h"
+#include "reconnection.h"
 #include "transport.h"
 
 #include <QComboBox>
@@ -16,9 +19,6 @@
 namespace mainwindow {
 
 namespace {
-
-const QColor kClosedColour(255, 0, 0);
-const QColor kOpenColour(0, 128, 0);
 
 // The names the port list's text is matched against, exactly and case-sensitively.
 constexpr int kHighestComNumber = 17;
@@ -40,7 +40,7 @@ void TForm1::setupPortControls()
     Label11_->setAlignment(Qt::AlignCenter);
     Label11_->setAutoFillBackground(true);
     Label11_->hide();
-    setPortStatus(QStringLiteral("COM-порт закрыт"), kClosedColour);
+    setPortStatus(QStringLiteral("COM-порт закрыт"), kPortClosedColour);
 
     connect(OpenPort_, &QPushButton::clicked, this, &TForm1::OpenPortClick);
     connect(ClosePort_, &QPushButton::clicked, this, &TForm1::ClosePortClick);
@@ -114,7 +114,7 @@ void TForm1::COMChange(bool acceptDevicePath)
 {
     const bool wasClosed = OpenPort_->isEnabled();
     Comm1_.Close();
-    setPortStatus(QStringLiteral("COM-порт ЗАКРЫТ"), kClosedColour);
+    setPortStatus(portClosedText(), kPortClosedColour);
     showClosedPortButtons();
 
     const QString text = COM_->currentText();
@@ -126,6 +126,9 @@ void TForm1::COMChange(bool acceptDevicePath)
     }
     if (acceptDevicePath && text.startsWith(u'/'))
         Comm1_.SetDeviceName(text.toStdString());
+    // Another port chosen: the device that vanished from the old one is not waited for.
+    if (reconnection_->waiting() && reconnection_->waitedName() != QString::fromStdString(Comm1_.DeviceName()))
+        reconnection_->stop();
 
     const QString path = portDirectory_.resolveDevicePath(QString::fromStdString(Comm1_.DeviceName()));
     COM_->setToolTip(path.isEmpty() ? QStringLiteral("Порт %1 на этом компьютере не найден")
@@ -140,11 +143,12 @@ void TForm1::COMChange(bool acceptDevicePath)
 
 bool TForm1::openPortShowingState()
 {
-    setPortStatus(QStringLiteral("Устройство не подключено! COM-порт ЗАКРЫТ"), kClosedColour);
+    setPortStatus(portOpeningText(), kPortClosedColour);
     if (!openComm1())
         return false;
-    setPortStatus(QStringLiteral("COM-порт ОТКРЫТ"), kOpenColour);
+    setPortStatus(portOpenText(), kPortOpenColour);
     showOpenPortButtons();
+    reconnection_->portOpened(QString::fromStdString(Comm1_.DeviceName()), QString::fromStdString(Comm1_.DevicePath()));
     return true;
 }
 
@@ -166,6 +170,7 @@ bool TForm1::openComm1()
 
 void TForm1::OpenPortClick()
 {
+    reconnection_->stop();
     if (!openPortShowingState())
         return;
     for (ui::FamilyMode* family : families_)
@@ -174,11 +179,12 @@ void TForm1::OpenPortClick()
 
 void TForm1::ClosePortClick()
 {
+    reconnection_->stop();
     showClosedPortButtons();
     for (ui::FamilyMode* family : families_)
         family->portClosed();
     Comm1_.Close();
-    setPortStatus(QStringLiteral("COM-порт ЗАКРЫТ"), kClosedColour);
+    setPortStatus(portClosedText(), kPortClosedColour);
 }
 
 void TForm1::Comm1DeviceLost()
@@ -186,7 +192,8 @@ void TForm1::Comm1DeviceLost()
     const QString name = QString::fromStdString(Comm1_.DeviceName());
     const QString path = QString::fromStdString(Comm1_.DevicePath());
     ClosePortClick();
-    showErrorBox(this, QStringLiteral("Устройство %1 (%2) отключено. COM-порт закрыт.").arg(name, path));
+    // No box: a pulled adapter is routine in the field, and the console waits for it.
+    reconnection_->deviceLost(name, path);
 }
 
 } // namespace mainwindow

@@ -7,6 +7,7 @@
 #include "meterfamily.h"
 #include "tform2.h"
 #include "tform3.h"
+#include "portcombobox.h"
 #include "transport.h"
 
 #include <QButtonGroup>
@@ -62,7 +63,7 @@ TForm1::TForm1()
     , OpenPort_(makeControl<QPushButton>(clientArea_, "OpenPort", QStringLiteral("Открыть")))
     , ClosePort_(makeControl<QPushButton>(clientArea_, "ClosePort", QStringLiteral("Закрыть")))
     , Label3_(makeLabel(clientArea_, "Label3", QStringLiteral("Выбор COM-порта"), {8, 32}))
-    , COM_(makeControl<QComboBox>(clientArea_, "COM"))
+    , COM_(makeControl<PortComboBox>(clientArea_, "COM"))
     , Label11_(makeControl<QLabel>(clientArea_, "Label11", QStringLiteral("COM-порт закрыт")))
     , prog_(makeControl<QGroupBox>(clientArea_, "prog"))
     , progItems_(new QButtonGroup(this))
@@ -91,6 +92,7 @@ TForm1::TForm1()
     setupFontMenu();
     setupHelpMenu();
     setupComm1();
+    setupPortWatching();
 
     applyOuterGeometryLimits();
     move(kStartPosition);

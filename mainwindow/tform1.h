@@ -31,12 +31,19 @@ class TForm3;
 namespace transport {
 class Transport;
 }
+namespace ports {
+struct ReturnedDevice;
+}
 namespace ui {
 class FamilyMode;
 class LogPane;
 }
 
 namespace mainwindow {
+
+class PortComboBox;
+class Reconnection;
+struct ReopenResult;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -71,6 +78,8 @@ public:
     void OpenPortClick();
     void ClosePortClick();
     void Comm1DeviceLost();
+    // The list read afresh; the text, and with it the port, stays as it is.
+    void refreshPortList();
 
     // Line settings.
     void COMnastroikaClick();
@@ -115,6 +124,10 @@ private:
     ui::LogPane* fileLog() const;
     // Writes the file log to `path`; false (with the error box shown) when it did not.
     bool saveLogTo(const QString& path);
+    // Devices that come and go (portwatching.cpp).
+    void setupPortWatching();
+    void showPortWaiting(const QString& name);
+    ReopenResult reopenReturnedDevice(const ports::ReturnedDevice& device);
 
     ports::PortDirectory portDirectory_;
     commport::TComm Comm1_;
@@ -129,8 +142,11 @@ private:
     QPushButton* const OpenPort_;
     QPushButton* const ClosePort_;
     QLabel* const Label3_;
-    QComboBox* const COM_;
+    PortComboBox* const COM_;
     QLabel* const Label11_;
+    QLabel* PortWaitLabel_ = nullptr;
+    QAction* AutoReconnect_ = nullptr;
+    Reconnection* reconnection_ = nullptr;
 
     QGroupBox* const prog_;
     QButtonGroup* const progItems_;

@@ -1,5 +1,7 @@
 #include "openfailure.h"
 
+#include "portholder.h"
+
 #include <QFile>
 
 #include <grp.h>
@@ -50,8 +52,12 @@ QString openFailureDetail(commport::CommErrorKind kind, const QString& devicePat
                               "в систему заново.")
             .arg(groupName);
     }
-    case CommErrorKind::Busy:
-        return QStringLiteral("Порт занят другой программой. Закройте её и откройте порт снова.");
+    case CommErrorKind::Busy: {
+        const QString holders = holdersText(portHolders(devicePath));
+        if (holders.isEmpty())
+            return QStringLiteral("Порт занят другой программой. Закройте её и откройте порт снова.");
+        return QStringLiteral("Порт занят другой программой: %1. Закройте её и откройте порт снова.").arg(holders);
+    }
     case CommErrorKind::NotFound:
         return QStringLiteral("Такого устройства нет: проверьте, что адаптер подключён, "
                               "и выберите другой порт.");

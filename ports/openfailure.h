@@ -9,7 +9,7 @@
 namespace ports {
 
 // `kind` is what the serial component says went wrong; `devicePath`, when known, lets the line
-// name the group that owns the device. Empty for failures with nothing useful to add.
+// name the group that owns the device, or the programs holding a busy one. Empty for failures with nothing useful to add.
 QString openFailureDetail(commport::CommErrorKind kind, const QString& devicePath = {});
 
 } // namespace ports

@@ -3,12 +3,15 @@
 
 #include "consoletestbench.h"
 #include "modalcatcher.h"
+#include "portholder.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -54,6 +57,7 @@ private slots:
     void failedOpenLeavesTheClosedState();
     void closeStopsPollingAndDisablesMeterPanel();
     void lostDeviceClosesThePortOnce();
+    void busyPortNamesItsHolder();
     void settingsWindow();
     void typedSettingsAreAppliedOrRefused_data();
     void typedSettingsAreAppliedOrRefused();
@@ -192,18 +196,51 @@ void TestPortSelection::lostDeviceClosesThePortOnce()
     QVERIFY(bench_->openPort());
     ModalCatcher boxes;
     bench_->device().unplug();
-    QTRY_VERIFY(showsClosed(w));
-    QTRY_COMPARE(boxes.texts().size(), 1);
-    QVERIFY(boxes.texts().front().contains(QStringLiteral("COM9")));
+    QTRY_VERIFY(!w.port().IsOpen());
+    // One line in the log of the selected mode instead of a box.
+    QTRY_COMPARE(bench_->consoleLines().size(), 1);
+    QVERIFY(bench_->consoleLines().front().startsWith(QStringLiteral("Устройство COM9 (")));
     QTest::qWait(200);
-    QCOMPARE(boxes.texts().size(), 1);
+    QCOMPARE(bench_->consoleLines().size(), 1);
+    QCOMPARE(boxes.texts(), QStringList());
     QVERIFY(!ctl<QWidget>(w, "ERK2Panel")->isEnabled());
+    QCOMPARE(ctl<QLabel>(w, "Label11")->text(), QStringLiteral("COM-порт ЗАКРЫТ"));
+    QVERIFY(!ctl<QLabel>(w, "Label11")->isVisibleTo(&w));
 
-    // Another device on the same name opens again.
+    // Another device on the same name opens again, by the operator's hand too.
     PtyPair replacement;
     ConsoleTestBench::publish(QStringLiteral("COM9"), replacement.portPath());
     QTest::mouseClick(ctl<QPushButton>(w, "OpenPort"), Qt::LeftButton);
     QVERIFY(showsOpen(w));
+}
+
+// A port another program holds: the box names it beside the hint.
+void TestPortSelection::busyPortNamesItsHolder()
+{
+    const QString flock = QStandardPaths::findExecutable(QStringLiteral("flock"));
+    QVERIFY(!flock.isEmpty());
+    QProcess holder;
+    holder.start(flock, {QString::fromStdString(second_->portPath()), QStringLiteral("sleep"), QStringLiteral("60")});
+    QVERIFY(holder.waitForStarted());
+    const qint64 pid = holder.processId();
+    // flock starts the command once it holds the lock.
+    const auto commandRuns = [this] {
+        for (const ports::PortHolder& found : ports::portHolders(QString::fromStdString(second_->portPath())))
+            if (found.program == u"sleep")
+                return true;
+        return false;
+    };
+    QTRY_VERIFY(commandRuns());
+    auto& w = bench_->window();
+    ctl<QComboBox>(w, "COM")->setEditText(QStringLiteral("COM8"));
+    ModalCatcher boxes;
+    QTest::mouseClick(ctl<QPushButton>(w, "OpenPort"), Qt::LeftButton);
+    QTRY_COMPARE(boxes.texts().size(), 1);
+    holder.kill();
+    holder.waitForFinished();
+    QVERIFY(showsClosed(w));
+    const QString text = boxes.texts().front();
+    QVERIFY2(text.contains(QStringLiteral("Порт занят другой программой: flock (pid %1)").arg(pid)), qPrintable(text));
 }
 
 void TestPortSelection::settingsWindow()

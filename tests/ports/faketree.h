@@ -78,6 +78,31 @@ public:
         writeFile(target, {});
         link("run/ports/" + name, dir_.filePath(target));
     }
+    // A virtual port published again: a new link renamed over the old one, as the simulator
+    // does, so the name never dangles.
+    void republishVirtual(const QString& name, const QString& target)
+    {
+        writeFile(target, {});
+        link("run/ports/" + name + ".new", dir_.filePath(target));
+        ok_ = ok_ && ::rename(QFile::encodeName(dir_.filePath("run/ports/" + name + ".new")).constData(),
+                              QFile::encodeName(dir_.filePath("run/ports/" + name)).constData()) == 0;
+    }
+    // udev's lasting name for a USB port.
+    void addByIdLink(const QString& name, const QString& tty) { link("dev/serial/by-id/" + name, "../../" + tty); }
+    // A USB adapter pulled: its device in sysfs, its class entry, its node and its by-id links go.
+    void unplugUsb(const QString& tty, const QString& usbPort)
+    {
+        ok_ = ok_ && QDir(dir_.filePath("sys/devices/pci0000:00/usb1/" + usbPort)).removeRecursively();
+        removeFile("sys/class/tty/" + tty);
+        removeFile("dev/" + tty);
+        const QDir byId(dir_.filePath("dev/serial/by-id"));
+        for (const QString& name : byId.entryList(QDir::System | QDir::AllEntries | QDir::NoDotAndDotDot))
+            if (QFileInfo(byId.filePath(name)).symLinkTarget().endsWith("/" + tty))
+                removeFile("dev/serial/by-id/" + name);
+    }
+    void writeNode(const QString& path) { writeFile(path, {}); }
+    void removeFile(const QString& path) { ok_ = ok_ && QFile::remove(dir_.filePath(path)); }
+    QString path(const QString& relativePath) const { return dir_.filePath(relativePath); }
     void addDanglingVirtual(const QString& name) { link("run/ports/" + name, dir_.filePath("gone/pts/9")); }
     void addPlainFileInVirtualDirectory(const QString& name) { writeFile("run/ports/" + name, {}); }
 

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cstdio>
+
 namespace qldixw::testing {
 
 ConsoleTestBench::ConsoleTestBench()
@@ -35,8 +37,12 @@ void ConsoleTestBench::publish(const QString& name, const std::string& devicePat
 {
     const QDir directory(ports::virtualPortsDirectory());
     QDir().mkpath(directory.path());
-    QFile::remove(directory.filePath(name));
-    QFile::link(QString::fromStdString(devicePath), directory.filePath(name));
+    // As the simulator publishes: a new link renamed over the old one, so a device
+    // published again is a new link even when its terminal got the old number.
+    const QString temporary = directory.filePath(name + QStringLiteral(".new"));
+    QFile::remove(temporary);
+    QFile::link(QString::fromStdString(devicePath), temporary);
+    ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(directory.filePath(name)).constData());
 }
 
 void ConsoleTestBench::selectMode(Mode mode)

@@ -1,0 +1,77 @@
+#pragma once
+// Waiting for a lost device and opening it again when it is back. A pulled adapter
+// closes the port; the console keeps the port's name and line settings, waits without
+// looking (it is told by the port watcher when devices come and go) and reopens the
+// same device, by its by-id link or by the name resolving again. The operator ends the
+// wait with "Закрыть", another port or the line-settings window, or turns it off.
+
+#include "deviceidentity.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <optional>
+
+namespace mainwindow {
+
+struct ReopenResult {
+    bool opened = false;
+    int errorCode = 0;      // errno of a failed open, -1 for the component's own refusals
+    QString message;        // the failure's text
+    QString devicePath;     // what was opened or tried
+};
+
+// What the window does for the reconnection.
+struct ReconnectionHooks {
+    // Opens the returned device by its name, with the line settings the port keeps, and
+    // shows the port open; no error box.
+    std::function<ReopenResult(const ports::ReturnedDevice&)> reopen;
+    // A reply window runs: the port is not reopened under it, so the awaited reply ends
+    // as "TimeOut" and nothing read afterwards is taken for it.
+    std::function<bool()> lineBusy;
+    // A line for the log of the selected mode.
+    std::function<void(const QString&)> notice;
+    // The waiting status on the window: the port's name, or empty when not waiting.
+    std::function<void(const QString&)> showWaiting;
+};
+
+class Reconnection : public QObject {
+    Q_OBJECT
+public:
+    Reconnection(const ports::PortDirectory& directory, ReconnectionHooks hooks, QObject* parent = nullptr);
+
+    // "Переподключать автоматически". Turning it off ends a wait.
+    bool automatic() const { return automatic_; }
+    void setAutomatic(bool on);
+
+    bool waiting() const { return lost_.has_value(); }
+    // The name the port had when its device vanished.
+    QString waitedName() const { return lost_ ? lost_->name : QString(); }
+
+    // The port was opened on `name`: what identifies its device is taken now, while the
+    // device and its links are there.
+    void portOpened(const QString& name, const QString& devicePath);
+    // The port's device vanished; the port is already closed. Logs it and waits.
+    void deviceLost(const QString& name, const QString& devicePath);
+    // The operator took the port over: no more waiting.
+    void stop();
+    // Ports came or went.
+    void portsChanged();
+
+private:
+    void attempt();
+    void retryLater(int ms);
+
+    const ports::PortDirectory& directory_;
+    const ReconnectionHooks hooks_;
+    bool automatic_ = true;
+    std::optional<ports::DeviceIdentity> opened_;
+    std::optional<ports::DeviceIdentity> lost_;
+    QTimer retry_;
+    int attemptsLeft_ = 0;
+    bool failureLogged_ = false;
+};
+
+} // namespace mainwindow
