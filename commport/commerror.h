@@ -13,8 +13,6 @@ namespace commport {
 inline constexpr const char* kErrAccessDevice = "Error accessing specified device";
 inline constexpr const char* kErrInvalidHandle = "Invalid device handle, access denied";
 inline constexpr const char* kErrLineSettings = "Error updating DataControlBlock";
-inline constexpr const char* kErrBuffers = "Error initializing Read/Write Buffers";
-inline constexpr const char* kErrTimeouts = "Error updating CommTimeouts";
 inline constexpr const char* kErrAlreadyOpen = "Device already assigned (open)";
 
 // What went wrong, whatever system reported it. Advice to the operator keys on this,

@@ -91,10 +91,13 @@ void TCommEventThread::execute()
         }
 
         std::uint32_t mask = 0;
+        std::uint32_t errors = 0;
         if (woken.input) {
             mask |= EV_RXCHAR;
+            // The one place the driver's error counters are followed: the flags travel
+            // with the event to the GUI thread.
             const LineErrorCounts grown = device_.ErrorCounts();
-            const std::uint32_t errors = LineErrorFlags(counts, grown);
+            errors = LineErrorFlags(counts, grown);
             counts = grown;
             if (errors & ~CE_BREAK)
                 mask |= EV_ERR;
@@ -104,8 +107,9 @@ void TCommEventThread::execute()
         mask &= monitored_;
         if (mask == 0)
             continue;
-        if (!handOver_->RunAndWait([this, mask] {
+        if (!handOver_->RunAndWait([this, mask, errors] {
                 EventMask = mask;
+                LineErrors = errors;
                 DeliverEvent();
             }))
             break;

@@ -75,6 +75,8 @@ public:
 
     // The event bits of the last delivered event (GUI side).
     std::uint32_t EventMask = 0;
+    // The CE_* flags of the errors the driver counted since the event before it.
+    std::uint32_t LineErrors = 0;
     TSignalEvent OnSignal;
 
     // Processor time the thread has used so far (for measurements).

@@ -37,7 +37,6 @@ void TCustomComm::Open()
         return;
 
     output_.Clear();
-    errorCounts_ = device_->ErrorCounts();
     handOver_ = HandOver::Create(poster_);
     // On the GUI thread the loss closes the port; without a poster it arrives on the
     // event thread, which cannot wait for itself, so it is only reported.
@@ -215,14 +214,12 @@ void TCustomComm::ApplyLineSettings()
     RaiseCommError(kErrLineSettings, error.code, error.kind);
 }
 
-void TCustomComm::HandleEvents(TCommEventThread* /*Sender*/, std::uint32_t EventMask)
+void TCustomComm::HandleEvents(TCommEventThread* Sender, std::uint32_t EventMask)
 {
     if (IsOpen()) {
         lineStatus_.InQueue = static_cast<std::uint32_t>(device_->InputQueued());
         lineStatus_.OutQueue = static_cast<std::uint32_t>(device_->OutputQueued() + output_.Pending());
-        const LineErrorCounts now = device_->ErrorCounts();
-        lastErrors_ = LineErrorFlags(errorCounts_, now);
-        errorCounts_ = now;
+        lastErrors_ = Sender ? Sender->LineErrors : 0;
     }
     for (TCommEventState state : kAllEventStates) {
         const std::uint32_t bit = EventBit(state);

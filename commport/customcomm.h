@@ -183,7 +183,6 @@ private:
     MainThreadPoster poster_;
     TCommStatus lineStatus_;
     std::uint32_t lastErrors_ = 0;
-    LineErrorCounts errorCounts_;
     TCommEventType monitorEvents_ = AllCommEvents();
     TBaudRate baudRate_ = TBaudRate::cbr9600;
     TParity parity_ = TParity::paNone;
