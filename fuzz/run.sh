@@ -4,9 +4,9 @@
 #   QLDIXW_FUZZ_BUILD=<dir>  use the fuzz targets of that build (default build/fuzz,
 #                            configured and built here with clang when needed)
 #   QLDIXW_FUZZ_JOBS=<n>     targets at once (default: the number of cores)
-# New inputs go to build/fuzz-work/<target>/corpus, never into the seeds kept in
-# fuzz/corpus; an input that breaks a target is saved in build/fuzz-work/<target>/ and
-# the run fails.
+#   QLDIXW_FUZZ_WORK=<dir>   where inputs and logs go (default build/fuzz-work)
+# New inputs go to <work>/<target>/corpus, never into the seeds kept in fuzz/corpus;
+# an input that breaks a target is saved in <work>/<target>/ and the run fails.
 set -euo pipefail
 QLDIXW_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$QLDIXW_ROOT/scripts/deps.sh"
@@ -29,7 +29,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   done
 fi
 
-work="$QLDIXW_ROOT/build/fuzz-work"
+work=${QLDIXW_FUZZ_WORK:-$QLDIXW_ROOT/build/fuzz-work}
 run_one() {
   local name=$1 dir="$work/$1"
   mkdir -p "$dir/corpus"
