@@ -19,7 +19,7 @@ if [ -z "$build" ]; then
   qldixw_install_deps
   build="$QLDIXW_ROOT/build/fuzz"
   mkdir -p "$QLDIXW_ROOT/build"
-  CXX=clang++ QLDIXW_TARGETS=fuzz_targets qldixw_build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQLDIXW_FUZZ=ON
+  CXX=clang++-14 QLDIXW_TARGETS=fuzz_targets qldixw_build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQLDIXW_FUZZ=ON
 fi
 
 targets=("$@")

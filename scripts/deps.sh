@@ -3,9 +3,11 @@
 
 QLDIXW_PACKAGES=(
   cmake g++ make pkgconf
-  qt6-base-dev        # Qt Widgets, Qt Test and their CMake support
-  fonts-wine          # a metric-compatible Tahoma with Cyrillic
-  libjpeg62-turbo-dev # JPEG pictures of the About window
+  qt6-base-dev                # Qt Widgets, Qt Test and their CMake support
+  fonts-wine                  # a metric-compatible Tahoma with Cyrillic
+  libjpeg62-turbo-dev         # JPEG pictures of the About window
+  clang-14 libclang-rt-14-dev # libFuzzer and the sanitizers for the fuzz targets
+  dpkg-dev file               # CPack's library dependencies of the Debian package
 )
 
 qldixw_install_deps() {
