@@ -41,6 +41,13 @@ done
 out=$("$fs/usr/bin/qldixw" --version)
 [ "$out" = "qldixw $version" ] || fail "qldixw --version said: $out"
 "$fs/usr/bin/qldixw" --help | grep -q -- '--version' || fail "qldixw --help lists no options"
+# Qt's own options still reach Qt: the window opens and the console keeps running.
+"$fs/usr/bin/qldixw" -platform offscreen >"$root/console.log" 2>&1 &
+console_pid=$!
+sleep 3
+kill -0 "$console_pid" 2>/dev/null || { cat "$root/console.log" >&2; fail "the console ended at start"; }
+kill -TERM "$console_pid"
+wait "$console_pid" || true
 
 # The simulator starts from the unpacked path, publishes its port and removes it on SIGTERM.
 link="$root/COM9"
