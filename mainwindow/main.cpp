@@ -33,6 +33,9 @@ std::optional<int> answerInformationOptions(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(QLDIXW_VERSION));
 
     QCommandLineParser parser;
+    // Qt's options are single-dash words: read as bundles of letters, "-reverse" would
+    // ask for the version and "-stylesheet" for the help.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},

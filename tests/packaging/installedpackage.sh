@@ -41,8 +41,9 @@ done
 out=$("$fs/usr/bin/qldixw" --version)
 [ "$out" = "qldixw $version" ] || fail "qldixw --version said: $out"
 "$fs/usr/bin/qldixw" --help | grep -q -- '--version' || fail "qldixw --help lists no options"
-# Qt's own options still reach Qt: the window opens and the console keeps running.
-"$fs/usr/bin/qldixw" -platform offscreen >"$root/console.log" 2>&1 &
+# Qt's own options still reach Qt, even those holding the letters of -h and -v: the
+# window opens and the console keeps running.
+"$fs/usr/bin/qldixw" -platform offscreen -reverse >"$root/console.log" 2>&1 &
 console_pid=$!
 sleep 3
 kill -0 "$console_pid" 2>/dev/null || { cat "$root/console.log" >&2; fail "the console ended at start"; }
