@@ -24,19 +24,20 @@ fi
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  for seeds in "$QLDIXW_ROOT"/fuzz/corpus/*/; do
-    targets+=("$(basename "$seeds")")
+  for binary in "$build"/fuzz/fuzz_*; do
+    [ -f "$binary" ] && [ -x "$binary" ] && targets+=("${binary##*/fuzz_}")
   done
 fi
 
 work=${QLDIXW_FUZZ_WORK:-$QLDIXW_ROOT/build/fuzz-work}
 run_one() {
-  local name=$1 dir="$work/$1"
+  local name=$1 dir="$work/$1" seeds=()
   mkdir -p "$dir/corpus"
+  [ -d "$QLDIXW_ROOT/fuzz/corpus/$name" ] && seeds=("$QLDIXW_ROOT/fuzz/corpus/$name")
   # A leak or undefined behaviour is a fault like a crash; halt on the first one.
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   nice -n 10 "$build/fuzz/fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="$dir/" "$dir/corpus" "$QLDIXW_ROOT/fuzz/corpus/$name" \
+    -print_final_stats=1 -artifact_prefix="$dir/" "$dir/corpus" "${seeds[@]}" \
     >"$dir/log" 2>&1
 }
 
