@@ -6,7 +6,10 @@ QLDIXW_ROOT=$(cd "$(dirname "$0")" && pwd)
 
 qldixw_install_deps
 mkdir -p "$QLDIXW_ROOT/build"
-qldixw_build "$QLDIXW_ROOT/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Every test under the address and undefined-behaviour sanitizers; clang, so the same
+# build carries the fuzz targets run at the end.
+CXX=clang++-14 qldixw_build "$QLDIXW_ROOT/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQLDIXW_SANITIZE=address,undefined -DQLDIXW_FUZZ=ON
 (cd "$QLDIXW_ROOT/build/test" && ctest --output-on-failure --parallel "$(nproc)")
 
 # Once more without the windows (serial component, port directory, frame text, simulator
@@ -15,3 +18,6 @@ qldixw_build "$QLDIXW_ROOT/build/test" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 tsan="$QLDIXW_ROOT/build/tsan"
 qldixw_build "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQLDIXW_GUI=OFF -DQLDIXW_SANITIZE=thread
 (cd "$tsan" && ctest --output-on-failure --parallel "$(nproc)")
+
+# Every fuzz target for 20 seconds, on the sanitizer build above.
+QLDIXW_FUZZ_BUILD="$QLDIXW_ROOT/build/test" "$QLDIXW_ROOT/fuzz/run.sh" 20

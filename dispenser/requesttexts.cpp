@@ -131,6 +131,15 @@ PreparedRequest prepareRequest(DispenserRequest request, const RequestInputs& in
         return refused(QStringLiteral("Поле «%1» не в формате %2: запрос не отправлен")
                            .arg(QString::fromUtf8(use->caption), fieldResetText(use->field)));
 
+    // Most requests copy the hose into the frames as one hex digit: an emptied box would
+    // shift every later digit by half a byte (a price of 90,00 went out as 09,00), and
+    // any other character would silently go out as hose 0. The version request has no
+    // hose; the price read and the totaliser reset check theirs as a number.
+    const bool copiesHose = request != DispenserRequest::Version && request != DispenserRequest::PriceRead
+        && request != DispenserRequest::TotaliserReset;
+    if (copiesHose && (in.hose.size() != 1 || !transport::hexDigitValue(in.hose.front())))
+        return refused(hoseNotDigitLine(in.hose));
+
     const QString& A = *address;
     const QString& h = in.hose;
     switch (request) {
@@ -192,6 +201,11 @@ PreparedRequest prepareRequest(DispenserRequest request, const RequestInputs& in
         return whole(QStringLiteral("60 ") + A + QStringLiteral(" 00 * 30"), 0x00, 0x30);
     }
     return refused(QString());
+}
+
+QString hoseNotDigitLine(const QString& hose)
+{
+    return QStringLiteral("Рукав «%1» — не одна шестнадцатеричная цифра: запрос не отправлен").arg(hose);
 }
 
 QString hoseOutOfRangeLine(const QString& hose)

@@ -64,6 +64,9 @@ QString moneyDigits(const QString& Stoimost);
 
 PreparedRequest prepareRequest(DispenserRequest request, const RequestInputs& in);
 
+// The console line that says why a request was not sent for a hose text that is not
+// one hex digit (an emptied box).
+QString hoseNotDigitLine(const QString& hose);
 // The console line that says why a request needing the hose flag was not sent.
 QString hoseOutOfRangeLine(const QString& hose);
 

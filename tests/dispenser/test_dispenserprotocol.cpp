@@ -41,6 +41,8 @@ private slots:
     void requests();
     void inputsCheckedBeforeSending_data();
     void inputsCheckedBeforeSending();
+    void hoseCheckedBeforeSending_data();
+    void hoseCheckedBeforeSending();
     void replies_data();
     void replies();
     void versionText_data();
@@ -176,6 +178,38 @@ void TestDispenserProtocol::inputsCheckedBeforeSending()
         QCOMPARE(r.refusal, QString());
     else
         QVERIFY2(r.refusal.contains(refusal) && r.refusal.contains(QStringLiteral("не отправлен")), qPrintable(r.refusal));
+}
+
+void TestDispenserProtocol::hoseCheckedBeforeSending_data()
+{
+    QTest::addColumn<DispenserRequest>("request");
+    QTest::addColumn<QString>("hose");
+    QTest::addColumn<QString>("text"); // empty: refused as not a hex digit
+
+    using R = DispenserRequest;
+    QTest::newRow("price write, emptied box") << R::PriceWrite << "" << "";
+    QTest::newRow("volume, emptied box") << R::DispenseVolume << "" << "";
+    QTest::newRow("status, letter") << R::Status << "Z" << "";
+    QTest::newRow("activate, Cyrillic") << R::Activate << "Ф" << "";
+    QTest::newRow("status, hex digit beyond 7 goes out") << R::Status << "8" << "60 01 88 *";
+    QTest::newRow("version has no hose") << R::Version << "" << "60 01 00 * 30";
+}
+
+void TestDispenserProtocol::hoseCheckedBeforeSending()
+{
+    QFETCH(DispenserRequest, request);
+    QFETCH(QString, hose);
+    QFETCH(QString, text);
+
+    RequestInputs in;
+    in.address = QStringLiteral("01");
+    in.hose = hose;
+    in.litri = QStringLiteral("000012,340");
+    in.Stoimost = QStringLiteral("00150,00 р.");
+    in.stoimlitr = QStringLiteral("90,00 р.");
+    const PreparedRequest r = prepareRequest(request, in);
+    QCOMPARE(r.text, text);
+    QCOMPARE(r.refusal, text.isEmpty() ? hoseNotDigitLine(hose) : QString());
 }
 
 void TestDispenserProtocol::replies_data()
