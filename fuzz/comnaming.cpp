@@ -24,7 +24,7 @@ QString kernelName(FuzzedDataProvider& in)
 // The number of a ttyS port the way the kernel writes it: decimal, no leading zero.
 std::optional<int> uartNumber(const QString& name)
 {
-    static const QRegularExpression ttyS(QStringLiteral("^ttyS(0|[1-9][0-9]{0,4})$"));
+    static const QRegularExpression ttyS(QStringLiteral("\\AttyS(0|[1-9][0-9]{0,4})\\z"));
     const QRegularExpressionMatch match = ttyS.match(name);
     return match.hasMatch() ? std::optional<int>(match.captured(1).toInt()) : std::nullopt;
 }

@@ -17,7 +17,8 @@ struct KernelName {
 
 KernelName splitKernelName(const QString& name)
 {
-    static const QRegularExpression split(QStringLiteral("^(.*?)([0-9]{1,9})$"));
+    // \z, not $: "$" also matches before a final line feed, and "ttyS1\n" is no ttyS1.
+    static const QRegularExpression split(QStringLiteral("\\A(.*?)([0-9]{1,9})\\z"));
     const QRegularExpressionMatch match = split.match(name);
     if (!match.hasMatch())
         return {name, -1};

@@ -38,7 +38,7 @@ QString linkTargetName(const QString& path)
 
 bool isRfcommName(const QString& name)
 {
-    static const QRegularExpression rfcomm(QStringLiteral("^rfcomm[0-9]+$"));
+    static const QRegularExpression rfcomm(QStringLiteral("\\Arfcomm[0-9]+\\z"));
     return rfcomm.match(name).hasMatch();
 }
 
@@ -46,7 +46,7 @@ bool isRfcommName(const QString& name)
 // serial-base bus ("port") on newer ones, so the name is the steadier sign.
 bool isEightTwoFifty(const QString& name, const QString& driver)
 {
-    static const QRegularExpression ttyS(QStringLiteral("^ttyS[0-9]+$"));
+    static const QRegularExpression ttyS(QStringLiteral("\\AttyS[0-9]+\\z"));
     return driver == QLatin1String("serial8250") || ttyS.match(name).hasMatch();
 }
 

@@ -1,3 +1,4 @@
+#include "comnaming.h"
 #include "openfailure.h"
 #include "portlist.h"
 
@@ -30,6 +31,7 @@ QList<PortEntry> entriesNamed(const QStringList& names)
 class TestPortList : public QObject {
     Q_OBJECT
 private slots:
+    void kernelNamesOnlyAsTheKernelWritesThem();
     void items_data();
     void items();
     void openFailure_data();
@@ -37,6 +39,19 @@ private slots:
     void permissionNamesTheDevicesGroup_data();
     void permissionNamesTheDevicesGroup();
 };
+
+// A name with a line feed after its number is not the port of that number: two
+// ports must never share a COM name (found by fuzzing the naming).
+void TestPortList::kernelNamesOnlyAsTheKernelWritesThem()
+{
+    const QList<ports::PortEntry> named = ports::nameSystemPorts({
+        {QStringLiteral("ttyS1"), QStringLiteral("/dev/ttyS1"), ports::PortKind::Uart, {}},
+        {QStringLiteral("ttyS1\n"), QStringLiteral("/dev/odd"), ports::PortKind::Other, {}},
+    });
+    QCOMPARE(named.size(), 2);
+    QCOMPARE(named[0].name, QStringLiteral("COM2"));
+    QCOMPARE(named[1].name, QStringLiteral("COM3"));
+}
 
 void TestPortList::items_data()
 {

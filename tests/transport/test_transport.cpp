@@ -53,6 +53,7 @@ private slots:
     void emptyTextOpensAWindow();
     void restAfterLastStarIsSentWithoutChecksum();
     void longPastedTextIsSentWhole();
+    void outputTheLineCannotTakeIsReported();
     void consoleKeyFilter_data();
     void consoleKeyFilter();
     void cyrillicKeysTypeHexLetters();
@@ -289,6 +290,22 @@ void TestTransport::longPastedTextIsSentWhole()
     QCOMPARE(edit->text().size(), text.size());
     QTest::keyClick(edit, Qt::Key_Return);
     QCOMPARE(bench_->device().receive(std::size_t(expected.size()), std::chrono::seconds(10)), expected.toStdString());
+}
+
+void TestTransport::outputTheLineCannotTakeIsReported()
+{
+    // A device that reads nothing: what the line cannot take within the write time-out
+    // is dropped, and the operator reads so in the log of the current mode.
+    QString text;
+    for (int frame = 0; frame < 40; ++frame)
+        text += QString::fromLatin1(QByteArray(1000, char(frame)).toHex(' ')) + QStringLiteral(" *");
+    bench_->line().obrabZapstr(text);
+    const QString notice = QStringLiteral("Передача не завершена за 1500 мс: ");
+    QTRY_VERIFY_WITH_TIMEOUT(bench_->consoleLines().filter(notice).size() == 1, 5000);
+    const QString line = bench_->consoleLines().filter(notice).front();
+    QVERIFY2(line.endsWith(QStringLiteral(" байт не отправлено")), qPrintable(line));
+    const int dropped = line.mid(notice.size()).section(u' ', 0, 0).toInt();
+    QVERIFY2(dropped > 0 && dropped <= 40 * 1001, qPrintable(line));
 }
 
 void TestTransport::consoleKeyFilter_data()
