@@ -1,8 +1,12 @@
 #pragma once
 // The port list: a combo box that says when its drop-down is about to open, so the
-// names it offers can be read from the system at that moment.
+// names it offers can be read from the system at that moment, and that asks for its
+// tool tip (the device a name stands for) only when the tip is about to show.
 
 #include <QComboBox>
+#include <QEvent>
+
+#include <functional>
 
 namespace mainwindow {
 
@@ -17,8 +21,23 @@ public:
         QComboBox::showPopup();
     }
 
+    // Finding the device means reading the system's port list: done when the operator
+    // points at the box, not at every change of the name.
+    void setToolTipSource(std::function<QString()> source) { toolTipSource_ = std::move(source); }
+
 signals:
     void popupAboutToShow();
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::ToolTip && toolTipSource_)
+            setToolTip(toolTipSource_());
+        return QComboBox::event(event);
+    }
+
+private:
+    std::function<QString()> toolTipSource_;
 };
 
 } // namespace mainwindow

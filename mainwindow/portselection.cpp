@@ -52,6 +52,11 @@ void TForm1::setupPortControls()
             COMChange(true);
     });
     connect(COMnastroika_, &QAction::triggered, this, &TForm1::COMnastroikaClick);
+    COM_->setToolTipSource([this] {
+        const QString name = QString::fromStdString(Comm1_.DeviceName());
+        const QString path = portDirectory_.resolveDevicePath(name);
+        return path.isEmpty() ? QStringLiteral("Порт %1 на этом компьютере не найден").arg(name) : path;
+    });
 }
 
 void TForm1::setupComm1()
@@ -130,10 +135,6 @@ void TForm1::COMChange(bool acceptDevicePath)
     if (reconnection_->waiting() && reconnection_->waitedName() != QString::fromStdString(Comm1_.DeviceName()))
         reconnection_->stop();
 
-    const QString path = portDirectory_.resolveDevicePath(QString::fromStdString(Comm1_.DeviceName()));
-    COM_->setToolTip(path.isEmpty() ? QStringLiteral("Порт %1 на этом компьютере не найден")
-                                         .arg(QString::fromStdString(Comm1_.DeviceName()))
-                                   : path);
     if (wasClosed)
         return;
 

@@ -155,8 +155,10 @@ void TForm1::FormCreate()
     FormResize();
     Comportname();
 
+    QStringList addresses;
     for (int address = 1; address <= 0x7F; ++address)
-        kontroller_->addItem(QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper());
+        addresses << QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper();
+    kontroller_->addItems(addresses); // one insertion, not 127 with a signal each
     kontroller_->lineEdit()->setMaxLength(2);
     kontroller_->setEditText(QStringLiteral("01"));
 

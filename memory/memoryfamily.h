@@ -5,8 +5,11 @@
 // panel for it, sends what it returns and shows the rest.
 
 #include "familymode.h"
+#include "lazypanel.h"
 #include "memoryexchange.h"
 #include "memorypanel.h"
+
+#include <optional>
 
 namespace memory {
 
@@ -22,7 +25,7 @@ public:
     void setHintsVisible(bool visible) override;
     void layout(const ui::WindowFrame& frame) override;
     std::vector<ui::LogPane*> fontPanes() const override;
-    ui::LogPane* requestLog() const override { return panel_.Memo1; }
+    ui::LogPane* requestLog() const override { return panel_->Memo1; }
 
     // Every frame sent in any mode is logged in Memo2.
     void frameSent(const QString& line, bool active) override;
@@ -42,8 +45,13 @@ private:
     template <typename Step>
     void run(Step step);
 
+    // Connects a panel just built and gives it the window's current layout.
+    void panelBuilt(MemoryPanel& panel);
+
     const ui::FamilyContext context_;
-    MemoryPanel panel_;
+    // Laid out before the panel existed: applied when it is built.
+    std::optional<ui::WindowFrame> frame_;
+    ui::LazyPanel<MemoryPanel> panel_;
     MemoryExchange exchange_;
 };
 

@@ -47,7 +47,7 @@ void setTextColour(QLabel* label, bool red)
 MeterFamily::MeterFamily(const ui::FamilyContext& context)
     : QObject(context.clientArea)
     , context_(context)
-    , panel_(context.clientArea)
+    , panel_(context.clientArea, [this](MeterPanel& panel) { panelBuilt(panel); })
     , Timer2_(makeTimer(this, "Timer2", kPollMs))
     , Timer3_(makeTimer(this, "Timer3", kSequenceMs))
     , Timer4_(makeTimer(this, "Timer4", kSequenceMs))
@@ -58,33 +58,38 @@ MeterFamily::MeterFamily(const ui::FamilyContext& context)
     connect(Timer2_, &QTimer::timeout, this, &MeterFamily::Timer2Timer);
     connect(Timer3_, &QTimer::timeout, this, &MeterFamily::Timer3Timer);
     connect(Timer4_, &QTimer::timeout, this, &MeterFamily::Timer4Timer);
+}
 
+void MeterFamily::panelBuilt(MeterPanel& panel)
+{
     const std::pair<QPushButton*, void (MeterFamily::*)()> handlers[] = {
-        {panel_.read_all, &MeterFamily::read_allClick},
-        {panel_.clear_log_Button, &MeterFamily::clear_log_ButtonClick},
-        {panel_.rd_kor_all, &MeterFamily::rd_kor_allClick},
-        {panel_.wr_kor_all, &MeterFamily::wr_kor_allClick},
-        {panel_.Button2, &MeterFamily::Button2Click},
-        {panel_.Button3, &MeterFamily::Button3Click},
-        {panel_.Button22, &MeterFamily::Button22Click},
+        {panel.read_all, &MeterFamily::read_allClick},
+        {panel.clear_log_Button, &MeterFamily::clear_log_ButtonClick},
+        {panel.rd_kor_all, &MeterFamily::rd_kor_allClick},
+        {panel.wr_kor_all, &MeterFamily::wr_kor_allClick},
+        {panel.Button2, &MeterFamily::Button2Click},
+        {panel.Button3, &MeterFamily::Button3Click},
+        {panel.Button22, &MeterFamily::Button22Click},
     };
     for (const auto& [button, handler] : handlers)
         connect(button, &QPushButton::clicked, this, handler);
     for (int setting = 0; setting < kSettingCount; ++setting) {
         const auto i = static_cast<std::size_t>(setting);
-        connect(panel_.readButtons[i], &QPushButton::clicked, this, [this, setting] { readSettingClick(setting); });
-        connect(panel_.writeButtons[i], &QPushButton::clicked, this, [this, setting] { writeSettingClick(setting); });
+        connect(panel.readButtons[i], &QPushButton::clicked, this, [this, setting] { readSettingClick(setting); });
+        connect(panel.writeButtons[i], &QPushButton::clicked, this, [this, setting] { writeSettingClick(setting); });
     }
+    updatePanelEnabled();
 }
 
 void MeterFamily::hidePanels()
 {
-    panel_.ERK2Panel->hide();
+    if (MeterPanel* panel = panel_.ifBuilt())
+        panel->ERK2Panel->hide();
 }
 
 void MeterFamily::showPanels()
 {
-    panel_.ERK2Panel->show();
+    panel_->ERK2Panel->show();
 }
 
 void MeterFamily::layout(const ui::WindowFrame& frame)
@@ -120,7 +125,7 @@ void MeterFamily::replyWindowEnded(std::span<const std::uint8_t> reply)
 
 void MeterFamily::lineNotice(const QString& line)
 {
-    panel_.Memo_log->appendLine(line);
+    panel_->Memo_log->appendLine(line);
 }
 
 std::optional<QString> MeterFamily::frameAddress()
@@ -128,7 +133,7 @@ std::optional<QString> MeterFamily::frameAddress()
     const QString typed = context_.kontroller->currentText();
     const std::optional<QString> address = transport::frameAddressText(typed);
     if (!address)
-        panel_.Memo_log->appendLine(transport::badAddressLine(typed));
+        panel_->Memo_log->appendLine(transport::badAddressLine(typed));
     return address;
 }
 
@@ -149,21 +154,21 @@ bool MeterFamily::readQuantity(const QString& code)
     // Set only for a request that goes: the reply of the window now open must still
     // be shown where its own request said.
     expectCmd_ = static_cast<std::uint8_t>(transport::hexText6ToInt(code));
-    panel_.Memo_log->appendLine(text);
+    panel_->Memo_log->appendLine(text);
     context_.line.sendComposedRequest(text);
     return true;
 }
 
 void MeterFamily::read_allClick()
 {
-    if (panel_.read_all->text() == kStartPollCaption) {
+    if (panel_->read_all->text() == kStartPollCaption) {
         poll_.restart();
-        panel_.read_all->setText(kStopPollCaption);
+        panel_->read_all->setText(kStopPollCaption);
         setPollButtonsEnabled(false);
         Timer2_->start();
     } else {
         Timer2_->stop();
-        panel_.read_all->setText(kStartPollCaption);
+        panel_->read_all->setText(kStartPollCaption);
         setPollButtonsEnabled(true);
     }
 }
@@ -173,8 +178,8 @@ void MeterFamily::setPollButtonsEnabled(bool enabled)
     for (int setting = 0; setting < kSettingCount; ++setting) {
         if (!lockedWhilePolling(setting))
             continue;
-        panel_.readButtons[static_cast<std::size_t>(setting)]->setEnabled(enabled);
-        panel_.writeButtons[static_cast<std::size_t>(setting)]->setEnabled(enabled);
+        panel_->readButtons[static_cast<std::size_t>(setting)]->setEnabled(enabled);
+        panel_->writeButtons[static_cast<std::size_t>(setting)]->setEnabled(enabled);
     }
 }
 
@@ -185,16 +190,16 @@ void MeterFamily::Timer2Timer()
     if (Timer2_->interval() != interval)
         Timer2_->setInterval(interval);
 
-    const std::optional<PollRequest> sent = poll_.tick(panel_.read_combo->currentIndex(), [this](const PollRequest& request) {
+    const std::optional<PollRequest> sent = poll_.tick(panel_->read_combo->currentIndex(), [this](const PollRequest& request) {
         return readQuantity(transport::hexByte(quantityInfo(request.quantity).code));
     });
     if (sent)
-        setTextColour(panel_.readings[static_cast<std::size_t>(sent->quantity)], sent->red);
+        setTextColour(panel_->readings[static_cast<std::size_t>(sent->quantity)], sent->red);
 }
 
 void MeterFamily::clear_log_ButtonClick()
 {
-    panel_.Memo_log->clear();
+    panel_->Memo_log->clear();
 }
 
 void MeterFamily::readSettingClick(int setting)
@@ -204,9 +209,9 @@ void MeterFamily::readSettingClick(int setting)
 
 void MeterFamily::sendWrite(const QString& text)
 {
-    panel_.Memo_log->appendLine(text);
+    panel_->Memo_log->appendLine(text);
     if (context_.line.busy()) {
-        panel_.Memo_log->appendLine(notSentWhileBusyLine());
+        panel_->Memo_log->appendLine(notSentWhileBusyLine());
         return;
     }
     context_.line.obrabZapstr(text);
@@ -225,7 +230,7 @@ bool MeterFamily::writeSetting(int setting)
 void MeterFamily::writeSettingClick(int setting)
 {
     if (!writeSetting(setting))
-        QMessageBox::warning(panel_.ERK2Panel, QStringLiteral("QLDIXw"),
+        QMessageBox::warning(panel_->ERK2Panel, QStringLiteral("QLDIXw"),
                              settingValueError(setting, settingField(setting)->text()));
 }
 
@@ -253,7 +258,7 @@ void MeterFamily::Timer3Timer()
 {
     sequenceTick(readAll_, Timer3_, [this](int setting) {
         if (setting == 0)
-            for (QLineEdit* field : panel_.settingFields)
+            for (QLineEdit* field : panel_->settingFields)
                 field->clear();
         readSettingClick(setting);
     });
@@ -270,35 +275,38 @@ void MeterFamily::Timer4Timer()
         // A field without a value is skipped with its line: the panel is disabled, so a
         // box would only stall the sequence.
         if (!writeSetting(setting))
-            panel_.Memo_log->appendLine(settingValueError(setting, settingField(setting)->text()));
+            panel_->Memo_log->appendLine(settingValueError(setting, settingField(setting)->text()));
     });
 }
 
 QLineEdit* MeterFamily::settingField(int setting) const
 {
-    return panel_.settingFields.at(static_cast<std::size_t>(setting));
+    return panel_->settingFields.at(static_cast<std::size_t>(setting));
 }
 
 void MeterFamily::updatePanelEnabled()
 {
-    panel_.ERK2Panel->setEnabled(!portClosed_ && !readAll_.running() && !writeAll_.running());
+    MeterPanel* const panel = panel_.ifBuilt();
+    if (!panel)
+        return; // the panel takes the state when it is built
+    panel->ERK2Panel->setEnabled(!portClosed_ && !readAll_.running() && !writeAll_.running());
 }
 
 void MeterFamily::Button2Click()
 {
     std::array<bool, kIndicationChannels> channels{};
     for (std::size_t k = 0; k < channels.size(); ++k)
-        channels[k] = panel_.Ind_ch[k]->isChecked();
+        channels[k] = panel_->Ind_ch[k]->isChecked();
     if (const std::optional<QString> address = frameAddress())
         sendWrite(indicationWriteText(*address, indicationMask(channels)));
 }
 
 void MeterFamily::Button3Click()
 {
-    const QString typed = panel_.edit_adr_zap->text();
+    const QString typed = panel_->edit_adr_zap->text();
     const std::optional<QString> newAddress = newMeterAddress(typed);
     if (!newAddress) {
-        panel_.Memo_log->appendLine(newMeterAddressError(typed));
+        panel_->Memo_log->appendLine(newMeterAddressError(typed));
         return;
     }
     if (const std::optional<QString> address = frameAddress())
@@ -313,23 +321,23 @@ void MeterFamily::Button22Click()
 void MeterFamily::showReply(const MeterReply& reply)
 {
     for (const QString& line : reply.logLines)
-        panel_.Memo_log->appendLine(line);
+        panel_->Memo_log->appendLine(line);
     if (reply.requestLogLine && context_.requestLogLine)
         context_.requestLogLine(*reply.requestLogLine);
 
     if (reply.reading) {
         const Quantity quantity = reply.reading->quantity;
-        panel_.readings[static_cast<std::size_t>(quantity)]->setText(reply.reading->digits);
+        panel_->readings[static_cast<std::size_t>(quantity)]->setText(reply.reading->digits);
         // UTC is cheap to stamp; the chart and its CSV show local time.
         const QDateTime now = QDateTime::currentDateTimeUtc();
         emit readingShown(quantity, reply.reading->digits, now);
         readings_->add(static_cast<ReadingQuantity>(static_cast<int>(quantity)), now, reply.reading->digits);
         if (isPower(quantity)) {
-            const auto& r = panel_.readings;
+            const auto& r = panel_->readings;
             const std::size_t w1 = static_cast<std::size_t>(Quantity::W1);
             if (const std::optional<QString> sum = powerSumText({r[w1]->text(), r[w1 + 1]->text(), r[w1 + 2]->text()}))
             {
-                panel_.summ_wat->setText(*sum);
+                panel_->summ_wat->setText(*sum);
                 readings_->add(ReadingQuantity::Sum, now, *sum);
             }
         }
@@ -337,7 +345,7 @@ void MeterFamily::showReply(const MeterReply& reply)
     if (reply.setting)
         settingField(reply.setting->setting)->setText(QString::number(reply.setting->value));
     if (reply.address) {
-        panel_.edit_adr_zap->setText(reply.address->text);
+        panel_->edit_adr_zap->setText(reply.address->text);
         if (reply.address->controllerItem)
             context_.kontroller->setCurrentIndex(*reply.address->controllerItem);
     }

@@ -4,6 +4,7 @@
 // the reply handling, plugged into the window and the line as one FamilyMode.
 
 #include "familymode.h"
+#include "lazypanel.h"
 #include "meterpanel.h"
 #include "meterpoll.h"
 #include "meterreplies.h"
@@ -75,8 +76,11 @@ private:
     void updatePanelEnabled();
     void showReply(const MeterReply& reply);
 
+    // Connects a panel just built and gives it the port's state.
+    void panelBuilt(MeterPanel& panel);
+
     const ui::FamilyContext context_;
-    MeterPanel panel_;
+    ui::LazyPanel<MeterPanel> panel_;
     // The poll clock; closing the port stops it.
     QTimer* const Timer2_;
     // The read-all and write-all clocks.

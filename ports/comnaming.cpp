@@ -1,6 +1,5 @@
 #include "comnaming.h"
 
-#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -15,14 +14,17 @@ struct KernelName {
     qint64 number;  // 10; -1 when the name has no trailing digits
 };
 
+// The trailing number of a kernel name, at most nine digits ("ttyUSB10" → "ttyUSB", 10);
+// a longer run of digits leaves the ones before the last nine in the stem.
 KernelName splitKernelName(const QString& name)
 {
-    // \z, not $: "$" also matches before a final line feed, and "ttyS1\n" is no ttyS1.
-    static const QRegularExpression split(QStringLiteral("\\A(.*?)([0-9]{1,9})\\z"));
-    const QRegularExpressionMatch match = split.match(name);
-    if (!match.hasMatch())
+    const auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    qsizetype digits = 0;
+    while (digits < 9 && digits < name.size() && isDigit(name[name.size() - 1 - digits]))
+        ++digits;
+    if (digits == 0)
         return {name, -1};
-    return {match.captured(1), match.captured(2).toLongLong()};
+    return {name.left(name.size() - digits), name.right(digits).toLongLong()};
 }
 
 int group(const SystemPort& port)

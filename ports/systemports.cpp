@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <algorithm>
 
-
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
@@ -36,18 +36,48 @@ QString linkTargetName(const QString& path)
     return target.section(QLatin1Char('/'), -1);
 }
 
+// "<stem><digits>" and nothing else; the digits may run as long as they like.
+bool isStemAndNumber(QStringView name, QLatin1StringView stem)
+{
+    if (!name.startsWith(stem) || name.size() == stem.size())
+        return false;
+    const QStringView digits = name.mid(stem.size());
+    return std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 bool isRfcommName(const QString& name)
 {
-    static const QRegularExpression rfcomm(QStringLiteral("\\Arfcomm[0-9]+\\z"));
-    return rfcomm.match(name).hasMatch();
+    return isStemAndNumber(name, QLatin1StringView("rfcomm"));
 }
 
 // The 8250 family: the driver is called serial8250 on older kernels and hides behind the
 // serial-base bus ("port") on newer ones, so the name is the steadier sign.
 bool isEightTwoFifty(const QString& name, const QString& driver)
 {
-    static const QRegularExpression ttyS(QStringLiteral("\\AttyS[0-9]+\\z"));
-    return driver == QLatin1String("serial8250") || ttyS.match(name).hasMatch();
+    return driver == QLatin1String("serial8250") || isStemAndNumber(name, QLatin1StringView("ttyS"));
+}
+
+// The names in a directory, sorted; empty when it cannot be read. Plain readdir: the
+// list is read at start and whenever the port list opens, and most of its entries are
+// consoles that one look at `device` rules out.
+QStringList directoryNames(const QString& path)
+{
+    QStringList names;
+    DIR* const dir = ::opendir(QFile::encodeName(path).constData());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.') // ".", ".." and hidden names, as QDir leaves them out
+            names << QFile::decodeName(entry->d_name);
+    }
+    ::closedir(dir);
+    names.sort();
+    return names;
+}
+
+bool pathExists(const QString& path)
+{
+    return ::access(QFile::encodeName(path).constData(), F_OK) == 0;
 }
 
 // Only for 8250 ports on kernels that do not show `type`: ask the driver. The node is opened
@@ -107,13 +137,11 @@ QList<SystemPort> scanSystemPorts(const QString& sysRoot, const QString& devRoot
 {
     QList<SystemPort> found;
     const QString sysRootCanonical = QFileInfo(sysRoot).canonicalFilePath();
-    const QDir classDir(QDir(sysRoot).filePath(QStringLiteral("class/tty")));
-    const QStringList names = classDir.entryList(
-        QDir::Dirs | QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString& name : names) {
-        const QString ttyDir = classDir.filePath(name);
+    const QString classDir = QDir(sysRoot).filePath(QStringLiteral("class/tty"));
+    for (const QString& name : directoryNames(classDir)) {
+        const QString ttyDir = classDir + QLatin1Char('/') + name;
         const QString deviceDir = ttyDir + QStringLiteral("/device");
-        const bool hasDevice = QFileInfo(deviceDir).exists();
+        const bool hasDevice = pathExists(deviceDir);
         const bool rfcomm = isRfcommName(name);
         if (!hasDevice && !rfcomm)
             continue;

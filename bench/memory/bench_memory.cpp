@@ -6,6 +6,7 @@
 //   bench_memory [exchanges] [emulation-switches]   (defaults 40 4)
 
 #include "consoletestbench.h"
+#include "replywindowtimer.h"
 #include "simulatorprocess.h"
 #include "virtualports.h"
 
@@ -14,7 +15,7 @@
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
+#include <cstdlib>
 #include <QTest>
 
 #include <algorithm>
@@ -47,12 +48,16 @@ struct Run {
 Run untilChainEnds(ConsoleTestBench& bench, const std::function<void()>& start)
 {
     auto& line = bench.line();
-    auto* timer = line.findChild<QTimer*>(QStringLiteral("Timer1"));
+    auto* timer = line.findChild<transport::ReplyWindowTimer*>(QStringLiteral("Timer1"));
+    if (!timer) {
+        std::fprintf(stderr, "bench_memory: the line has no reply window timer \"Timer1\"\n");
+        std::exit(1);
+    }
     Run run;
     QEventLoop loop;
     Clock::time_point ended;
     // Connected after the reply handler, so it runs once the handler is done.
-    const auto connection = QObject::connect(timer, &QTimer::timeout, &loop, [&] {
+    const auto connection = QObject::connect(timer, &transport::ReplyWindowTimer::timeout, &loop, [&] {
         ++run.windows;
         if (!line.busy()) {
             ended = Clock::now();

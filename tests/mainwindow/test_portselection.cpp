@@ -41,6 +41,18 @@ bool showsOpen(const mainwindow::TForm1& w)
     return !ctl<QPushButton>(w, "OpenPort")->isEnabled() && ctl<QPushButton>(w, "ClosePort")->isEnabled() && w.port().IsOpen();
 }
 
+// The meter's panel, built as the operator builds it: by choosing the mode once. It
+// takes the port's state then, whatever happened while it did not exist.
+QWidget* meterPanel(ConsoleTestBench& bench)
+{
+    if (QWidget* panel = ctl<QWidget>(bench.window(), "ERK2Panel"))
+        return panel;
+    const int mode = bench.window().mode();
+    bench.selectMode(ModeERK2);
+    bench.selectMode(Mode(mode));
+    return ctl<QWidget>(bench.window(), "ERK2Panel");
+}
+
 } // namespace
 
 class TestPortSelection : public QObject {
@@ -155,14 +167,14 @@ void TestPortSelection::failedOpenLeavesTheClosedState()
     auto& w = bench_->window();
     ModalCatcher boxes;
     ctl<QComboBox>(w, "COM")->setEditText(QStringLiteral("COM7"));
-    QVERIFY(ctl<QWidget>(w, "ERK2Panel")->isEnabled());
-    ctl<QWidget>(w, "ERK2Panel")->setEnabled(false);
+    QVERIFY(meterPanel(*bench_)->isEnabled());
+    meterPanel(*bench_)->setEnabled(false);
     QTest::mouseClick(ctl<QPushButton>(w, "OpenPort"), Qt::LeftButton);
     QTRY_COMPARE(boxes.texts().size(), 1);
     QVERIFY(showsClosed(w));
     QCOMPARE(ctl<QLabel>(w, "Label11")->text(), QStringLiteral("Устройство не подключено! COM-порт ЗАКРЫТ"));
     QCOMPARE(ctl<QLabel>(w, "Label11")->palette().color(QPalette::Window), QColor(255, 0, 0));
-    QVERIFY(!ctl<QWidget>(w, "ERK2Panel")->isEnabled());
+    QVERIFY(!meterPanel(*bench_)->isEnabled());
     const QString text = boxes.texts().front();
     QVERIFY2(text.startsWith(QStringLiteral("Error accessing specified device (Error: ")), qPrintable(text));
     QVERIFY2(text.contains(QStringLiteral("COM7")), qPrintable(text));
@@ -177,16 +189,16 @@ void TestPortSelection::closeStopsPollingAndDisablesMeterPanel()
 {
     auto& w = bench_->window();
     QVERIFY(bench_->openPort());
-    QVERIFY(ctl<QWidget>(w, "ERK2Panel")->isEnabled());
+    QVERIFY(meterPanel(*bench_)->isEnabled());
     w.findChild<QTimer*>(QStringLiteral("Timer2"))->start();
     QTest::mouseClick(ctl<QPushButton>(w, "ClosePort"), Qt::LeftButton);
     QVERIFY(showsClosed(w));
     QVERIFY(!w.findChild<QTimer*>(QStringLiteral("Timer2"))->isActive());
-    QVERIFY(!ctl<QWidget>(w, "ERK2Panel")->isEnabled());
+    QVERIFY(!meterPanel(*bench_)->isEnabled());
     QCOMPARE(ctl<QLabel>(w, "Label11")->text(), QStringLiteral("COM-порт ЗАКРЫТ"));
 
     QTest::mouseClick(ctl<QPushButton>(w, "OpenPort"), Qt::LeftButton);
-    QVERIFY(ctl<QWidget>(w, "ERK2Panel")->isEnabled());
+    QVERIFY(meterPanel(*bench_)->isEnabled());
     QVERIFY(!w.findChild<QTimer*>(QStringLiteral("Timer2"))->isActive());
 }
 
@@ -203,7 +215,7 @@ void TestPortSelection::lostDeviceClosesThePortOnce()
     QTest::qWait(200);
     QCOMPARE(bench_->consoleLines().size(), 1);
     QCOMPARE(boxes.texts(), QStringList());
-    QVERIFY(!ctl<QWidget>(w, "ERK2Panel")->isEnabled());
+    QVERIFY(!meterPanel(*bench_)->isEnabled());
     QCOMPARE(ctl<QLabel>(w, "Label11")->text(), QStringLiteral("COM-порт ЗАКРЫТ"));
     QVERIFY(!ctl<QLabel>(w, "Label11")->isVisibleTo(&w));
 
