@@ -10,6 +10,7 @@
 
 #include "customcomm.h"
 #include "ptypair.h"
+#include "benchfigures.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -22,7 +23,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -30,6 +30,9 @@
 using namespace commport;
 using qldixw::testing::PtyPair;
 using Clock = std::chrono::steady_clock;
+
+using bench::peakResidentKiB;
+using bench::processCpuSeconds;
 
 namespace {
 
@@ -77,13 +80,6 @@ private:
     QObject context_;
 };
 
-double processCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
-
 void openOn(TComm& comm, PtyPair& pair, GuiLoop& gui)
 {
     comm.SetDeviceName(pair.portPath());
@@ -91,13 +87,6 @@ void openOn(TComm& comm, PtyPair& pair, GuiLoop& gui)
     comm.SetBaudRate(TBaudRate::cbr115200);
     comm.SetMonitorEvents({TCommEventState::evRxChar});
     comm.Open();
-}
-
-long peakRssKiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
 }
 
 // Frames of the largest size offered to a device that reads nothing: the queue must stay
@@ -115,7 +104,7 @@ void stalledDevice(int mebibytes)
     };
     openOn(comm, pair, gui);
 
-    const long peakBefore = peakRssKiB();
+    const long peakBefore = peakResidentKiB();
     const std::string frame(1024, 'W');
     const std::size_t total = std::size_t(mebibytes) << 20;
     std::uint32_t mostKept = 0;
@@ -133,7 +122,7 @@ void stalledDevice(int mebibytes)
     const auto offerTime = Clock::now() - start;
     // Let what was kept expire.
     gui.runFor(kWriteTimeout + std::chrono::milliseconds(500));
-    const long peakAfter = peakRssKiB();
+    const long peakAfter = peakResidentKiB();
     std::printf("device reading nothing, %d MiB offered in %zu-byte writes (%.0f ms): queue bound %zu "
                 "bytes, most kept %u bytes, %d writes taken by the kernel at once, %.1f MiB dropped "
                 "in %d reports; peak RSS %ld -> %ld KiB (+%ld KiB)\n",
@@ -154,10 +143,10 @@ void idleWithUnreadBytes(int seconds)
     gui.runUntil([&] { return events > 0; });
     const int eventsBefore = events;
     const auto cpuBefore = comm.EventThread()->CpuTime();
-    const double processBefore = processCpuMs();
+    const double processBefore = 1e3 * processCpuSeconds();
     gui.runFor(std::chrono::seconds(seconds));
     const auto cpu = comm.EventThread()->CpuTime() - cpuBefore;
-    const double process = processCpuMs() - processBefore;
+    const double process = 1e3 * processCpuSeconds() - processBefore;
     std::printf("idle, 100 unread bytes, %d s: event thread CPU %.3f ms, whole process (Qt event loop) %.3f ms "
                 "(%.4f%% of a core), events %d\n",
                 seconds, ms(cpu), process, process / (10.0 * seconds), events - eventsBefore);

@@ -9,6 +9,7 @@
 #include "consoletestbench.h"
 #include "logfile.h"
 #include "logfileio.h"
+#include "benchfigures.h"
 
 #include <QAbstractScrollArea>
 #include <QAction>
@@ -30,22 +31,9 @@
 
 using namespace qldixw::testing;
 
-namespace {
+using bench::statusKiB;
 
-long statusKiB(const char* key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word) {
-        if (word == key) {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return 0;
-}
+namespace {
 
 // Starts a new peak: the kernel's high-water mark drops to what is resident now.
 long resetPeak()

@@ -7,6 +7,7 @@
 #include "consoletestbench.h"
 #include "portwatcher.h"
 #include "virtualports.h"
+#include "benchfigures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,23 +30,10 @@
 using namespace qldixw::testing;
 using Clock = std::chrono::steady_clock;
 
+using bench::percentile;
+using bench::processCpuSeconds;
+
 namespace {
-
-double processCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(p * double(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
 
 bool waitingShown(ConsoleTestBench& bench)
 {

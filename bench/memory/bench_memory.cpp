@@ -9,6 +9,7 @@
 #include "replywindowtimer.h"
 #include "simulatorprocess.h"
 #include "virtualports.h"
+#include "benchfigures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,16 +28,9 @@
 using namespace qldixw::testing;
 using Clock = std::chrono::steady_clock;
 
-namespace {
+using bench::percentile;
 
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(p * double(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
+namespace {
 
 struct Run {
     double ms = 0;

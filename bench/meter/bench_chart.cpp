@@ -11,6 +11,7 @@
 #include "readingchartwindow.h"
 #include "readingcsv.h"
 #include "readinghistory.h"
+#include "benchfigures.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -20,32 +21,18 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 using namespace meter;
+
+using bench::residentKiB;
 
 namespace {
 
 constexpr qint64 kStart = 1711843200000;
 constexpr qint64 kPollMsecs = 300;
 constexpr int kBatch = 10'000;
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return 0;
-}
 
 // Label texts as the panel shows them, and the names the meter gives its readings.
 struct Feed {

@@ -8,6 +8,7 @@
 #include "meterfamily.h"
 #include "simulatorprocess.h"
 #include "virtualports.h"
+#include "benchfigures.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,21 +20,14 @@
 #include <chrono>
 #include <cstdio>
 #include <numeric>
-#include <sys/resource.h>
 #include <vector>
 
 using namespace qldixw::testing;
 using Clock = std::chrono::steady_clock;
 
-namespace {
+using bench::processCpuSeconds;
 
-double cpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return double(t.tv_sec) * 1000.0 + double(t.tv_usec) / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
+namespace {
 
 } // namespace
 
@@ -70,7 +64,7 @@ int main(int argc, char* argv[])
         lastReading = now;
         if (quantity != meter::Quantity::W3)
             return;
-        const double cpu = cpuMs();
+        const double cpu = 1e3 * processCpuSeconds();
         if (lastW3 != Clock::time_point()) {
             wallMs.push_back(std::chrono::duration<double, std::milli>(now - lastW3).count());
             cycleCpuMs.push_back(cpu - lastCpu);

@@ -6,6 +6,7 @@
 //                   (defaults 200 200 1000000 20)
 
 #include "consoletestbench.h"
+#include "benchfigures.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,7 +20,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <ctime>
 #include <poll.h>
 #include <pthread.h>
@@ -30,31 +30,12 @@
 using namespace qldixw::testing;
 using Clock = std::chrono::steady_clock;
 
+using bench::percentile;
+using bench::residentKiB;
+using bench::processCpuSeconds;
+using bench::threadCpuSeconds;
+
 namespace {
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(p * double(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return 0;
-}
 
 // Nominal 500 ms windows that end in "TimeOut": the actual length from the write of
 // the frame that opened the window to the read at its end, both stamped by the line
@@ -129,22 +110,6 @@ void sendLatency(ConsoleTestBench& bench, int samples)
     line.readportandobrabotka();
     std::printf("send latency, button press to first byte at the device, %d samples: p50 %.0f us, p99 %.0f us\n",
                 samples, percentile(latency, 0.5), percentile(latency, 0.99));
-}
-
-double processCpuSeconds()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
-
-double threadCpuSeconds(pthread_t thread)
-{
-    clockid_t clock;
-    timespec ts{};
-    if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &ts) != 0)
-        return 0;
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
 // A device that never stops talking, and the console asking it something every

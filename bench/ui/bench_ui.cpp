@@ -12,6 +12,7 @@
 
 #include "logpane.h"
 #include "logview.h"
+#include "benchfigures.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -24,38 +25,18 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+
+using bench::residentKiB;
+using bench::processCpuSeconds;
 
 namespace {
 
 // The goals: memory per line at most the line's UTF-8 bytes plus this, CPU per line at most this.
 constexpr double kBytesOverUtf8 = 32;
 constexpr double kCpuMicroseconds = 5;
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return 0;
-}
-
-double cpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
 
 // Received-frame lines of 51 characters, a thousand different ones used in turn.
 QStringList frameLines()
@@ -128,20 +109,20 @@ int measure(const QString& kind, long lines, int eventsEvery)
 
     // An event-loop turn with nothing to do, for reference: the program takes at least
     // one turn per logged line.
-    const double idleStart = cpuSeconds();
+    const double idleStart = processCpuSeconds();
     for (int i = 0; i < 100000; ++i)
         QApplication::processEvents();
-    const double idleTurnUs = (cpuSeconds() - idleStart) / 100000 * 1e6;
+    const double idleTurnUs = (processCpuSeconds() - idleStart) / 100000 * 1e6;
 
     const long rssBefore = residentKiB();
-    const double cpuStart = cpuSeconds();
+    const double cpuStart = processCpuSeconds();
     for (long i = 0; i < lines; ++i) {
         subject.append(ring[int(i % ring.size())]);
         if ((i + 1) % eventsEvery == 0)
             QApplication::processEvents();
     }
     QTest::qWait(60); // the last coalesced refresh
-    const double cpuPerLineUs = (cpuSeconds() - cpuStart) / double(lines) * 1e6;
+    const double cpuPerLineUs = (processCpuSeconds() - cpuStart) / double(lines) * 1e6;
     const double rssPerLine = double(residentKiB() - rssBefore) * 1024.0 / double(lines);
 
     const QByteArray name = subject.name.toUtf8();

@@ -4,6 +4,7 @@
 #include "backend.h"
 #include "linespeed.h"
 #include "linetermios.h"
+#include "sessionterminal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -319,6 +320,15 @@ std::unique_ptr<Device> OpenDevice(const std::string& path, SystemError& error)
     if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
         ::close(fd);
         error = refusal(CommErrorKind::NotAPort, -1, "not a terminal device");
+        return nullptr;
+    }
+    // A terminal that is some session's controlling terminal is a login or a shell's
+    // window (a getty on a serial console, a pty whose simulator died and whose number
+    // a new terminal took): switching it to raw and reading it would take that user's
+    // keystrokes. It is busy, whoever holds it.
+    if (IsSessionTerminal(st.st_rdev)) {
+        ::close(fd);
+        error = refusal(CommErrorKind::Busy, EBUSY, "the controlling terminal of a running session");
         return nullptr;
     }
     // Other terminal programs honour the lock; TIOCEXCL keeps out every other opener

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -69,6 +70,7 @@ private slots:
     void failedOpenLeavesTheClosedState();
     void closeStopsPollingAndDisablesMeterPanel();
     void lostDeviceClosesThePortOnce();
+    void busyPortNamesItsHolder_data();
     void busyPortNamesItsHolder();
     void settingsWindow();
     void typedSettingsAreAppliedOrRefused_data();
@@ -227,22 +229,51 @@ void TestPortSelection::lostDeviceClosesThePortOnce()
 }
 
 // A port another program holds: the box names it beside the hint.
+void TestPortSelection::busyPortNamesItsHolder_data()
+{
+    QTest::addColumn<bool>("sessionTerminal");
+    QTest::addColumn<QString>("holderName");
+    // Another terminal program holds the lock.
+    QTest::newRow("locked") << false << QStringLiteral("flock");
+    // The port is a session's controlling terminal (a login on a serial console, or a
+    // pty a new terminal took after a simulator died): opening it would take the
+    // session's keystrokes, lock or no lock.
+    QTest::newRow("a session's terminal") << true << QStringLiteral("sleep");
+}
+
 void TestPortSelection::busyPortNamesItsHolder()
 {
-    const QString flock = QStandardPaths::findExecutable(QStringLiteral("flock"));
-    QVERIFY(!flock.isEmpty());
+    QFETCH(bool, sessionTerminal);
+    QFETCH(QString, holderName);
+    const QString port = QString::fromStdString(second_->portPath());
     QProcess holder;
-    holder.start(flock, {QString::fromStdString(second_->portPath()), QStringLiteral("sleep"), QStringLiteral("60")});
+    if (sessionTerminal) {
+        holder.setStandardInputFile(port);
+        holder.start(QStandardPaths::findExecutable(QStringLiteral("setsid")),
+                     {QStringLiteral("--ctty"), QStringLiteral("sleep"), QStringLiteral("60")});
+    } else {
+        holder.start(QStandardPaths::findExecutable(QStringLiteral("flock")),
+                     {port, QStringLiteral("sleep"), QStringLiteral("60")});
+    }
     QVERIFY(holder.waitForStarted());
     const qint64 pid = holder.processId();
-    // flock starts the command once it holds the lock.
-    const auto commandRuns = [this] {
-        for (const ports::PortHolder& found : ports::portHolders(QString::fromStdString(second_->portPath())))
+    // flock starts the command once it holds the lock; setsid once the terminal is its.
+    const auto holding = [&] {
+        if (sessionTerminal) {
+            // "pid (comm) state ppid pgrp session tty_nr ...", as ps reads it.
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 1).simplified().split(' ');
+            return fields.size() > 4 && fields[4].toLongLong() != 0;
+        }
+        for (const ports::PortHolder& found : ports::portHolders(port))
             if (found.program == u"sleep")
                 return true;
         return false;
     };
-    QTRY_VERIFY(commandRuns());
+    QTRY_VERIFY(holding());
     auto& w = bench_->window();
     ctl<QComboBox>(w, "COM")->setEditText(QStringLiteral("COM8"));
     ModalCatcher boxes;
@@ -252,7 +283,8 @@ void TestPortSelection::busyPortNamesItsHolder()
     holder.waitForFinished();
     QVERIFY(showsClosed(w));
     const QString text = boxes.texts().front();
-    QVERIFY2(text.contains(QStringLiteral("Порт занят другой программой: flock (pid %1)").arg(pid)), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("Порт занят другой программой: %1 (pid %2)").arg(holderName).arg(pid)),
+             qPrintable(text));
 }
 
 void TestPortSelection::settingsWindow()

@@ -1,0 +1,75 @@
+#pragma once
+// What every benchmark measures with: percentiles of a sample, the process's memory as
+// the kernel counts it, and CPU time (the work's own cost on a shared machine, where
+// wall time also holds other programs' turns).
+
+#include <algorithm>
+#include <cstddef>
+#include <ctime>
+#include <fstream>
+#include <pthread.h>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// The nearest-rank percentile, p in [0, 1]; 0 for no values.
+inline double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(p * double(values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+// A KiB figure of /proc/self/status by its key with the colon ("VmRSS:", "VmHWM:").
+inline long statusKiB(const char* key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == key) {
+            long kib = 0;
+            status >> kib;
+            return kib;
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return 0;
+}
+
+inline long residentKiB()
+{
+    return statusKiB("VmRSS:");
+}
+
+// The high-water mark of the resident set since start or the last reset.
+inline long peakResidentKiB()
+{
+    return statusKiB("VmHWM:");
+}
+
+inline double seconds(const timespec& t)
+{
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// User and system time of all the process's threads.
+inline double processCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return seconds(t);
+}
+
+inline double threadCpuSeconds(pthread_t thread)
+{
+    clockid_t clock;
+    timespec t{};
+    if (pthread_getcpuclockid(thread, &clock) != 0 || clock_gettime(clock, &t) != 0)
+        return 0;
+    return seconds(t);
+}
+
+} // namespace bench
