@@ -1,6 +1,7 @@
 // Opening, closing and the rules that guard the port while it is open.
 
 #include "commtesting.h"
+#include "linux/sessionterminal.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,6 +50,8 @@ private slots:
     void equalValueTouchesNothing();
     void secondOpenerIsLockedOut();
     void unprivilegedOpenerIsKeptOut();
+    void controllingTerminalOfAProcess_data();
+    void controllingTerminalOfAProcess();
 };
 
 void TestCommLifecycle::openFailures_data()
@@ -332,6 +335,29 @@ void TestCommLifecycle::unprivilegedOpenerIsKeptOut()
     QCOMPARE(openAsNobody(pair.portPath()), EBUSY);
     comm.Close();
     QCOMPARE(openAsNobody(pair.portPath()), 0);
+}
+
+// Which terminal a process has, from its /proc/<pid>/stat line: a port that is one is
+// refused as busy, so a misread field either opens a login's terminal or refuses a port.
+void TestCommLifecycle::controllingTerminalOfAProcess_data()
+{
+    QTest::addColumn<QByteArray>("statLine");
+    QTest::addColumn<qulonglong>("terminal");
+    QTest::newRow("a shell on pts/0") << QByteArray("4242 (bash) S 4241 4242 4242 34816 4300 4194560 1 2 3") << 34816ull;
+    // A program may call itself anything, parentheses and numbers included.
+    QTest::newRow("a name that mimics fields") << QByteArray("77 (x) S 1 1 1 1025 (y) S 1 77 77 34817 77 0") << 34817ull;
+    QTest::newRow("a name with blanks") << QByteArray("9 (my prog) R 1 9 9 1088 9 0") << 1088ull;
+    QTest::newRow("a daemon without a terminal") << QByteArray("2 (kthreadd) S 0 0 0 0 -1 2129984") << 0ull;
+    QTest::newRow("cut short") << QByteArray("5 (sh) S 1 5") << 0ull;
+    QTest::newRow("no name") << QByteArray("garbage") << 0ull;
+    QTest::newRow("empty") << QByteArray() << 0ull;
+}
+
+void TestCommLifecycle::controllingTerminalOfAProcess()
+{
+    QFETCH(QByteArray, statLine);
+    QFETCH(qulonglong, terminal);
+    QCOMPARE(qulonglong(backend::ControllingTerminalOf(statLine.toStdString())), terminal);
 }
 
 QTEST_GUILESS_MAIN(TestCommLifecycle)
