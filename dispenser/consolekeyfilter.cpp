@@ -1,19 +1,15 @@
 #include "consolekeyfilter.h"
 
+#include "frametext.h"
+
 namespace dispenser {
 
 std::optional<QChar> consoleKeyFilter(QChar typed)
 {
-    switch (typed.unicode()) {
-    case u'a': case u'ф': case u'Ф': return QChar(u'A');
-    case u'b': case u'и': case u'И': return QChar(u'B');
-    case u'c': case u'с': case u'С': return QChar(u'C');
-    case u'd': case u'в': case u'В': return QChar(u'D');
-    case u'e': case u'у': case u'У': return QChar(u'E');
-    case u'f': case u'а': case u'А': return QChar(u'F');
-    case u'№': return QChar(u'#');
-    default: break;
-    }
+    if (const std::optional<QChar> letter = transport::hexLetterOfKey(typed))
+        return letter;
+    if (typed == u'№')
+        return QChar(u'#');
     const char16_t c = typed.unicode();
     const bool passes = c < 32 || c == u' ' || c == u'#' || c == u'*' || (c >= u'0' && c <= u'9')
         || (c >= u'A' && c <= u'F')

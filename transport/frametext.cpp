@@ -37,6 +37,19 @@ std::optional<int> hexDigitValue(QChar c)
     return std::nullopt;
 }
 
+std::optional<QChar> hexLetterOfKey(QChar typed)
+{
+    switch (typed.unicode()) {
+    case u'a': case u'ф': case u'Ф': return QChar(u'A');
+    case u'b': case u'и': case u'И': return QChar(u'B');
+    case u'c': case u'с': case u'С': return QChar(u'C');
+    case u'd': case u'в': case u'В': return QChar(u'D');
+    case u'e': case u'у': case u'У': return QChar(u'E');
+    case u'f': case u'а': case u'А': return QChar(u'F');
+    default: return std::nullopt;
+    }
+}
+
 std::uint8_t frameChecksum(std::span<const std::uint8_t> bytes)
 {
     std::uint8_t c = 0xFF;

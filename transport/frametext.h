@@ -24,6 +24,11 @@ struct FrameBytes {
 // character. Every parse of hex text in the program goes through this one rule.
 std::optional<int> hexDigitValue(QChar c);
 
+// The hex letter a key means where hex text is typed: a-f, and the Russian letters on
+// the same keys of the keyboard (ф и с в у а, either case), give A-F; nothing for any
+// other character.
+std::optional<QChar> hexLetterOfKey(QChar typed);
+
 // The checksum closing every frame that carries one: start at FF, then for each
 // byte XOR it in and rotate left by one bit.
 std::uint8_t frameChecksum(std::span<const std::uint8_t> bytes);

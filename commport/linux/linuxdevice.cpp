@@ -61,6 +61,24 @@ SystemError refusal(CommErrorKind kind, int code, std::string text)
     return SystemError{kind, code, std::move(text)};
 }
 
+// One read or write on a non-blocking descriptor: the bytes moved, 0 when the call
+// would block, -1 with the error; a signal in between is no failure.
+template <typename Transfer>
+std::ptrdiff_t nonBlockingTransfer(Transfer transfer, SystemError& error)
+{
+    for (;;) {
+        const ssize_t n = transfer();
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return 0;
+        error = systemError(errno);
+        return -1;
+    }
+}
+
 void closeIfOpen(int& fd)
 {
     if (fd >= 0)
@@ -184,32 +202,12 @@ public:
 
     std::ptrdiff_t Read(void* buffer, std::size_t count, SystemError& error) override
     {
-        for (;;) {
-            const ssize_t n = ::read(fd_, buffer, count);
-            if (n >= 0)
-                return n;
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return 0;
-            error = systemError(errno);
-            return -1;
-        }
+        return nonBlockingTransfer([&] { return ::read(fd_, buffer, count); }, error);
     }
 
     std::ptrdiff_t Write(const void* buffer, std::size_t count, SystemError& error) override
     {
-        for (;;) {
-            const ssize_t n = ::write(fd_, buffer, count);
-            if (n >= 0)
-                return n;
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                return 0;
-            error = systemError(errno);
-            return -1;
-        }
+        return nonBlockingTransfer([&] { return ::write(fd_, buffer, count); }, error);
     }
 
     std::size_t InputQueued() override { return queueSize(FIONREAD); }
