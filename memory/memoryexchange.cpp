@@ -92,6 +92,19 @@ void MemoryExchange::chtandZap(Event& event, MemoryArea area, MemoryKey key)
     sendPreamble(event, area);
 }
 
+// Sets or clears the ER write guard, bit 3 of IR 000024, by an IR bit replacement;
+// while it is being set, the ER write waits for it.
+void MemoryExchange::replaceGuardBit(Event& event, bool set)
+{
+    event.controls.address[AreaIR] = kErGuardAddress;
+    state_.writeAddress[AreaIR] = kErGuardAddress;
+    state_.bitReplaceIR = true;
+    state_.bitIndex = kErGuardBit;
+    state_.bitTarget = set;
+    state_.erWriteUnlocking = set;
+    chtandZap(event, AreaIR, MemoryKey::Enter);
+}
+
 // Every ER write is bracketed by bit 3 of IR 000024: the first call sets the bit
 // through an IR bit replacement and returns false; the chain calls again once the
 // bit is 1, and the write goes ahead.
@@ -101,13 +114,7 @@ bool MemoryExchange::guardErWrite(Event& event)
         state_.erWriteUnlocking = false;
         return true;
     }
-    event.controls.address[AreaIR] = kErGuardAddress;
-    state_.writeAddress[AreaIR] = kErGuardAddress;
-    state_.bitReplaceIR = true;
-    state_.bitIndex = kErGuardBit;
-    state_.bitTarget = true;
-    state_.erWriteUnlocking = true;
-    chtandZap(event, AreaIR, MemoryKey::Enter);
+    replaceGuardBit(event, true);
     return false;
 }
 
@@ -392,13 +399,7 @@ void MemoryExchange::afterErRead(Event& event, std::uint8_t value)
     if (!s.erWriteResume)
         return;
     // The read-back of a guarded ER write: clear the guard bit again.
-    event.controls.address[AreaIR] = kErGuardAddress;
-    s.writeAddress[AreaIR] = kErGuardAddress;
-    s.bitReplaceIR = true;
-    s.bitIndex = kErGuardBit;
-    s.bitTarget = false;
-    s.erWriteUnlocking = false;
-    chtandZap(event, AreaIR, MemoryKey::Enter);
+    replaceGuardBit(event, false);
     s.erWriteResume = false;
 }
 

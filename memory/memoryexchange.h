@@ -79,6 +79,7 @@ private:
     bool send(Event& event, const QString& text);
     void chtandZap(Event& event, MemoryArea area, MemoryKey key);
     bool guardErWrite(Event& event);
+    void replaceGuardBit(Event& event, bool set);
     void setOnlyPending(MemoryArea area, bool write);
     void sendPreamble(Event& event, MemoryArea area);
 
