@@ -1,6 +1,7 @@
 #include "tform2.h"
 
 #include "controlnames.h"
+#include "typedbox.h"
 #include "linesettingstables.h"
 #include "customcomm.h"
 
@@ -14,8 +15,7 @@ namespace {
 QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items, const QString& text, QRect geometry)
 {
     auto* list = makeControl<QComboBox>(parent, name);
-    list->setEditable(true);
-    list->setInsertPolicy(QComboBox::NoInsert);
+    ui::makeTypedBox(list);
     list->addItems(items);
     // Nothing is selected at first; only the text shows.
     list->setCurrentIndex(-1);

@@ -1,6 +1,7 @@
 #include "dispenserpanel.h"
 
 #include "controlnames.h"
+#include "typedbox.h"
 
 #include <QKeyEvent>
 
@@ -141,11 +142,10 @@ DispenserPanel::DispenserPanel(QWidget* clientArea)
     MenyPanel->setGeometry(432, 24, 145, 457);
 
     makeLabel(MenyPanel, "Label15", QStringLiteral("Рукав"), {8, 12});
-    trkedit->setEditable(true);
+    ui::makeTypedBox(trkedit);
     for (int hose = 1; hose <= 7; ++hose)
         trkedit->addItem(QString::number(hose));
     trkedit->lineEdit()->setMaxLength(1);
-    trkedit->setInsertPolicy(QComboBox::NoInsert);
     trkedit->setEditText(QStringLiteral("1"));
     trkedit->setGeometry(40, 8, 41, 19);
     makeLabel(MenyPanel, "Label16", QStringLiteral("1-7"), {88, 12});

@@ -10,6 +10,7 @@
 #include "portstatus.h"
 #include "reconnection.h"
 #include "transport.h"
+#include "typedbox.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -30,8 +31,7 @@ void TForm1::setupPortControls()
     OpenPort_->setGeometry(40, 0, 57, 17);
     ClosePort_->setGeometry(96, 0, 57, 17);
     ClosePort_->setEnabled(false);
-    COM_->setEditable(true);
-    COM_->setInsertPolicy(QComboBox::NoInsert);
+    ui::makeTypedBox(COM_);
     COM_->setGeometry(104, 24, 65, 19);
     COM_->addItems(ports::builtInPortNames());
     COM_->setCurrentIndex(0);

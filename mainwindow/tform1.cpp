@@ -9,6 +9,7 @@
 #include "tform3.h"
 #include "portcombobox.h"
 #include "transport.h"
+#include "typedbox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -80,9 +81,8 @@ TForm1::TForm1()
     setWindowTitle(QStringLiteral("QLDIXw V2.32"));
     setCentralWidget(clientArea_);
 
-    kontroller_->setEditable(true);
+    ui::makeTypedBox(kontroller_);
     kontroller_->setGeometry(304, 24, 49, 19);
-    kontroller_->setInsertPolicy(QComboBox::NoInsert);
     proteus_check_->setGeometry(664, 0, 97, 17);
     connect(proteus_check_, &QCheckBox::toggled, transport_, &transport::Transport::setSlowLine);
 

@@ -3,6 +3,7 @@
 #include "addressfield.h"
 #include "controlnames.h"
 #include "logpane.h"
+#include "typedbox.h"
 
 #include <QKeyEvent>
 
@@ -51,8 +52,7 @@ QLineEdit* makeValueField(QWidget* parent, const char* name, MemoryArea area)
 QComboBox* makeDigitBox(QWidget* parent, const char* name, int count, int left)
 {
     auto* box = makeControl<QComboBox>(parent, name);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
+    ui::makeTypedBox(box);
     for (int item = 0; item < count; ++item)
         box->addItem(QString::number(item));
     box->lineEdit()->setMaxLength(1);
