@@ -23,6 +23,7 @@ enum class CommErrorKind : std::uint8_t {
     AccessDenied,   // the user may not use the device
     Busy,           // another program holds the device
     NotAPort,       // the name leads to something that is no serial device
+    SystemConsole,  // the name leads to the terminal the kernel writes its console to
     AlreadyOpen,    // the setting cannot change while the port is open
     SettingRefused, // the device did not take a line setting
     Unsupported,    // this system has no such line setting

@@ -58,6 +58,11 @@ QString openFailureDetail(commport::CommErrorKind kind, const QString& devicePat
             return QStringLiteral("Порт занят другой программой. Закройте её и откройте порт снова.");
         return QStringLiteral("Порт занят другой программой: %1. Закройте её и откройте порт снова.").arg(holders);
     }
+    case CommErrorKind::SystemConsole:
+        return QStringLiteral("Порт занят системой: это консоль, на которую пишет ядро (на ней может "
+                              "работать и вход в систему). Выберите другой порт.");
+    case CommErrorKind::NotAPort:
+        return QStringLiteral("Это устройство — не последовательный порт. Выберите другой порт.");
     case CommErrorKind::NotFound:
         return QStringLiteral("Такого устройства нет: проверьте, что адаптер подключён, "
                               "и выберите другой порт.");

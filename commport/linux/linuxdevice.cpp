@@ -5,9 +5,12 @@
 #include "linespeed.h"
 #include "linetermios.h"
 #include "sessionterminal.h"
+#include "terminaldevice.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -59,6 +62,20 @@ SystemError systemError(int err, CommErrorKind otherwise = CommErrorKind::Other)
 SystemError refusal(CommErrorKind kind, int code, std::string text)
 {
     return SystemError{kind, code, std::move(text)};
+}
+
+SystemError refusalOf(TerminalKind kind)
+{
+    switch (kind) {
+    case TerminalKind::KernelConsole:
+        // Worded as a busy port is: the kernel holds it.
+        return refusal(CommErrorKind::SystemConsole, EBUSY, "the kernel's console");
+    case TerminalKind::NotATerminal:
+        return refusal(CommErrorKind::NotAPort, -1, "not a terminal device");
+    case TerminalKind::Port:
+        break;
+    }
+    return {};
 }
 
 // One read or write on a non-blocking descriptor: the bytes moved, 0 when the call
@@ -307,24 +324,48 @@ SystemError TerminalDevice::ApplySettings(const LineRequest& request)
 
 std::unique_ptr<Device> OpenDevice(const std::string& path, SystemError& error)
 {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    return OpenTerminalDevice(path, error, SystemRoots{});
+}
+
+std::unique_ptr<Device> OpenTerminalDevice(const std::string& path, SystemError& error, const SystemRoots& roots)
+{
+    // The device a link leads to is judged before it is opened: opening some devices
+    // already acts (see terminalkind.h), and the path opened is the one judged.
+    char resolved[PATH_MAX];
+    if (!::realpath(path.c_str(), resolved)) {
+        error = systemError(errno);
+        return nullptr;
+    }
+    struct stat st {};
+    if (::stat(resolved, &st) == 0 && S_ISCHR(st.st_mode)) {
+        if (SystemError refused = refusalOf(ClassifyCharacterDevice(st.st_rdev, roots))) {
+            error = std::move(refused);
+            return nullptr;
+        }
+    }
+    const int fd = ::open(resolved, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         error = systemError(errno);
         return nullptr;
     }
     // A character device that is no terminal (/dev/null, a sound card) is no port
     // either; refusing it here leaves nothing half-open behind.
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) {
         ::close(fd);
         error = refusal(CommErrorKind::NotAPort, -1, "not a terminal device");
+        return nullptr;
+    }
+    // Judged again on what was opened: the node may have been replaced in between.
+    if (SystemError refused = refusalOf(ClassifyCharacterDevice(st.st_rdev, roots))) {
+        ::close(fd);
+        error = std::move(refused);
         return nullptr;
     }
     // A terminal that is some session's controlling terminal is a login or a shell's
     // window (a getty on a serial console, a pty whose simulator died and whose number
     // a new terminal took): switching it to raw and reading it would take that user's
     // keystrokes. It is busy, whoever holds it.
-    if (IsSessionTerminal(st.st_rdev)) {
+    if (IsSessionTerminal(st.st_rdev, roots.proc)) {
         ::close(fd);
         error = refusal(CommErrorKind::Busy, EBUSY, "the controlling terminal of a running session");
         return nullptr;

@@ -96,6 +96,8 @@ void TestPortList::openFailure_data()
     QTest::newRow("access denied, no device known") << CommErrorKind::AccessDenied << "группу dialout";
     QTest::newRow("busy") << CommErrorKind::Busy << "занят другой программой";
     QTest::newRow("not found") << CommErrorKind::NotFound << "Такого устройства нет";
+    QTest::newRow("the kernel's console") << CommErrorKind::SystemConsole << "Порт занят системой: это консоль";
+    QTest::newRow("no serial device") << CommErrorKind::NotAPort << "не последовательный порт";
     QTest::newRow("gone adds nothing") << CommErrorKind::Gone << "";
     QTest::newRow("other adds nothing") << CommErrorKind::Other << "";
     QTest::newRow("no error adds nothing") << CommErrorKind::None << "";
