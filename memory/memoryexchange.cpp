@@ -56,7 +56,7 @@ MemoryOutput MemoryExchange::keyDown(MemoryArea area, MemoryKey key, MemoryContr
     Event event = begin(controls, line);
     // Any key is a new start by the user: the old chain, an ER bit replacement
     // waiting for its read included, is given up.
-    abandonChain();
+    abandonChain(event);
     if (line.busy || key == MemoryKey::Other)
         return event.output;
     chtandZap(event, area, key);
@@ -141,8 +141,9 @@ void MemoryExchange::sendPreamble(Event& event, MemoryArea area)
 
 // ---- bit replacement and emulation ----
 
-void MemoryExchange::abandonChain()
+void MemoryExchange::abandonChain(Event& event)
 {
+    reportGuardLeftSet(event);
     MemoryExchangeState& s = state_;
     s.readPending.fill(false);
     s.writePending.fill(false);
@@ -154,7 +155,7 @@ void MemoryExchange::abandonChain()
 MemoryOutput MemoryExchange::ZamenaBitIRClick(MemoryControls& controls, LineStatus line)
 {
     Event event = begin(controls, line);
-    abandonChain();
+    abandonChain(event);
     state_.bitTarget = false;
     ZamenaBitIRPROC(event);
     return event.output;
@@ -165,7 +166,7 @@ MemoryOutput MemoryExchange::ZamenaBitEXClick(MemoryControls& controls, LineStat
     Event event = begin(controls, line);
     // A chain left by a missing reply could otherwise let this replacement's ER
     // write out without the guard bit.
-    abandonChain();
+    abandonChain(event);
     state_.bitTarget = false;
     ZamenaBitEXPROC(event);
     return event.output;
@@ -226,7 +227,7 @@ MemoryOutput MemoryExchange::viklEmulClick(MemoryControls& controls, LineStatus 
 // Bit 6 of IR 000024, then bit 7 of ER 010041.
 void MemoryExchange::switchEmulation(Event& event, bool on)
 {
-    abandonChain();
+    abandonChain(event);
     event.controls.address[AreaIR] = kEmulationIrAddress;
     event.controls.bitIR = QString::number(kEmulationIrBit);
     event.controls.ZambIR = on ? QStringLiteral("1") : QStringLiteral("0");
@@ -318,7 +319,19 @@ MemoryOutput MemoryExchange::replyWindowEnded(std::span<const std::uint8_t> repl
         areaReplied(event, reply[0], reply[1], reply[2]);
     }
     // Anything else leaves the exchange as it is, to be reset by the next request.
+    // A window that sends nothing more ends the chain, whatever step it was at.
+    if (event.output.frames.isEmpty())
+        reportGuardLeftSet(event);
     return event.output;
+}
+
+// The chain is kept as it was, guard bit included; only the operator learns of it.
+void MemoryExchange::reportGuardLeftSet(Event& event)
+{
+    if (!state_.erGuardRaised)
+        return;
+    state_.erGuardRaised = false;
+    event.output.paneLines[AreaIR] << kErGuardLeftSet;
 }
 
 void MemoryExchange::acknowledged(Event& event)
@@ -327,8 +340,11 @@ void MemoryExchange::acknowledged(Event& event)
     for (int area = 0; area < MemoryAreaCount; ++area) {
         if (!state_.readPending[area] && !state_.writePending[area])
             continue;
-        if (send(event, state_.areaRequest[area]))
+        if (send(event, state_.areaRequest[area])) {
             state_.phase = ExchangePhase::AwaitingReply;
+            if (area == AreaIR && state_.writePending[area] && state_.erWriteResume)
+                state_.erGuardRaised = true;
+        }
         state_.areaRequest[area].clear();
         return;
     }
@@ -358,6 +374,10 @@ void MemoryExchange::readReplied(Event& event, MemoryArea area, std::uint8_t b0,
         return;
     }
     event.output.values[area] = transport::hexByte(b1);
+    // While the guard is up, every IR read a chain makes is of IR 000024: the guard
+    // and the emulation bit share that byte.
+    if (area == AreaIR && (b1 & (1u << kErGuardBit)) == 0)
+        state_.erGuardRaised = false;
     if (area == AreaIR)
         afterIrRead(event, b1);
     else if (area == AreaER)

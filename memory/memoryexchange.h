@@ -83,7 +83,8 @@ private:
     void setOnlyPending(MemoryArea area, bool write);
     void sendPreamble(Event& event, MemoryArea area);
 
-    void abandonChain();
+    void abandonChain(Event& event);
+    void reportGuardLeftSet(Event& event);
     void ZamenaBitIRPROC(Event& event);
     void ZamenaBitEXPROC(Event& event);
     void switchEmulation(Event& event, bool on);

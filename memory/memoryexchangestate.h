@@ -36,6 +36,10 @@ struct MemoryExchangeState {
     bool erWriteUnlocking = false;
     // Bit 3 was set for the ER write: write now, and clear the bit after the read-back.
     bool erWriteResume = false;
+    // The write that sets bit 3 for an ER write went out, and no read of IR 000024 has
+    // shown the bit clear since: a chain that stops now leaves the controller taking
+    // ER writes, and the operator is told so.
+    bool erGuardRaised = false;
 
     // The steps of switching emulation on or off.
     bool emulationOnRequested = false;

@@ -45,6 +45,8 @@ QString paneLine(const QString& fieldText, std::uint8_t b0, std::uint8_t b1, std
 // Messages in the area panes.
 inline const QString kBitAlreadySet = QStringLiteral("Бит уже установлен");
 inline const QString kTwoBlanks = QStringLiteral("Ошибка пробел");
+// An ER write chain stopped between setting its guard bit and clearing it again.
+inline const QString kErGuardLeftSet = QStringLiteral("Бит 3 IR 000024 остался установлен: запись в ER разрешена");
 // A bit number typed into a bit box that names no bit of a byte.
 QString badBitNumberLine(const QString& typed);
 

@@ -286,6 +286,22 @@ void TestMemoryExchange::script_data()
     row("emulation off, both already off", {"click viklEmul", "run", "requests " + rIr + " " + rEr41,
                                             "pane IR " + kAlready, "pane ER " + kAlready});
 
+    // An ER write chain that stops between setting its guard bit and clearing it says so
+    // once in the IR pane; one that stops before the bit was written, or ends, does not.
+    const QStringList guardUp{"ER=010000 5B", "key ER Enter", kPreamble, "< C0", "> C800002400", "< C8 24 00",
+                              kPreamble, "< C0", "> C90000242C", "< C9 00 00", kPreamble, "< C0", "> C800002400",
+                              "< C8 2C 00", kPreamble, "< C0", "> CB0100005B"};
+    const QString leftSet = QStringLiteral("pane IR Бит 3 IR 000024 остался установлен: запись в ER разрешена");
+    row("guard left set: the ER write gets no answer", guardUp + QStringList{"<", "-", leftSet, "lines IR 3", "<", "lines IR 3"});
+    row("guard left set: the ER read-back is refused",
+        guardUp + QStringList{"< CB 00 00", kPreamble, "< C0", "> CA01000000", "< CA 00 FF", "-", leftSet});
+    row("guard left set: a key gives the chain up", guardUp + QStringList{"key IM Other", "-", leftSet, "lines IR 3"});
+    row("guard not yet written: nothing to say",
+        {"ER=010000 5B", "key ER Enter", kPreamble, "< C0", "> C800002400", "< C8 24 00", kPreamble, "<", "-",
+         "lines IR 1"});
+    row("guard cleared at the end: nothing to say",
+        {"poke ER 010000 5A", "ZamBEX=1", "click ZamenaBitEX", "run", "peek IR 24 24", "lines IR 4"});
+
     // A chain stopped for want of a reply must not carry on under a new request:
     // the guard's IR read got no answer, and the ER bit button then writes guarded.
     row("ER bit button after a guard left waiting",
