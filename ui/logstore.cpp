@@ -36,6 +36,18 @@ qsizetype utf8Length(QStringView text)
     return bytes;
 }
 
+// UTF-16 units that the UTF-8 bytes decode to: one per lead byte, two for a four-byte
+// sequence. The store holds only what its encoder wrote, so the bytes are valid UTF-8.
+qsizetype utf16Units(QByteArrayView utf8)
+{
+    qsizetype units = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        units += int((byte & 0xC0) != 0x80) + int(byte >= 0xF0);
+    }
+    return units;
+}
+
 char* encodeUtf8(char* out, QStringView text)
 {
     // Stateless: a lone surrogate at the end of one line must not pair with the next.
@@ -81,6 +93,7 @@ void LogStore::dropAll()
     chunks_.clear();
     chunks_.shrink_to_fit();
     std::vector<std::uint32_t>().swap(lineStarts_);
+    std::vector<Utf16Count>().swap(utf16Counts_);
     longestLine_ = -1;
     longestLength_ = -1;
 }
@@ -168,10 +181,86 @@ QStringList LogStore::lines() const
     return out;
 }
 
+// Brings the per-chunk counts up to date: only the last counted chunk can have grown since.
+void LogStore::countUtf16() const
+{
+    if (utf16Counts_.size() > chunks_.size())
+        utf16Counts_.clear();
+    std::size_t c = utf16Counts_.empty() ? 0 : utf16Counts_.size() - 1;
+    utf16Counts_.resize(chunks_.size());
+    for (; c < chunks_.size(); ++c) {
+        Utf16Count& count = utf16Counts_[c];
+        count.before = c == 0 ? 0 : utf16Counts_[c - 1].before + utf16Counts_[c - 1].units;
+        const Chunk& chunk = chunks_[c];
+        count.units += utf16Units(QByteArrayView(chunk.bytes.get() + count.bytes, chunk.used - count.bytes));
+        count.bytes = chunk.used;
+    }
+}
+
+// Offset of the chunk's first line: the units of the chunks before it and one "\n" for
+// each line before it. The counts must be up to date.
+qsizetype LogStore::utf16OffsetOfChunk(std::size_t chunk) const
+{
+    return utf16Counts_[chunk].before + chunks_[chunk].firstLine;
+}
+
+qsizetype LogStore::utf16Size() const
+{
+    if (chunks_.empty())
+        return 0;
+    countUtf16();
+    return utf16Counts_.back().before + utf16Counts_.back().units + lineCount() - 1;
+}
+
+qsizetype LogStore::utf16OffsetOfLine(qsizetype index) const
+{
+    if (index >= lineCount())
+        return utf16Size();
+    if (index <= 0)
+        return 0;
+    countUtf16();
+    const auto c = static_cast<std::size_t>(chunkOfLine(index));
+    const Chunk& chunk = chunks_[c];
+    const qsizetype from = lineStarts_[static_cast<std::size_t>(chunk.firstLine)];
+    const qsizetype to = lineStarts_[static_cast<std::size_t>(index)];
+    return utf16OffsetOfChunk(c) + utf16Units(QByteArrayView(chunk.bytes.get() + from, to - from))
+           + (index - chunk.firstLine);
+}
+
+qsizetype LogStore::lineAtUtf16Offset(qsizetype offset) const
+{
+    if (chunks_.empty())
+        return -1;
+    countUtf16();
+    // The last chunk that starts at or before the offset.
+    std::size_t low = 0;
+    std::size_t high = chunks_.size();
+    while (high - low > 1) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (utf16OffsetOfChunk(middle) <= offset)
+            low = middle;
+        else
+            high = middle;
+    }
+    const Chunk& chunk = chunks_[low];
+    const qsizetype end = low + 1 < chunks_.size() ? chunks_[low + 1].firstLine : lineCount();
+    qsizetype start = utf16OffsetOfChunk(low);
+    for (qsizetype line = chunk.firstLine; line < end; ++line) {
+        const qsizetype from = lineStarts_[static_cast<std::size_t>(line)];
+        const qsizetype to = line + 1 < end ? qsizetype(lineStarts_[static_cast<std::size_t>(line + 1)]) : chunk.used;
+        start += utf16Units(QByteArrayView(chunk.bytes.get() + from, to - from));
+        if (offset <= start)
+            return line;
+        ++start; // the line's "\n"
+    }
+    return end - 1;
+}
+
 qsizetype LogStore::allocatedBytes() const
 {
     qsizetype bytes = qsizetype(chunks_.capacity() * sizeof(Chunk))
-                      + qsizetype(lineStarts_.capacity() * sizeof(std::uint32_t));
+                      + qsizetype(lineStarts_.capacity() * sizeof(std::uint32_t))
+                      + qsizetype(utf16Counts_.capacity() * sizeof(Utf16Count));
     for (const Chunk& chunk : chunks_)
         bytes += chunk.capacity;
     return bytes;

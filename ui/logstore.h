@@ -44,6 +44,17 @@ public:
     qsizetype longestLine() const { return longestLine_; }
     qsizetype longestLineLength() const { return longestLength_; }
 
+    // Offsets into the text as assistive technology counts them: UTF-16 units across the
+    // whole log, "\n" between lines and none after the last. Each chunk's count is made on
+    // first use and then only for the bytes appended since, so a log nobody reads this way
+    // pays nothing, and an offset is found by a binary search over chunks and a scan of one.
+    qsizetype utf16Size() const;
+    // Where the line starts; utf16Size() for an index past the last line.
+    qsizetype utf16OffsetOfLine(qsizetype index) const;
+    // The line an offset falls in: a line's "\n" belongs to it, offsets past the end to the
+    // last line; -1 when empty.
+    qsizetype lineAtUtf16Offset(qsizetype offset) const;
+
     // Bumped by every change, for callers that poll instead of listening.
     quint64 revision() const { return revision_; }
     // Bytes this store has allocated for its lines and their index.
@@ -67,11 +78,21 @@ private:
     char* reserveBytes(QStringView line);
     qsizetype chunkOfLine(qsizetype index) const;
     void dropAll();
+    void countUtf16() const;
+    qsizetype utf16OffsetOfChunk(std::size_t chunk) const;
 
     std::vector<Chunk> chunks_;
     // Offset of each line inside its chunk; a line ends where the next line of the same
     // chunk starts, or at the chunk's used size.
     std::vector<std::uint32_t> lineStarts_;
+    // Per chunk: the bytes counted so far, their UTF-16 units, and the units of every chunk
+    // before it. Empty until an offset is first asked for.
+    struct Utf16Count {
+        qsizetype bytes = 0;
+        qsizetype units = 0;
+        qsizetype before = 0;
+    };
+    mutable std::vector<Utf16Count> utf16Counts_;
     qsizetype longestLine_ = -1;
     qsizetype longestLength_ = -1;
     quint64 revision_ = 0;

@@ -1,10 +1,14 @@
 // The line store alone: where lines end, and that every line comes back as it went in,
-// across the chunk boundaries and through each way of reading it.
+// across the chunk boundaries and through each way of reading it; and that the text
+// offsets assistive technology uses agree with the lines joined by "\n", while lines
+// keep arriving.
 
 #include "logstore.h"
 
 #include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -15,6 +19,30 @@ QStringList manyLines(int count)
     for (int i = 0; i < count; ++i)
         lines << QStringLiteral("строка %1 ").arg(i) + QString(i % 97, QChar(u'A' + i % 26));
     return lines;
+}
+
+// Every offset question against the lines joined by "\n": each line's start, and the line
+// found from its start, its middle and its "\n" (a sample of the lines when there are many).
+void checkOffsets(const ui::LogStore& store, const QStringList& expected)
+{
+    const QString joined = expected.join(u'\n');
+    QCOMPARE(store.utf16Size(), joined.size());
+    const qsizetype step = std::max<qsizetype>(1, expected.size() / 400);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const qsizetype length = expected[i].size();
+        if (i % step == 0 || i + 1 == expected.size()) {
+            if (store.utf16OffsetOfLine(i) != start)
+                QFAIL(qPrintable(QStringLiteral("line %1 starts at %2, not %3").arg(i).arg(store.utf16OffsetOfLine(i)).arg(start)));
+            for (const qsizetype offset : {start, start + length / 2, start + length}) {
+                if (store.lineAtUtf16Offset(offset) != i)
+                    QFAIL(qPrintable(QStringLiteral("offset %1 is in line %2, not %3").arg(offset).arg(store.lineAtUtf16Offset(offset)).arg(i)));
+            }
+        }
+        start += length + 1;
+    }
+    QCOMPARE(store.utf16OffsetOfLine(expected.size()), joined.size());
+    QCOMPARE(store.lineAtUtf16Offset(joined.size() + 10), expected.size() - 1);
 }
 
 } // namespace
@@ -58,14 +86,20 @@ void TestLogStore::linesComeBackAsAppended()
     ui::LogStore store;
     QSignalSpy appended(&store, &ui::LogStore::linesAppended);
     qsizetype announced = 0;
+    qsizetype joinedSize = -1;
     for (const QString& text : appends) {
         const quint64 revision = store.revision();
         store.append(text);
         QVERIFY(store.revision() > revision);
         QCOMPARE(appended.last().at(0).value<qsizetype>(), announced);
+        for (qsizetype i = announced; i < announced + appended.last().at(1).value<qsizetype>(); ++i)
+            joinedSize += expected[i].size() + 1;
         announced += appended.last().at(1).value<qsizetype>();
+        // Counted afresh only for what was added since the last question.
+        QCOMPARE(store.utf16Size(), joinedSize);
     }
     QCOMPARE(announced, expected.size());
+    checkOffsets(store, expected);
 
     QCOMPARE(store.lineCount(), expected.size());
     QCOMPARE(store.lines(), expected); // read chunk by chunk
@@ -85,12 +119,17 @@ void TestLogStore::linesComeBackAsAppended()
     store.setLines(appends);
     QCOMPARE(reset.size(), 1);
     QCOMPARE(store.lines(), expected);
+    checkOffsets(store, expected);
 
     store.clear();
     QCOMPARE(store.lineCount(), 0);
     QCOMPARE(store.longestLine(), -1);
+    QCOMPARE(store.utf16Size(), 0);
+    QCOMPARE(store.lineAtUtf16Offset(0), -1);
     store.append(QStringLiteral("после"));
     QCOMPARE(store.lines(), QStringList{"после"});
+    QCOMPARE(store.utf16Size(), 5);
+    QCOMPARE(store.lineAtUtf16Offset(5), 0);
 }
 
 QTEST_GUILESS_MAIN(TestLogStore)
