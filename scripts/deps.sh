@@ -4,6 +4,7 @@
 QLDIXW_PACKAGES=(
   cmake g++ make pkgconf
   qt6-base-dev        # Qt Widgets, Qt Test and their CMake support
+  qt6-base-private-dev # the log panes' accessibility test switches the platform's accessibility on
   qt6-charts-dev      # the meter's reading charts
   libqt6opengl6-dev   # Qt Charts' CMake package asks for Qt OpenGL's, which Debian 12 does not pull in
   fonts-wine          # a metric-compatible Tahoma with Cyrillic

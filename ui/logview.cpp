@@ -100,7 +100,8 @@ void LogView::linesReset()
     // The cached shapes and the selection name lines that are gone.
     longShapes_.clear();
     shortShape_.reset();
-    anchor_ = caret_ = {};
+    announcer_.linesReset();
+    moveSelection({}, {});
     selecting_ = false;
     autoScrollTimer_.stop();
     widest_ = 0;
@@ -125,6 +126,7 @@ void LogView::refresh()
     remeasure();
     updateScrollRanges();
     viewport()->update();
+    announcer_.linesAppended();
 }
 
 void LogView::remeasure()
@@ -277,9 +279,42 @@ void LogView::setSelection(LogPosition anchor, LogPosition caret)
             return endOfLine(store_->lineCount() - 1);
         return {at.line, std::clamp<qsizetype>(at.column, 0, endOfLine(at.line).column)};
     };
-    anchor_ = clamped(anchor);
-    caret_ = clamped(caret);
+    moveSelection(clamped(anchor), clamped(caret));
+}
+
+void LogView::moveSelection(LogPosition anchor, LogPosition caret)
+{
+    if (anchor == anchor_ && caret == caret_)
+        return;
+    const LogPosition oldAnchor = anchor_;
+    const LogPosition oldCaret = caret_;
+    anchor_ = anchor;
+    caret_ = caret;
     viewport()->update();
+    announcer_.selectionChanged(oldAnchor, oldCaret);
+}
+
+void LogView::scrollTo(LogPosition at)
+{
+    if (at.line < 0 || at.line >= store_->lineCount())
+        return;
+    // The line may be wider than any measured yet: the horizontal range must reach it.
+    noteWidth(shapeOf(at.line).width());
+    if (refreshTimer_.isActive())
+        refresh();
+    QScrollBar* const vertical = verticalScrollBar();
+    const int line = int(std::min<qsizetype>(at.line, INT_MAX));
+    if (line < vertical->value())
+        vertical->setValue(line);
+    else if (line >= vertical->value() + fullLinesInView())
+        vertical->setValue(line - fullLinesInView() + 1);
+    QScrollBar* const horizontal = horizontalScrollBar();
+    const int x = qRound(shapeOf(at.line).xOf(at.column));
+    const int width = viewport()->width() - 2 * kMargin;
+    if (x < horizontal->value())
+        horizontal->setValue(x);
+    else if (x >= horizontal->value() + width)
+        horizontal->setValue(x - width + 1);
 }
 
 void LogView::selectAll()
@@ -323,11 +358,7 @@ LogPosition LogView::positionAt(QPointF viewportPoint) const
 
 void LogView::dragTo(QPointF viewportPoint)
 {
-    const LogPosition at = positionAt(viewportPoint);
-    if (at != caret_) {
-        caret_ = at;
-        viewport()->update();
-    }
+    moveSelection(anchor_, positionAt(viewportPoint));
 }
 
 void LogView::mousePressEvent(QMouseEvent* event)
@@ -337,12 +368,9 @@ void LogView::mousePressEvent(QMouseEvent* event)
         return;
     }
     const LogPosition at = positionAt(event->position());
-    if (!(event->modifiers() & Qt::ShiftModifier))
-        anchor_ = at;
-    caret_ = at;
     selecting_ = true;
     dragPoint_ = event->position();
-    viewport()->update();
+    moveSelection(event->modifiers() & Qt::ShiftModifier ? anchor_ : at, at);
 }
 
 void LogView::mouseMoveEvent(QMouseEvent* event)
@@ -375,10 +403,8 @@ void LogView::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     const LogPosition at = positionAt(event->position());
     const auto [start, end] = shapeOf(at.line).wordAt(at.column);
-    anchor_ = {at.line, start};
-    caret_ = {at.line, end};
     selecting_ = false;
-    viewport()->update();
+    moveSelection({at.line, start}, {at.line, end});
 }
 
 void LogView::timerEvent(QTimerEvent* event)

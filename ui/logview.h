@@ -3,6 +3,8 @@
 // the scroll ranges and the repaint they call for are brought up to date together, once
 // per 25 ms at most however fast lines arrive. Long lines stay on one line.
 
+#include "logviewaccessible.h"
+
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 
@@ -38,6 +40,11 @@ public:
     bool hasSelection() const { return anchor_ != caret_; }
     QString selectedText() const;
     void setSelection(LogPosition anchor, LogPosition caret);
+    // The selection runs from the anchor to the caret; they are equal when nothing is selected.
+    LogPosition anchor() const { return anchor_; }
+    LogPosition caret() const { return caret_; }
+    // Scrolls as little as needed to bring the position into view.
+    void scrollTo(LogPosition at);
 
     // Where a position is drawn, in viewport coordinates (a caret one pixel wide), and
     // the position nearest to a viewport point.
@@ -79,6 +86,7 @@ private:
     LogLineShape& shapeOf(qsizetype line) const;
     LogPosition endOfLine(qsizetype line) const;
     void dragTo(QPointF viewportPoint);
+    void moveSelection(LogPosition anchor, LogPosition caret);
 
     LogStore* store_;
     LogPane* pane_ = nullptr; // a child of this view, so valid as long as the view is
@@ -97,6 +105,8 @@ private:
     LogPosition caret_;
     bool selecting_ = false;
     QPointF dragPoint_;
+
+    LogViewAnnouncer announcer_{this};
 
     // Shapes of the long lines in view: measuring one is worth keeping. A short line is
     // shaped afresh each time; its shape lives until the next line is shaped.
