@@ -293,25 +293,25 @@ void TestCommLineSettings::everyByteBothWays()
 
     const std::string all = everyByte();
     QVERIFY(pair.send(all));
-    QVERIFY2(gui.runUntil([&] { return !log.rxCounts.isEmpty() && log.rxCounts.last() >= 256; }, 2s),
+    QVERIFY2(gui.runUntil([&] { return !log.rxCounts.isEmpty() && log.rxCounts.last() >= 256; }, 10s),
              qPrintable(log.calls.join(' ')));
     std::string got(300, '\0');
     QCOMPARE(comm.Read(got.data(), 300), 256);
     QVERIFY(got.substr(0, 256) == all);
 
     QCOMPARE(comm.Write(all.data(), 256), 256);
-    QVERIFY(pair.receive(256, 2s) == all);
+    QVERIFY(pair.receive(256, 10s) == all);
     QVERIFY(pair.receive(1, 50ms).empty()); // no echo, no CR added
 
     // A lone XOFF from the device is a byte to read and stops nothing.
     log.rxCounts.clear();
     QVERIFY(pair.send("\x13"));
-    QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty(); }, 2s));
+    QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty(); }, 10s));
     char byte = 0;
     QCOMPARE(comm.Read(&byte, 1), 1);
     QCOMPARE(int(byte), 0x13);
     QCOMPARE(comm.Write("after", 5), 5);
-    QCOMPARE(QString::fromStdString(pair.receive(5, 2s)), QStringLiteral("after"));
+    QCOMPARE(QString::fromStdString(pair.receive(5, 10s)), QStringLiteral("after"));
 
     const termios t = portSettings(pair);
     QCOMPARE(int(t.c_iflag & (IXON | IXOFF | IXANY)), 0);
@@ -342,10 +342,10 @@ void TestCommLineSettings::softwareFlowControl()
     comm.Write("held", 4); // kept or taken by the kernel: either way it must wait
     QVERIFY(pair.receive(4, 200ms).empty());
     QVERIFY(pair.send("\x05"));
-    QCOMPARE(QString::fromStdString(pair.receive(4, 2s)), QStringLiteral("held"));
+    QCOMPARE(QString::fromStdString(pair.receive(4, 10s)), QStringLiteral("held"));
     // The handshake characters are the line's; the usual ones are plain data now.
     QVERIFY(pair.send("\x13\x11"));
-    QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty() && log.rxCounts.last() == 2; }, 2s));
+    QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty() && log.rxCounts.last() == 2; }, 10s));
     char got[4] = {};
     QCOMPARE(comm.Read(got, 4), 2);
     QCOMPARE(QByteArray(got, 2), QByteArray("\x13\x11"));
@@ -353,11 +353,11 @@ void TestCommLineSettings::softwareFlowControl()
     comm.SetFlowControl(TFlowControl::fcDefault);
     log.rxCounts.clear();
     QVERIFY(pair.send("\x06"));
-    QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty(); }, 2s));
+    QVERIFY(gui.runUntil([&] { return !log.rxCounts.isEmpty(); }, 10s));
     QCOMPARE(comm.Read(got, 4), 1);
     QCOMPARE(int(got[0]), 0x06);
     QCOMPARE(comm.Write("free", 4), 4);
-    QCOMPARE(QString::fromStdString(pair.receive(4, 2s)), QStringLiteral("free"));
+    QCOMPARE(QString::fromStdString(pair.receive(4, 10s)), QStringLiteral("free"));
 }
 
 void TestCommLineSettings::charsAndOptions()

@@ -174,13 +174,12 @@ void TestFontHelpAbout::helpFile()
 
     ModalCatcher boxes;
     trigger("ZENT111");
-    QTest::qWait(30);
     if (besideProgram) {
-        QCOMPARE(opened_, QList<QUrl>{QUrl::fromLocalFile(beside)});
+        QTRY_COMPARE_WITH_TIMEOUT(opened_, QList<QUrl>{QUrl::fromLocalFile(beside)}, 10000);
         QCOMPARE(boxes.texts(), QStringList());
     } else {
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{QStringLiteral("Файл справки не найден")}, 10000);
         QCOMPARE(opened_, QList<QUrl>());
-        QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Файл справки не найден")});
     }
     // An empty or relative folder never stands for the working folder.
     QCOMPARE(mainwindow::findHelpFile({QString(), QStringLiteral("."), QStringLiteral("sub/..")}), QString());

@@ -167,7 +167,7 @@ void TestTransport::replySplitAcrossTheWindow()
 
     // The rest arrives late and is read with the reply to the next request.
     QVERIFY(bench_->device().send(bytes("345607C8")));
-    QTest::qWait(50);
+    QTRY_COMPARE_WITH_TIMEOUT(bench_->line().receivedByteCount(), 4, 10000);
     bench_->line().obrabZapstr(QStringLiteral("60 01 81 *"));
     QCOMPARE(bench_->device().receive(4), bytes("600181FB"));
     QVERIFY(bench_->device().send(bytes("01810012345607C8")));
