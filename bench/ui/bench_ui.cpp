@@ -1,7 +1,8 @@
 // What a log line costs in a log pane that is never trimmed, against a plain text editor
 // fed the same lines: memory per line and CPU per appended line at 10^4, 10^5 and 10^6
 // lines of 51 characters, each run in a fresh process so that one run's heap does not
-// hide the next one's growth; then, at 10^6 lines, scrolling to the middle and painting.
+// hide the next one's growth; then, at 10^6 lines, scrolling to the middle and painting,
+// and what a screen reader asks near the end of the log (the line at an offset, a range).
 // Each size runs twice: as a flood (events processed after every 100 lines; memory is
 // measured here) and as the program logs in the steady state, one line per event-loop
 // turn (events processed after every line). The editor repaints on every such turn, about
@@ -14,6 +15,7 @@
 #include "logview.h"
 #include "benchfigures.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFontDatabase>
@@ -28,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 using bench::residentKiB;
 using bench::processCpuSeconds;
@@ -70,6 +73,45 @@ struct Subject {
 const char* verdict(bool met)
 {
     return met ? "meets the goal" : "MISSES the goal";
+}
+
+// What a screen reader asks of a long log near its end, where new lines are read: the line
+// at an offset and a range of text, through the widget's accessible text interface. The
+// first question may build what later ones use; the others are the median of many.
+void measureScreenReading(const QByteArray& name, long lines, QWidget* widget)
+{
+    QAccessibleInterface* const accessible = QAccessible::queryAccessibleInterface(widget);
+    QAccessibleTextInterface* const text = accessible ? accessible->textInterface() : nullptr;
+    if (!text) {
+        std::printf("%-15s %8ld lines: no accessible text\n", name.constData(), lines);
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const int count = text->characterCount();
+    const double countMs = double(clock.nsecsElapsed()) / 1e6;
+    int start = 0;
+    int end = 0;
+    const auto lineNearEnd = [&](int i) { text->textAtOffset(count - 1 - i * 131, QAccessible::LineBoundary, &start, &end); };
+    const auto rangeNearEnd = [&](int i) { text->text(count - 2000 - i * 131, count - 1000 - i * 131); };
+    clock.restart();
+    lineNearEnd(0);
+    const double firstLineMs = double(clock.nsecsElapsed()) / 1e6;
+    std::vector<double> lineUs;
+    std::vector<double> rangeUs;
+    for (int i = 1; i <= 200; ++i) {
+        clock.restart();
+        lineNearEnd(i);
+        lineUs.push_back(double(clock.nsecsElapsed()) / 1e3);
+        clock.restart();
+        rangeNearEnd(i);
+        rangeUs.push_back(double(clock.nsecsElapsed()) / 1e3);
+    }
+    std::printf("%-15s %8ld lines: screen reader near the end: character count %.2f ms (first question); "
+                "line at an offset %.2f ms first, then %.1f us median (p95 %.1f us); 1000 characters of text "
+                "%.1f us median (p95 %.1f us)\n",
+                name.constData(), lines, countMs, firstLineMs, bench::percentile(lineUs, 0.5),
+                bench::percentile(lineUs, 0.95), bench::percentile(rangeUs, 0.5), bench::percentile(rangeUs, 0.95));
 }
 
 int measure(const QString& kind, long lines, int eventsEvery)
@@ -161,6 +203,7 @@ int measure(const QString& kind, long lines, int eventsEvery)
         const double paintMs = double(clock.nsecsElapsed()) / 1e6;
         std::printf("%-15s %8ld lines: scroll to the middle and paint %.2f ms; paint once %.2f ms\n",
                     name.constData(), lines, scrollMs, paintMs);
+        measureScreenReading(name, lines, subject.widget);
     }
     std::fflush(stdout);
     return 0;
