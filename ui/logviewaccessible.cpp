@@ -94,6 +94,8 @@ public:
         return state;
     }
 
+    using QAccessibleWidget::text;
+
     void* interface_cast(QAccessible::InterfaceType type) override
     {
         if (type == QAccessible::TextInterface)
@@ -109,7 +111,9 @@ public:
         *startOffset = *endOffset = 0;
         if (selectionIndex != 0 || !view()->hasSelection())
             return;
-        const auto [from, to] = std::minmax(view()->anchor(), view()->caret());
+        const LogPosition anchor = view()->anchor();
+        const LogPosition caret = view()->caret();
+        const auto [from, to] = std::minmax(anchor, caret);
         *startOffset = toInt(offsetOf(store(), from));
         *endOffset = toInt(offsetOf(store(), to));
     }
