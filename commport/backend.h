@@ -72,6 +72,9 @@ public:
     // Bytes waiting to be read.
     virtual std::size_t InputQueued() = 0;
     // Bytes the system has taken and not yet put on the line; 0 when it cannot tell.
+    // The output queue takes a 0 at its word: what it handed over counts as sent, and
+    // it leaves alone a buffer that may still hold it (emptying it would lose bytes
+    // counted as sent), so a backend that can count should.
     virtual std::size_t OutputQueued() = 0;
     // Drops everything waiting to be read.
     virtual void PurgeInput() = 0;

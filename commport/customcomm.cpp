@@ -166,11 +166,14 @@ int TCustomComm::Write(const void* buffer, int count)
             eventThread_->OutputQueued();
         return -1;
     case OutputQueue::Sent::Dropped:
+    case OutputQueue::Sent::Failed:
         // Posted like the thread's reports: the caller learns of it after Write, never
-        // inside it.
+        // inside it. The transmit path does not look at the result, so a refusal told
+        // only by -1 would lose the bytes without a word.
         noteOutputDropped(size);
         return -1;
-    case OutputQueue::Sent::Failed:
+    case OutputQueue::Sent::Gone:
+        // The event thread sees the device go and reports it lost.
         return -1;
     }
     return -1;

@@ -145,7 +145,9 @@ public:
     // port is already closed when this runs; a later Open works once the device is back.
     TNotifyEvent OnDeviceLost;
     // Output was dropped: `DroppedBytes` written bytes never went out, because the line
-    // did not take them within kWriteTimeout or because they did not fit in the queue.
+    // did not take them within kWriteTimeout, because they did not fit in the queue, or
+    // because the device refused them with an error other than vanishing (what a
+    // vanished device had not sent goes with it, told by OnDeviceLost).
     // Posted through the poster, so it runs on the GUI thread after Write has returned
     // and the event thread never waits for it; drops that come while a report is on its
     // way are added to it, so a flood of writes to a stalled line costs one queued call,

@@ -27,9 +27,9 @@ OutputQueue::Sent OutputQueue::Write(backend::Device& device, const void* buffer
         backend::SystemError error;
         const std::ptrdiff_t n = device.Write(data, count, error);
         if (n < 0)
-            return Sent::Failed;
-        taken = static_cast<std::size_t>(n);
-        handed_ += taken;
+            return error.kind == CommErrorKind::Gone ? Sent::Gone : Sent::Failed;
+        taken = std::min(static_cast<std::size_t>(n), count);
+        hand(taken);
     }
     const std::uint64_t start = accepted_;
     accepted_ += count;
@@ -53,20 +53,25 @@ OutputQueue::Serviced OutputQueue::Service(backend::Device& device, Clock::time_
         backend::SystemError error;
         const std::ptrdiff_t n = device.Write(ring_.data() + head_, contiguous, error);
         if (n < 0) {
-            // A vanished device is reported as such; any other refusal drops the rest.
-            const bool gone = error.kind == CommErrorKind::Gone;
-            if (!gone)
-                result.dropped += size_;
-            head_ = size_ = 0;
-            handed_ = accepted_;
-            watches_.clear();
-            result.state = gone ? Serviced::State::DeviceGone : Serviced::State::Idle;
-            return result;
+            if (error.kind == CommErrorKind::Gone) {
+                // What it held went with it; the caller reports the device lost.
+                head_ = size_ = 0;
+                handed_ = accepted_;
+                watches_.clear();
+                result.state = Serviced::State::DeviceGone;
+                return result;
+            }
+            // Any other refusal would come again for the same bytes: drop what waits
+            // here. What the system took before is still on its way.
+            result.dropped += size_;
+            dropKept();
+            break;
         }
         if (n == 0)
             break;
-        popFront(static_cast<std::size_t>(n));
-        handed_ += static_cast<std::uint64_t>(n);
+        const std::size_t taken = std::min(static_cast<std::size_t>(n), contiguous);
+        popFront(taken);
+        hand(taken);
     }
     if (size_ == 0 && !watches_.empty() && device.OutputQueued() == 0)
         watches_.clear();
@@ -76,9 +81,22 @@ OutputQueue::Serviced OutputQueue::Service(backend::Device& device, Clock::time_
     return result;
 }
 
-std::uint64_t OutputQueue::sentOnLine(backend::Device& device) const
+void OutputQueue::hand(std::size_t count)
 {
-    return handed_ - std::min<std::uint64_t>(device.OutputQueued(), handed_);
+    handed_ += count;
+    handedSincePurge_ = handedSincePurge_ || count > 0;
+}
+
+void OutputQueue::dropKept()
+{
+    // The stream ends where the system's part of it ends, so what the system says it
+    // holds is still the end of what was handed.
+    head_ = size_ = 0;
+    accepted_ = handed_;
+    while (!watches_.empty() && watches_.back().start >= handed_)
+        watches_.pop_back();
+    if (!watches_.empty())
+        watches_.back().end = std::min(watches_.back().end, handed_);
 }
 
 void OutputQueue::forgetSent(std::uint64_t sent)
@@ -91,7 +109,12 @@ std::size_t OutputQueue::expire(backend::Device& device, Clock::time_point now)
 {
     if (watches_.empty() || watches_.front().deadline > now)
         return 0;
-    const std::uint64_t sent = sentOnLine(device);
+    // What the system says it holds is the end of what it was handed; more than the
+    // watched part of that is not ours.
+    const std::size_t queued = device.OutputQueued();
+    const std::uint64_t watched = handed_ - std::min(handed_, watches_.front().start);
+    const std::uint64_t held = std::min<std::uint64_t>(queued, watched);
+    const std::uint64_t sent = handed_ - held;
     forgetSent(sent);
     if (watches_.empty() || watches_.front().deadline > now)
         return 0;
@@ -106,14 +129,20 @@ std::size_t OutputQueue::expire(backend::Device& device, Clock::time_point now)
         cut = kept->end;
         ++kept;
     }
-    const std::uint64_t from = std::max(sent, watches_.front().start);
-    device.PurgeOutput();
+    // Emptied only when that loses nothing counted as sent: the system counts what it
+    // holds (and what it holds of ours is dropped here), or it has taken nothing of
+    // ours since it was last emptied. A system that says 0 after taking bytes of ours
+    // may be one that keeps no count and holds them still.
+    if (queued > 0 || !handedSincePurge_) {
+        device.PurgeOutput();
+        handedSincePurge_ = false;
+    }
     if (cut > handed_) {
         popFront(static_cast<std::size_t>(cut - handed_));
         handed_ = cut;
     }
     watches_.erase(watches_.begin(), kept);
-    return static_cast<std::size_t>(cut - from);
+    return static_cast<std::size_t>(cut - sent);
 }
 
 void OutputQueue::append(const char* data, std::size_t count)
@@ -151,6 +180,7 @@ void OutputQueue::Clear()
     head_ = size_ = 0;
     handed_ = accepted_;
     watches_.clear();
+    handedSincePurge_ = false;
 }
 
 } // namespace commport
