@@ -110,7 +110,8 @@ std::size_t OutputQueue::expire(backend::Device& device, Clock::time_point now)
     if (watches_.empty() || watches_.front().deadline > now)
         return 0;
     // What the system says it holds is the end of what it was handed; more than the
-    // watched part of that is not ours.
+    // watched part of that is not ours. A byte a real line sends between this count and
+    // the purge below is reported though it left; after the purge nothing is left to count.
     const std::size_t queued = device.OutputQueued();
     const std::uint64_t watched = handed_ - std::min(handed_, watches_.front().start);
     const std::uint64_t held = std::min<std::uint64_t>(queued, watched);
