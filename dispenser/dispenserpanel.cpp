@@ -7,6 +7,7 @@
 
 using ui::makeControl;
 using ui::makeLabel;
+using ui::makePlaced;
 
 namespace dispenser {
 
@@ -35,22 +36,15 @@ ClickablePanel* makePopup(QWidget* parent, const char* name, QRect geometry)
     return panel;
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, QRect geometry)
-{
-    auto* button = makeControl<QPushButton>(parent, name, caption);
-    button->setGeometry(geometry);
-    return button;
-}
-
 QPushButton* menuButton(QWidget* menu, const char* name, const QString& caption, int row)
 {
-    return makeButton(menu, name, caption, {kMenuLeft, kFirstButtonTop + row * kButtonPitch, kMenuWidth, kButtonHeight});
+    return makePlaced<QPushButton>(menu, name, caption, {kMenuLeft, kFirstButtonTop + row * kButtonPitch, kMenuWidth, kButtonHeight});
 }
 
 // The two buttons under a caption: left or right half of the menu's width.
 QPushButton* pairButton(QWidget* menu, const char* name, const QString& caption, int top, bool right)
 {
-    return makeButton(menu, name, caption,
+    return makePlaced<QPushButton>(menu, name, caption,
                       {kMenuLeft + (right ? kPairWidth + kPairGap : 0), top, kPairWidth, kButtonHeight});
 }
 
@@ -132,11 +126,11 @@ DispenserPanel::DispenserPanel(QWidget* clientArea)
     , SumChitButton(pairButton(MenyPanel, "SumChitButton", QStringLiteral("Считать"), kTotalsButtonsTop, false))
     , ObnulSumButton(pairButton(MenyPanel, "ObnulSumButton", QStringLiteral("Обнулить"), kTotalsButtonsTop, true))
     , litri(makeField(OtpLitrPanel1, "litri", MoneyField::Volume))
-    , OtpLitr(makeButton(OtpLitrPanel1, "OtpLitr", QStringLiteral("Начать отпуск литры"), kPopupButton))
+    , OtpLitr(makePlaced<QPushButton>(OtpLitrPanel1, "OtpLitr", QStringLiteral("Начать отпуск литры"), kPopupButton))
     , Stoimost(makeField(OtprSumPanel1, "Stoimost", MoneyField::Money))
-    , OtprSum(makeButton(OtprSumPanel1, "OtprSum", QStringLiteral("Начать отпуск сумма"), kPopupButton))
+    , OtprSum(makePlaced<QPushButton>(OtprSumPanel1, "OtprSum", QStringLiteral("Начать отпуск сумма"), kPopupButton))
     , stoimlitr(makeField(SumPanel, "stoimlitr", MoneyField::PricePerLitre))
-    , zadatsumPanel(makeButton(SumPanel, "zadatsumPanel", QStringLiteral("Задать"), kPopupButton))
+    , zadatsumPanel(makePlaced<QPushButton>(SumPanel, "zadatsumPanel", QStringLiteral("Задать"), kPopupButton))
 {
     MenyPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     MenyPanel->setGeometry(432, 24, 145, 457);

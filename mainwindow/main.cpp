@@ -1,5 +1,6 @@
 #include "application.h"
 #include "guardedapplication.h"
+#include "programversion.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -30,7 +31,7 @@ std::optional<int> answerInformationOptions(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     QCoreApplication::setApplicationName(QStringLiteral("qldixw"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(QLDIXW_VERSION));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(ui::kProgramVersion));
 
     QCommandLineParser parser;
     // Qt's options are single-dash words: read as bundles of letters, "-reverse" would

@@ -8,6 +8,7 @@
 #include "tform2.h"
 #include "tform3.h"
 #include "portcombobox.h"
+#include "programversion.h"
 #include "transport.h"
 #include "typedbox.h"
 
@@ -78,7 +79,7 @@ TForm1::TForm1()
     , FontDialog1_(startPaneFont())
 {
     setObjectName(QStringLiteral("TForm1"));
-    setWindowTitle(QStringLiteral("QLDIXw V2.32"));
+    setWindowTitle(QStringLiteral("QLDIXw V") + QLatin1String(ui::kProgramVersion));
     setCentralWidget(clientArea_);
 
     ui::makeTypedBox(kontroller_);

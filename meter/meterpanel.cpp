@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 using ui::makeControl;
+using ui::makePlaced;
 
 namespace meter {
 
@@ -29,20 +30,6 @@ QLabel* caption(QWidget* parent, const QString& text, QPoint at)
     return label;
 }
 
-QGroupBox* makeGroup(QWidget* parent, const char* name, const QString& title, QRect geometry)
-{
-    auto* group = makeControl<QGroupBox>(parent, name, title);
-    group->setGeometry(geometry);
-    return group;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect geometry)
-{
-    auto* button = makeControl<QPushButton>(parent, name, text);
-    button->setGeometry(geometry);
-    return button;
-}
-
 } // namespace
 
 MeterPanel::MeterPanel(QWidget* clientArea)
@@ -57,9 +44,9 @@ MeterPanel::MeterPanel(QWidget* clientArea)
 
     buildReadings();
 
-    auto* voltage = makeGroup(ERK2Panel, "napryazhenieGroup", QStringLiteral("напряжение"), {144, 4, 368, 116});
+    auto* voltage = makePlaced<QGroupBox>(ERK2Panel, "napryazhenieGroup", QStringLiteral("напряжение"), {144, 4, 368, 116});
     buildSettingColumns(voltage, 0, {"коррекция", "Нижний предел", "Верхний предел"});
-    auto* current = makeGroup(ERK2Panel, "silaTokaGroup", QStringLiteral("Сила тока"), {144, 124, 248, 116});
+    auto* current = makePlaced<QGroupBox>(ERK2Panel, "silaTokaGroup", QStringLiteral("Сила тока"), {144, 124, 248, 116});
     buildSettingColumns(current, 9, {"коррекция", "верхний предел"});
 
     buildGroups();
@@ -82,14 +69,14 @@ void MeterPanel::buildReadings()
     summ_wat->setGeometry(48, 204, 89, 17);
     summ_wat->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
-    read_all = makeButton(ERK2Panel, "read_all", QStringLiteral("Читать"), {8, 232, 129, 25});
+    read_all = makePlaced<QPushButton>(ERK2Panel, "read_all", QStringLiteral("Читать"), {8, 232, 129, 25});
     read_combo = makeControl<QComboBox>(ERK2Panel, "read_combo");
     read_combo->addItems({QStringLiteral("читаь все"), QStringLiteral("V1"), QStringLiteral("V2"), QStringLiteral("V3"),
                           QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3"), QStringLiteral("W1"),
                           QStringLiteral("W2"), QStringLiteral("W3")});
     read_combo->setGeometry(8, 262, 129, 21);
 
-    clear_log_Button = makeButton(ERK2Panel, "clear_log_Button", QStringLiteral("Очистить"), {8, 408, 129, 25});
+    clear_log_Button = makePlaced<QPushButton>(ERK2Panel, "clear_log_Button", QStringLiteral("Очистить"), {8, 408, 129, 25});
 }
 
 void MeterPanel::buildSettingColumns(QGroupBox* group, int first, std::initializer_list<const char*> captions)
@@ -105,8 +92,8 @@ void MeterPanel::buildSettingColumns(QGroupBox* group, int first, std::initializ
             auto* field = makeControl<QLineEdit>(group, info.field, QString::fromLatin1(info.defaultText));
             field->setGeometry(x, y, 57, 21);
             settingFields[setting] = field;
-            readButtons[setting] = makeButton(group, info.readButton, QStringLiteral("R"), {x + 60, y, 23, 21});
-            writeButtons[setting] = makeButton(group, info.writeButton, QStringLiteral("W"), {x + 86, y, 23, 21});
+            readButtons[setting] = makePlaced<QPushButton>(group, info.readButton, QStringLiteral("R"), {x + 60, y, 23, 21});
+            writeButtons[setting] = makePlaced<QPushButton>(group, info.writeButton, QStringLiteral("W"), {x + 86, y, 23, 21});
         }
         ++column;
     }
@@ -114,24 +101,24 @@ void MeterPanel::buildSettingColumns(QGroupBox* group, int first, std::initializ
 
 void MeterPanel::buildGroups()
 {
-    Panel3 = makeGroup(ERK2Panel, "Panel3", QStringLiteral("Коррекция"), {400, 124, 112, 116});
-    rd_kor_all = makeButton(Panel3, "rd_kor_all", QStringLiteral("Читать все"), {8, 32, 97, 25});
-    wr_kor_all = makeButton(Panel3, "wr_kor_all", QStringLiteral("Записать все"), {8, 68, 97, 25});
+    Panel3 = makePlaced<QGroupBox>(ERK2Panel, "Panel3", QStringLiteral("Коррекция"), {400, 124, 112, 116});
+    rd_kor_all = makePlaced<QPushButton>(Panel3, "rd_kor_all", QStringLiteral("Читать все"), {8, 32, 97, 25});
+    wr_kor_all = makePlaced<QPushButton>(Panel3, "wr_kor_all", QStringLiteral("Записать все"), {8, 68, 97, 25});
 
-    Panel1 = makeGroup(ERK2Panel, "Panel1", QStringLiteral("Индикация"), {144, 244, 368, 72});
+    Panel1 = makePlaced<QGroupBox>(ERK2Panel, "Panel1", QStringLiteral("Индикация"), {144, 244, 368, 72});
     for (int k = 0; k < kIndicationChannels; ++k) {
         const QByteArray name = "Ind_ch" + QByteArray::number(k);
         auto* channel = makeControl<QCheckBox>(Panel1, name.constData(), QString::number(k));
         channel->setGeometry(8 + k * 40, 20, 37, 17);
         Ind_ch[static_cast<std::size_t>(k)] = channel;
     }
-    Button2 = makeButton(Panel1, "Button2", QStringLiteral("Программировать"), {8, 42, 121, 23});
+    Button2 = makePlaced<QPushButton>(Panel1, "Button2", QStringLiteral("Программировать"), {8, 42, 121, 23});
 
-    Panel2 = makeGroup(ERK2Panel, "Panel2", QStringLiteral("Адрес"), {144, 320, 368, 52});
+    Panel2 = makePlaced<QGroupBox>(ERK2Panel, "Panel2", QStringLiteral("Адрес"), {144, 320, 368, 52});
     edit_adr_zap = makeControl<QLineEdit>(Panel2, "edit_adr_zap", QStringLiteral("11"));
     edit_adr_zap->setGeometry(8, 20, 33, 21);
-    Button3 = makeButton(Panel2, "Button3", QStringLiteral("Изменить"), {48, 19, 89, 23});
-    Button22 = makeButton(Panel2, "Button22", QStringLiteral("Прочитать"), {144, 19, 89, 23});
+    Button3 = makePlaced<QPushButton>(Panel2, "Button3", QStringLiteral("Изменить"), {48, 19, 89, 23});
+    Button22 = makePlaced<QPushButton>(Panel2, "Button22", QStringLiteral("Прочитать"), {144, 19, 89, 23});
 }
 
 } // namespace meter

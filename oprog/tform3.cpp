@@ -1,6 +1,7 @@
 #include "tform3.h"
 
 #include "controlnames.h"
+#include "programversion.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>
@@ -35,7 +36,7 @@ QString addressText()
 TForm3::TForm3(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
     , Image1_(makePicture(this, "Image1", ":/oprog/programicon.jpg", {8, 8, 105, 97}))
-    , Label4_(makeLabel(this, "Label4", QStringLiteral("QLDIXw V 2.32"), {168, 16}))
+    , Label4_(makeLabel(this, "Label4", QStringLiteral("QLDIXw V ") + QLatin1String(ui::kProgramVersion), {168, 16}))
     , Image3_(makePicture(this, "Image3", ":/oprog/serialplug.jpg", {320, 16, 65, 33}))
     , Label1_(makeLabel(this, "Label1", QStringLiteral("Команда проекта QLDIXw"), {160, 48}))
     , Label3_(makeLabel(this, "Label3", QStringLiteral("свободная сервисная консоль"), {176, 64}))

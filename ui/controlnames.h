@@ -26,6 +26,15 @@ Control* makeControl(QWidget* parent, const char* name, Args&&... args)
     return nameControl(new Control(std::forward<Args>(args)..., parent), name);
 }
 
+// A control with a caption or title, at a fixed place on its parent.
+template <typename Control>
+Control* makePlaced(QWidget* parent, const char* name, const QString& text, QRect geometry)
+{
+    auto* control = makeControl<Control>(parent, name, text);
+    control->setGeometry(geometry);
+    return control;
+}
+
 // A caption at a fixed position, sized to its text.
 inline QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, QPoint at)
 {

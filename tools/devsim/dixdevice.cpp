@@ -8,7 +8,6 @@ namespace devsim {
 
 namespace {
 
-constexpr qsizetype kHeaderSize = 4;
 constexpr qsizetype kDataFrameSize = 8;
 
 constexpr std::uint64_t kTenDigits = 10'000'000'000ULL;
@@ -81,23 +80,17 @@ SimDevice::Step DixDevice::parse(QByteArrayView pending, qint64 nowMs)
         });
         return drop(pending.first(run), QStringLiteral("not a request start"));
     }
-    if (pending.size() < kHeaderSize)
-        return {};
-    const QByteArrayView header = pending.first(kHeaderSize);
-    if (!checksumOk(header))
-        return drop(header, QStringLiteral("bad checksum"));
-
-    const std::uint8_t address = byteAt(header, 1);
-    const std::uint8_t command = byteAt(header, 2);
+    Header h;
+    if (const std::optional<Step> instead = takeHeader(pending, h))
+        return *instead;
+    const QByteArrayView header = h.bytes;
+    const std::uint8_t address = h.address;
+    const std::uint8_t command = h.code;
 
     if (takesDataFrame(command)) {
-        const qsizetype size = kHeaderSize + kDataFrameSize;
-        if (pending.size() < size)
-            return {};
-        const QByteArrayView request = pending.first(size);
-        const QByteArrayView data = request.sliced(kHeaderSize);
-        if (!checksumOk(data))
-            return drop(request, QStringLiteral("bad checksum in the data frame"));
+        QByteArrayView request, data;
+        if (const std::optional<Step> instead = takeDataFrame(pending, kDataFrameSize, request, data))
+            return *instead;
         if (!m_addresses.accepts(address))
             return ignore(request, QStringLiteral("another address"));
         m_versionTextDue = false;

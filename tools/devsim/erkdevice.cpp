@@ -6,7 +6,6 @@ namespace devsim {
 
 namespace {
 
-constexpr qsizetype kHeaderSize = 4;
 
 // What the meter measures before corrections, per phase.
 constexpr std::array<std::uint32_t, 3> kRawVoltage{22051, 22130, 21987}; // hundredths of a volt
@@ -78,22 +77,17 @@ SimDevice::Step ErkDevice::parse(QByteArrayView pending, qint64)
         const qsizetype run = strayRun(pending, [](std::uint8_t b) { return b == kFrameStart; });
         return drop(pending.first(run), QStringLiteral("not a request start"));
     }
-    if (pending.size() < kHeaderSize)
-        return {};
-    const QByteArrayView header = pending.first(kHeaderSize);
-    if (!checksumOk(header))
-        return drop(header, QStringLiteral("bad checksum"));
-    const std::uint8_t address = byteAt(header, 1);
-    const std::uint8_t code = byteAt(header, 2);
+    Header h;
+    if (const std::optional<Step> instead = takeHeader(pending, h))
+        return *instead;
+    const QByteArrayView header = h.bytes;
+    const std::uint8_t address = h.address;
+    const std::uint8_t code = h.code;
 
     if (const qsizetype dataSize = writeDataSize(code)) {
-        const qsizetype size = kHeaderSize + dataSize + 1;
-        if (pending.size() < size)
-            return {};
-        const QByteArrayView request = pending.first(size);
-        const QByteArrayView data = request.sliced(kHeaderSize);
-        if (!checksumOk(data))
-            return drop(request, QStringLiteral("bad checksum in the data frame"));
+        QByteArrayView request, data;
+        if (const std::optional<Step> instead = takeDataFrame(pending, dataSize + 1, request, data))
+            return *instead;
         if (address != m_address)
             return ignore(request, QStringLiteral("another address"));
         return answer(request, QByteArray(1, char(writeRequest(code, data.first(dataSize)))));

@@ -65,19 +65,17 @@ SimDevice::Step QlDevice::parse(QByteArrayView pending, qint64)
         return drop(pending.first(run), m_requestAllowed ? QStringLiteral("not a request start")
                                                          : QStringLiteral("no access preamble before it"));
     }
-    if (pending.size() < 4)
-        return {};
-    const QByteArrayView header = pending.first(4);
-    if (!checksumOk(header))
-        return drop(header, QStringLiteral("bad checksum"));
-    if (byteAt(header, 2) != 0x00)
-        return drop(header, QStringLiteral("not an access preamble"));
+    Header header;
+    if (const std::optional<Step> instead = takeHeader(pending, header))
+        return *instead;
+    if (header.code != 0x00)
+        return drop(header.bytes, QStringLiteral("not an access preamble"));
     if (pending.size() < kPreambleSize)
         return {};
-    if (byteAt(pending, 4) != kAccess)
-        return drop(header, QStringLiteral("access preamble without its C0"));
+    if (byteAt(pending, kHeaderSize) != kAccess)
+        return drop(header.bytes, QStringLiteral("access preamble without its C0"));
     const QByteArrayView preamble = pending.first(kPreambleSize);
-    m_requestAllowed = m_addresses.accepts(byteAt(header, 1));
+    m_requestAllowed = m_addresses.accepts(header.address);
     if (!m_requestAllowed)
         return ignore(preamble, QStringLiteral("another address"));
     return answer(preamble, QByteArray(1, char(kAccess)));

@@ -1,5 +1,6 @@
 #include "simdevice.h"
 
+#include "framing.h"
 #include "frametext.h"
 
 namespace devsim {
@@ -44,6 +45,30 @@ QStringList SimDevice::takeNotes()
     QStringList notes;
     notes.swap(m_notes);
     return notes;
+}
+
+std::optional<SimDevice::Step> SimDevice::takeHeader(QByteArrayView pending, Header& header)
+{
+    if (pending.size() < kHeaderSize)
+        return Step{};
+    header.bytes = pending.first(kHeaderSize);
+    if (!checksumOk(header.bytes))
+        return drop(header.bytes, QStringLiteral("bad checksum"));
+    header.address = byteAt(header.bytes, 1);
+    header.code = byteAt(header.bytes, 2);
+    return std::nullopt;
+}
+
+std::optional<SimDevice::Step> SimDevice::takeDataFrame(QByteArrayView pending, qsizetype size,
+                                                        QByteArrayView& request, QByteArrayView& data)
+{
+    if (pending.size() < kHeaderSize + size)
+        return Step{};
+    request = pending.first(kHeaderSize + size);
+    data = request.sliced(kHeaderSize);
+    if (!checksumOk(data))
+        return drop(request, QStringLiteral("bad checksum in the data frame"));
+    return std::nullopt;
 }
 
 SimDevice::Step SimDevice::drop(QByteArrayView bytes, const QString& why)

@@ -9,6 +9,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+#include <optional>
+
 namespace devsim {
 
 class SimDevice {
@@ -49,6 +52,23 @@ protected:
             ++n;
         return n;
     }
+
+    // The header frame every addressed request starts with: 60, the controller address,
+    // a code and the checksum of the three.
+    static constexpr qsizetype kHeaderSize = 4;
+    struct Header {
+        std::uint8_t address = 0;
+        std::uint8_t code = 0;
+        QByteArrayView bytes;
+    };
+    // Reads the header at the front of `pending`, which starts with 60. Returns the step
+    // to take instead when there is none: more bytes awaited, or a bad checksum dropped.
+    std::optional<Step> takeHeader(QByteArrayView pending, Header& header);
+    // The data frame of `size` bytes, its own checksum last, right after the header:
+    // `request` becomes header and data frame, `data` the data frame. Returns the step to
+    // take instead when there is none, as takeHeader does.
+    std::optional<Step> takeDataFrame(QByteArrayView pending, qsizetype size, QByteArrayView& request,
+                                      QByteArrayView& data);
 
     Step drop(QByteArrayView bytes, const QString& why);
     Step answer(QByteArrayView request, QByteArray reply);
