@@ -19,13 +19,6 @@
 
 namespace mainwindow {
 
-namespace {
-
-// The names the port list's text is matched against, exactly and case-sensitively.
-constexpr int kHighestComNumber = 17;
-
-} // namespace
-
 void TForm1::setupPortControls()
 {
     OpenPort_->setGeometry(40, 0, 57, 17);
@@ -44,16 +37,19 @@ void TForm1::setupPortControls()
 
     connect(OpenPort_, &QPushButton::clicked, this, &TForm1::OpenPortClick);
     connect(ClosePort_, &QPushButton::clicked, this, &TForm1::ClosePortClick);
-    connect(COM_, &QComboBox::editTextChanged, this, [this] { COMChange(); });
-    // A device path is taken when its typing is finished, not at every keystroke: a
-    // half-typed path would close the port and fail to open at each character.
-    connect(COM_->lineEdit(), &QLineEdit::returnPressed, this, [this] {
-        if (COM_->currentText().startsWith(u'/'))
-            COMChange(true);
-    });
+    // The text of the box is the port's name, and only a finished name is taken: one
+    // chosen from the list at once, one typed when Enter confirms it or "Открыть" opens
+    // it. A name taken at each keystroke passed through others on the way ("COM20"
+    // through "COM2") and an open port was closed and reopened on each of them.
+    // Activated also comes for the item already current, whose text typing had changed.
+    connect(COM_, &QComboBox::currentIndexChanged, this, [this] { COMChange(); });
+    connect(COM_, &QComboBox::activated, this, [this] { COMChange(); });
+    connect(COM_->lineEdit(), &QLineEdit::returnPressed, this, [this] { COMChange(); });
+    connect(COM_, &QComboBox::editTextChanged, this, &TForm1::portNameEdited);
+    connect(COM_, &PortComboBox::leaving, this, &TForm1::dropUnconfirmedPortName);
     connect(COMnastroika_, &QAction::triggered, this, &TForm1::COMnastroikaClick);
     COM_->setToolTipSource([this] {
-        const QString name = QString::fromStdString(Comm1_.DeviceName());
+        const QString name = COM_->currentText();
         const QString path = portDirectory_.resolveDevicePath(name);
         return path.isEmpty() ? QStringLiteral("Порт %1 на этом компьютере не найден").arg(name) : path;
     });
@@ -115,31 +111,67 @@ void TForm1::Comportname()
     COM_->setCurrentIndex(0);
 }
 
-void TForm1::COMChange(bool acceptDevicePath)
+void TForm1::COMChange()
 {
+    const QString name = COM_->currentText();
     const bool wasClosed = OpenPort_->isEnabled();
+    // Enter on the open port's own name, or the list catching up with a confirmed name:
+    // nothing changes, so nothing is closed.
+    if (!wasClosed && name == QString::fromStdString(Comm1_.DeviceName()))
+        return;
     Comm1_.Close();
     setPortStatus(portClosedText(), kPortClosedColour);
     showClosedPortButtons();
 
-    const QString text = COM_->currentText();
-    for (int number = 1; number <= kHighestComNumber; ++number) {
-        if (text == QStringLiteral("COM%1").arg(number)) {
-            Comm1_.SetDeviceName(text.toStdString());
-            break;
-        }
-    }
-    if (acceptDevicePath && text.startsWith(u'/'))
-        Comm1_.SetDeviceName(text.toStdString());
+    Comm1_.SetDeviceName(name.toStdString());
     // Another port chosen: the device that vanished from the old one is not waited for.
-    if (reconnection_->waiting() && reconnection_->waitedName() != QString::fromStdString(Comm1_.DeviceName()))
+    if (reconnection_->waiting() && reconnection_->waitedName() != name)
         reconnection_->stop();
 
     if (wasClosed)
         return;
 
-    if (openPortShowingState())
+    if (portNameKnown(name) && openPortShowingState())
         Comm1_.PurgeInput();
+}
+
+void TForm1::portNameEdited(const QString& text)
+{
+    // Typing another name while the console waits for a vanished device: the operator
+    // has taken the port over, and the device is not reopened behind the box's back.
+    if (reconnection_->waiting() && reconnection_->waitedName() != text)
+        reconnection_->stop();
+}
+
+void TForm1::dropUnconfirmedPortName()
+{
+    // A name typed while the port is open and left without Enter is dropped: the box
+    // shows the port that is open, never one that is not.
+    const QString open = QString::fromStdString(Comm1_.DeviceName());
+    if (OpenPort_->isEnabled() || COM_->currentText() == open)
+        return;
+    const QSignalBlocker quiet(COM_);
+    const int item = COM_->findText(open);
+    if (item >= 0)
+        COM_->setCurrentIndex(item);
+    COM_->setEditText(open);
+}
+
+bool TForm1::portNameKnown(const QString& name)
+{
+    // A device path is opened as it stands; a listed name goes to the component, which
+    // says what it found there.
+    if (name.startsWith(u'/') || COM_->findText(name) >= 0)
+        return true;
+    // Not in the list: the system's list is read once more, a port may have come since.
+    const QList<ports::PortEntry> entries = portDirectory_.entries();
+    showPortList(entries);
+    for (const ports::PortEntry& entry : entries)
+        if (entry.name == name)
+            return true;
+    showErrorBox(this, name.isEmpty() ? QStringLiteral("Порт не выбран: выберите его из списка.")
+                                      : QStringLiteral("Порт «%1» не найден на этом компьютере.").arg(name));
+    return false;
 }
 
 bool TForm1::openPortShowingState()
@@ -172,7 +204,11 @@ bool TForm1::openComm1()
 void TForm1::OpenPortClick()
 {
     reconnection_->stop();
-    if (!openPortShowingState())
+    // The name in the box is the port opened, whatever was taken before.
+    const QString name = COM_->currentText();
+    Comm1_.Close();
+    Comm1_.SetDeviceName(name.toStdString());
+    if (!portNameKnown(name) || !openPortShowingState())
         return;
     for (ui::FamilyMode* family : families_)
         family->portOpened();

@@ -41,15 +41,13 @@ void TForm1::setupPortWatching()
         ReconnectionHooks{
             .reopen = [this](const ports::ReturnedDevice& device) { return reopenReturnedDevice(device); },
             .lineBusy = [this] { return transport_->busy(); },
-            .notice = [this](const QString& line) {
-                const int item = mode();
-                if (item >= 0 && item < static_cast<int>(families_.size()))
-                    families_[static_cast<std::size_t>(item)]->lineNotice(line);
-            },
+            .notice = [this](const QString& line) { logPortNotice(line); },
             .showWaiting = [this](const QString& name) { showPortWaiting(name); },
         },
         this);
     connect(AutoReconnect_, &QAction::toggled, reconnection_, &Reconnection::setAutomatic);
+    // A virtual ports folder another user could have planted is left alone, and said so.
+    portDirectory_.setNoticeHandler([this](const QString& line) { logPortNotice(line); });
 
     auto* watcher = new ports::PortWatcher(portDirectory_.roots(), this);
     connect(watcher, &ports::PortWatcher::portsChanged, this, [this] {
@@ -59,9 +57,21 @@ void TForm1::setupPortWatching()
     connect(COM_, &PortComboBox::popupAboutToShow, this, &TForm1::refreshPortList);
 }
 
+void TForm1::logPortNotice(const QString& line)
+{
+    const int item = mode();
+    if (item >= 0 && item < static_cast<int>(families_.size()))
+        families_[static_cast<std::size_t>(item)]->lineNotice(line);
+}
+
 void TForm1::refreshPortList()
 {
-    const std::optional<QStringList> listed = ports::portListItems(portDirectory_.entries());
+    showPortList(portDirectory_.entries());
+}
+
+void TForm1::showPortList(const QList<ports::PortEntry>& entries)
+{
+    const std::optional<QStringList> listed = ports::portListItems(entries);
     const QStringList items = listed ? *listed : ports::builtInPortNames();
     QStringList shown;
     for (int item = 0; item < COM_->count(); ++item)
@@ -100,9 +110,10 @@ void TForm1::showPortWaiting(const QString& name)
 
 ReopenResult TForm1::reopenReturnedDevice(const ports::ReturnedDevice& device)
 {
-    if (QString::fromStdString(Comm1_.DeviceName()) != device.name) {
-        // The adapter came back under another number: the port list follows it.
-        Comm1_.SetDeviceName(device.name.toStdString());
+    // The adapter may have come back under another number, and the box may hold a name
+    // typed and never confirmed: the box shows the port that opens.
+    Comm1_.SetDeviceName(device.name.toStdString());
+    if (COM_->currentText() != device.name) {
         const QSignalBlocker quiet(COM_);
         const int item = COM_->findText(device.name);
         if (item >= 0)

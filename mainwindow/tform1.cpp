@@ -102,6 +102,8 @@ TForm1::TForm1()
 
 TForm1::~TForm1()
 {
+    // The port box loses the focus as the window goes: nothing of this window may hear it.
+    COM_->disconnect(this);
     // The event thread hands events to this window: it must be gone before the window.
     Comm1_.Close();
 }

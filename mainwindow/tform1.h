@@ -73,8 +73,8 @@ public:
 
     // Port selection.
     void Comportname();
-    // acceptDevicePath: the text may also be a device path, typed in full.
-    void COMChange(bool acceptDevicePath = false);
+    // The box's name taken: chosen from the list, or confirmed with Enter.
+    void COMChange();
     void OpenPortClick();
     void ClosePortClick();
     void Comm1DeviceLost();
@@ -116,6 +116,11 @@ private:
     void setupPortControls();
     // The open sequence of "Открыть" and of a port change: status, open, buttons.
     bool openPortShowingState();
+    // Whether `name` leads anywhere: a device path, a listed name, or one the system
+    // lists when asked again. Shows the message when it does not.
+    bool portNameKnown(const QString& name);
+    void portNameEdited(const QString& text);
+    void dropUnconfirmedPortName();
     bool openComm1();
     void setupFileMenu();
     void setupFontMenu();
@@ -126,6 +131,10 @@ private:
     bool saveLogTo(const QString& path);
     // Devices that come and go (portwatching.cpp).
     void setupPortWatching();
+    // The items of the port list from the system's entries; the text stays as it is.
+    void showPortList(const QList<ports::PortEntry>& entries);
+    // A line about the port in the log of the selected mode.
+    void logPortNotice(const QString& line);
     void showPortWaiting(const QString& name);
     ReopenResult reopenReturnedDevice(const ports::ReturnedDevice& device);
 

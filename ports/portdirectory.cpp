@@ -25,8 +25,21 @@ PortDirectory::PortDirectory(PortRoots roots)
 
 QList<PortEntry> PortDirectory::entries() const
 {
-    return mergePorts(scanVirtualPorts(roots_.virtualDirectory),
-                      nameSystemPorts(scanSystemPorts(roots_.sysRoot, roots_.devRoot)));
+    return mergePorts(virtualPorts(), nameSystemPorts(scanSystemPorts(roots_.sysRoot, roots_.devRoot)));
+}
+
+QList<PortEntry> PortDirectory::virtualPorts() const
+{
+    VirtualPortScan scan = scanVirtualPorts(roots_.virtualDirectory);
+    const QString notice = ignoredDirectoryNotice(roots_.virtualDirectory, scan.directory);
+    if (notice.isEmpty()) {
+        reported_.reset();
+    } else if (reported_ != scan.directory) {
+        reported_ = scan.directory;
+        if (notice_)
+            notice_(notice);
+    }
+    return std::move(scan.ports);
 }
 
 std::optional<PortEntry> PortDirectory::lookup(const QString& name) const

@@ -3,11 +3,14 @@
 // directory over the real ports the kernel has (named as comnaming.h says).
 
 #include "portentry.h"
+#include "privatedirectory.h"
 
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
+#include <utility>
 
 namespace ports {
 
@@ -40,8 +43,17 @@ public:
 
     const PortRoots& roots() const { return roots_; }
 
+    // Told, in the operator's words, when the virtual ports directory is left alone
+    // because it is not private to this user: once, until that changes.
+    void setNoticeHandler(std::function<void(const QString&)> handler) { notice_ = std::move(handler); }
+
 private:
+    QList<PortEntry> virtualPorts() const;
+
     PortRoots roots_;
+    std::function<void(const QString&)> notice_;
+    // What was last said about the directory; reading the list is no change of it.
+    mutable std::optional<DirectoryCheck> reported_;
 };
 
 } // namespace ports

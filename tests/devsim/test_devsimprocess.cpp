@@ -261,6 +261,17 @@ void TestDevsimProcess::defaultPortDirectory()
     struct stat st{};
     QCOMPARE(::stat(QFile::encodeName(directory).constData(), &st), 0);
     QCOMPARE(st.st_mode & 0777, 0700u);
+    fresh.process->terminate();
+    QVERIFY(fresh.process->waitForFinished(5000));
+
+    // A directory others may write to is not published in: the console would not look.
+    QCOMPARE(::chmod(QFile::encodeName(directory).constData(), 0770), 0);
+    Sim refused = startSim({"--port", "COM7"}, env);
+    QVERIFY(refused.process->state() == QProcess::NotRunning || refused.process->waitForFinished(5000));
+    QCOMPARE(refused.process->exitCode(), 1);
+    const QString error = QString::fromLocal8Bit(refused.process->readAllStandardError());
+    QVERIFY2(error.contains(directory + " may be written to by other users"), qPrintable(error));
+    QVERIFY(!QFileInfo(link).isSymLink());
 }
 
 void TestDevsimProcess::cleanExit_data()

@@ -107,7 +107,19 @@ public:
     void addPlainFileInVirtualDirectory(const QString& name) { writeFile("run/ports/" + name, {}); }
 
 private:
-    void makeDir(const QString& path) { ok_ = ok_ && QDir(dir_.path()).mkpath(path); }
+    // Writable by this user alone whatever the umask: a virtual ports folder others may
+    // write to is left alone.
+    void makeDir(const QString& path)
+    {
+        ok_ = ok_ && QDir(dir_.path()).mkpath(path);
+        QString folder;
+        for (const QString& part : path.split(u'/', Qt::SkipEmptyParts)) {
+            folder += (folder.isEmpty() ? QString() : QStringLiteral("/")) + part;
+            const QString full = dir_.filePath(folder);
+            if (!QFileInfo(full).isSymLink())
+                QFile::setPermissions(full, QFile::permissions(full) & ~(QFile::WriteGroup | QFile::WriteOther));
+        }
+    }
     void writeFile(const QString& path, const QString& text)
     {
         makeDir(QFileInfo(path).path());

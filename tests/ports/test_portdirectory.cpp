@@ -5,6 +5,8 @@
 #include <QTest>
 
 #include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ports;
 
@@ -35,6 +37,8 @@ private slots:
     void resolve_data();
     void resolve();
     void listOfAFullMachine();
+    void virtualFolderOnlyWhenPrivate_data();
+    void virtualFolderOnlyWhenPrivate();
 };
 
 void TestPortDirectory::enumeration_data()
@@ -230,6 +234,75 @@ void TestPortDirectory::listOfAFullMachine()
     QVERIFY(items.has_value());
     QCOMPARE(*items, (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8",
                                   "COM9"}));
+}
+
+// Without XDG_RUNTIME_DIR the folder is under /tmp, where another user can make it first
+// and link COM3 to a terminal of theirs.
+void TestPortDirectory::virtualFolderOnlyWhenPrivate_data()
+{
+    QTest::addColumn<Build>("change");     // done to the tree after COM3 was published
+    QTest::addColumn<bool>("needsRoot");   // to hand a folder to another user, or to own a link as root
+    QTest::addColumn<QString>("faultAt");  // the folder named in the notice, inside the tree; "" when used
+    QTest::addColumn<QString>("why");
+
+    const auto chown = [](const char* folder) {
+        return Build([folder](FakeTree& t) { QCOMPARE(::chown(QFile::encodeName(t.path(folder)).constData(), 65534, 65534), 0); });
+    };
+    const auto chmod = [](const char* folder, mode_t mode) {
+        return Build([folder, mode](FakeTree& t) { QCOMPARE(::chmod(QFile::encodeName(t.path(folder)).constData(), mode), 0); });
+    };
+    // `folder` moved aside and a link left in its place.
+    const auto linkInstead = [](const char* folder) {
+        return Build([folder](FakeTree& t) {
+            QVERIFY(QDir().rename(t.path(folder), t.path(folder) + ".real"));
+            QVERIFY(QFile::link(QFileInfo(t.path(folder)).fileName() + ".real", t.path(folder)));
+        });
+    };
+    const QString otherOwner = QStringLiteral("принадлежит другому пользователю (uid 65534)");
+    const QString othersWrite = QStringLiteral("могут писать другие пользователи");
+
+    QTest::newRow("private") << Build([](FakeTree&) {}) << false << "" << "";
+    QTest::newRow("made by another user") << chown("run/ports") << true << "run/ports" << otherOwner;
+    QTest::newRow("above it, a folder of another user") << chown("run") << true << "run" << otherOwner;
+    QTest::newRow("its group may write") << chmod("run/ports", 0770) << false << "run/ports" << othersWrite;
+    QTest::newRow("everyone may write above it") << chmod("run", 0777) << false << "run" << othersWrite;
+    // As /tmp is: no one can take away or replace what is ours in it.
+    QTest::newRow("above it, root's sticky folder") << chmod("run", 01777) << true << "" << "";
+    QTest::newRow("itself a link") << linkInstead("run/ports") << false << "run/ports"
+                                   << QStringLiteral("символическая ссылка");
+    // Root's links above (/var/run → /run) are followed; the folder is then judged where it is.
+    QTest::newRow("above it, root's link") << linkInstead("run") << true << "" << "";
+}
+
+void TestPortDirectory::virtualFolderOnlyWhenPrivate()
+{
+    QFETCH(Build, change);
+    QFETCH(bool, needsRoot);
+    QFETCH(QString, faultAt);
+    QFETCH(QString, why);
+    if (needsRoot && ::geteuid() != 0)
+        QSKIP("only root can give a folder to another user or own a link as root");
+    FakeTree tree;
+    tree.addVirtual("COM3", "pts/3");
+    QVERIFY(tree.isValid());
+    change(tree);
+    if (QTest::currentTestFailed())
+        return;
+
+    PortDirectory directory(tree.roots());
+    QStringList notices;
+    directory.setNoticeHandler([&](const QString& line) { notices << line; });
+    // Read as the window reads it: again and again.
+    for (int look = 0; look < 3; ++look)
+        QCOMPARE(directory.lookup(QStringLiteral("COM3")).has_value(), faultAt.isEmpty());
+    if (faultAt.isEmpty()) {
+        QCOMPARE(notices, QStringList());
+        return;
+    }
+    QCOMPARE(notices.size(), 1);
+    QVERIFY2(notices[0].startsWith(QStringLiteral("Папка виртуальных портов %1 не используется").arg(tree.path("run/ports"))),
+             qPrintable(notices[0]));
+    QVERIFY2(notices[0].contains(tree.path(faultAt)) && notices[0].contains(why), qPrintable(notices[0]));
 }
 
 QTEST_GUILESS_MAIN(TestPortDirectory)

@@ -8,9 +8,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace qldixw::testing {
 
@@ -36,7 +38,10 @@ ConsoleTestBench::~ConsoleTestBench()
 void ConsoleTestBench::publish(const QString& name, const std::string& devicePath)
 {
     const QDir directory(ports::virtualPortsDirectory());
-    QDir().mkpath(directory.path());
+    // Private to this user, as the simulator makes it: the console leaves alone a folder
+    // others may write to.
+    for (const QString& folder : {QFileInfo(directory.path()).path(), directory.path()})
+        ::mkdir(QFile::encodeName(folder).constData(), 0700);
     // As the simulator publishes: a new link renamed over the old one, so a device
     // published again is a new link even when its terminal got the old number.
     const QString temporary = directory.filePath(name + QStringLiteral(".new"));

@@ -1,5 +1,7 @@
 #include "publishedlink.h"
 
+#include "privatedirectory.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -28,11 +30,10 @@ QString preparePortsDirectory(const QString& directory)
         if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
             return QStringLiteral("cannot create %1: %2").arg(path, errnoText());
     }
-    struct stat st{};
-    if (::lstat(QFile::encodeName(clean).constData(), &st) != 0)
-        return QStringLiteral("cannot use %1: %2").arg(clean, errnoText());
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
-        return QStringLiteral("%1 is not a directory of this user").arg(clean);
+    // The console checks the same before it lists a link from here.
+    const ports::DirectoryCheck check = ports::checkPrivateDirectory(clean);
+    if (check.trust != ports::DirectoryTrust::Private)
+        return QStringLiteral("not using %1: %2").arg(clean, ports::describeDirectoryCheck(check));
     return {};
 }
 

@@ -6,7 +6,8 @@
 namespace devsim {
 
 // Creates the directory and any missing parent with mode 0700. Refuses a directory
-// that is not ours, since the link in it is what the console will open.
+// that is not private to this user (ports/privatedirectory.h), since the link in it
+// is what the console will open, and the console would leave it alone.
 // Returns an error text, empty on success.
 QString preparePortsDirectory(const QString& directory);
 
