@@ -114,11 +114,11 @@ void TForm1::Comportname()
 void TForm1::COMChange()
 {
     const QString name = COM_->currentText();
-    const bool wasClosed = OpenPort_->isEnabled();
-    // Enter on the open port's own name, or the list catching up with a confirmed name:
-    // nothing changes, so nothing is closed.
-    if (!wasClosed && name == QString::fromStdString(Comm1_.DeviceName()))
+    // Enter on the port's own name, or the list catching up with a name already taken:
+    // nothing changes, so an open port stays open and a wait for its device goes on.
+    if (name == QString::fromStdString(Comm1_.DeviceName()))
         return;
+    const bool wasClosed = OpenPort_->isEnabled();
     Comm1_.Close();
     setPortStatus(portClosedText(), kPortClosedColour);
     showClosedPortButtons();
