@@ -4,6 +4,7 @@
 #include "fuzzcheck.h"
 
 #include "logfile.h"
+#include "logstore.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -20,6 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     decoder.feed(bytes.sliced(cut), pieces);
     decoder.finish(pieces);
     fuzz::check(pieces == lines, "the lines depend on how the file was read");
+
+    // Decoded straight into a pane's store, as "Открыть" loads, the same lines.
+    ui::LogDecoder intoStore;
+    ui::LogStore store;
+    intoStore.feed(bytes.first(cut), store);
+    intoStore.feed(bytes.sliced(cut), store);
+    intoStore.finish(store);
+    fuzz::check(store.lines() == lines, "a store loaded from the file holds other lines");
 
     // A file of CR LF lines whose every byte the code page maps saves back unchanged.
     qsizetype substituted = 0;

@@ -13,16 +13,16 @@
 #include <QLabel>
 #include <QMenu>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace mainwindow {
 
 namespace {
 
 const QString kOpenFilter = QStringLiteral("logDIXW (*.logDIXW)");
 const QString kSaveFilter = QStringLiteral("LogDIXW (*.LogDIXW)");
-
-// From this length on, filling the pane takes about half a second or more (see README,
-// "Log files"); it is one step, so the progress window says what the wait is for.
-constexpr qint64 kLongFillBytes = 2 * 1024 * 1024;
 
 QString megabytes(qint64 bytes)
 {
@@ -72,13 +72,18 @@ void TForm1::openFilesClick()
     if (path.isEmpty())
         return;
 
-    FileProgress progress(this, QStringLiteral("Загрузка журнала ..."));
-    LogRead read = readLogFile(path, progress.steps());
+    FileProgress progress(this, QStringLiteral("Загрузка журнала ..."), dialogs_.progressDelayMs);
+    // Loaded aside, so that the pane keeps its log until the new one is whole.
+    ui::LogStore loaded;
+    const LogRead read = readLogFile(path, loaded, progress.steps());
     switch (read.outcome) {
     case FileOutcome::Cancelled:
         return;
     case FileOutcome::Failed:
         showErrorBox(this, QStringLiteral("Cannot open file %1\n").arg(path) + fileFailureReason(read.errorCode));
+        return;
+    case FileOutcome::NotAFile:
+        showErrorBox(this, QStringLiteral("Cannot open file %1\n").arg(path) + fileFailureReason(read.special));
         return;
     case FileOutcome::TooLarge:
         showErrorBox(this, QStringLiteral("Text exceeds memo capacity\nЖурнал больше %1 МБ не помещается в окно.")
@@ -87,8 +92,13 @@ void TForm1::openFilesClick()
     case FileOutcome::Done:
         break;
     }
-    progress.finalStep(QStringLiteral("Вывод журнала в окно ..."), read.bytes >= kLongFillBytes);
-    pane->setLines(read.lines);
+    pane->takeLines(loaded);
+#ifdef __GLIBC__
+    // The log just replaced was freed below the new one in the heap, where the allocator
+    // keeps freed memory resident: give it back, or a second load of a long log leaves the
+    // program a whole log larger.
+    malloc_trim(0);
+#endif
     Label14_->setText(path);
 }
 
@@ -117,10 +127,12 @@ bool TForm1::saveLogTo(const QString& path)
     ui::LogPane* const pane = fileLog();
     if (!pane)
         return false;
-    FileProgress progress(this, QStringLiteral("Сохранение журнала ..."));
-    const LogWrite written = writeLogFile(path, pane->lines(), progress.steps());
+    FileProgress progress(this, QStringLiteral("Сохранение журнала ..."), dialogs_.progressDelayMs);
+    const LogWrite written = writeLogFile(path, pane->store(), progress.steps());
     if (written.outcome == FileOutcome::Failed)
         showErrorBox(this, QStringLiteral("Cannot create file %1\n").arg(path) + fileFailureReason(written.errorCode));
+    else if (written.outcome == FileOutcome::NotAFile)
+        showErrorBox(this, QStringLiteral("Cannot create file %1\n").arg(path) + fileFailureReason(written.special));
     return written.outcome == FileOutcome::Done;
 }
 

@@ -21,6 +21,9 @@ struct MenuDialogs {
     std::function<std::optional<QFont>(QWidget* parent, const QFont& initial)> font;
     // Hands a document to the program the desktop associates with it.
     std::function<bool(const QUrl& url)> openUrl;
+    // How long a load or save of the log runs before its progress window, with "Отмена",
+    // comes up; 0 brings it up at the first step, for a test to answer.
+    int progressDelayMs = 500;
 };
 
 // The system's dialogs and the desktop's default handlers.

@@ -1,5 +1,9 @@
 #include "logfile.h"
 
+#include "logstore.h"
+
+#include <utility>
+
 namespace ui {
 
 namespace {
@@ -70,10 +74,13 @@ LogDecoder::LogDecoder()
 {
 }
 
-void LogDecoder::feed(QByteArrayView bytes, QStringList& lines)
+template <typename AppendLine>
+void LogDecoder::feedLines(QByteArrayView bytes, AppendLine&& appendLine)
 {
     // A single-byte code page: a piece cut anywhere decodes on its own.
-    const QString text = decoder_.decode(bytes);
+    text_.resize(decoder_.requiredSpace(bytes.size()));
+    text_.truncate(decoder_.appendToBuffer(text_.data(), bytes) - text_.constData());
+    const QStringView text(text_);
     qsizetype from = 0;
     if (afterCr_ && !text.isEmpty() && text.front() == u'\n')
         from = 1;
@@ -82,9 +89,13 @@ void LogDecoder::feed(QByteArrayView bytes, QStringList& lines)
         const QChar c = text[i];
         if (c != u'\r' && c != u'\n')
             continue;
-        partial_.append(QStringView(text).sliced(from, i - from));
-        lines.append(std::move(partial_));
-        partial_ = QString();
+        if (partial_.isEmpty()) {
+            appendLine(text.sliced(from, i - from));
+        } else {
+            partial_.append(text.sliced(from, i - from));
+            appendLine(std::move(partial_));
+            partial_ = QString();
+        }
         if (c == u'\r') {
             if (i + 1 < text.size()) {
                 if (text[i + 1] == u'\n')
@@ -95,15 +106,48 @@ void LogDecoder::feed(QByteArrayView bytes, QStringList& lines)
         }
         from = i + 1;
     }
-    partial_.append(QStringView(text).sliced(from));
+    partial_.append(text.sliced(from));
+}
+
+template <typename AppendLine>
+void LogDecoder::finishLines(AppendLine&& appendLine)
+{
+    if (!partial_.isEmpty())
+        appendLine(std::move(partial_));
+    partial_ = QString();
+    afterCr_ = false;
+}
+
+namespace {
+
+// A line that was cut between two pieces is a string already and moves into the list.
+struct AppendToList {
+    QStringList& lines;
+    void operator()(QStringView line) const { lines.append(line.toString()); }
+    void operator()(QString&& line) const { lines.append(std::move(line)); }
+};
+
+} // namespace
+
+void LogDecoder::feed(QByteArrayView bytes, QStringList& lines)
+{
+    feedLines(bytes, AppendToList{lines});
 }
 
 void LogDecoder::finish(QStringList& lines)
 {
-    if (!partial_.isEmpty())
-        lines.append(std::move(partial_));
-    partial_ = QString();
-    afterCr_ = false;
+    finishLines(AppendToList{lines});
+}
+
+void LogDecoder::feed(QByteArrayView bytes, LogStore& lines)
+{
+    // What comes here holds no line end: the store takes it as one line.
+    feedLines(bytes, [&lines](QStringView line) { lines.append(line); });
+}
+
+void LogDecoder::finish(LogStore& lines)
+{
+    finishLines([&lines](QStringView line) { lines.append(line); });
 }
 
 QByteArray encodeLog(const QStringList& lines, qsizetype* substituted)

@@ -13,6 +13,8 @@
 
 namespace ui {
 
+class LogStore;
+
 // Qt's ICU converters report errors into the converter object at the address it was
 // built at: a converter moved elsewhere no longer counts them, and its old place is
 // written to. So the coders below keep theirs in place and cannot be copied or moved.
@@ -51,8 +53,20 @@ public:
     // The end of the file: text after the last line end is the last line.
     void finish(QStringList& lines);
 
+    // The same into a store: a loaded log then costs what the store keeps, with no list
+    // of strings that a pane would copy and leave behind as freed but resident memory.
+    void feed(QByteArrayView bytes, LogStore& lines);
+    void finish(LogStore& lines);
+
 private:
+    template <typename AppendLine>
+    void feedLines(QByteArrayView bytes, AppendLine&& appendLine);
+    template <typename AppendLine>
+    void finishLines(AppendLine&& appendLine);
+
     QStringDecoder decoder_;
+    // The decoded piece, kept between pieces so that a long file reuses one buffer.
+    QString text_;
     QString partial_;
     // The previous piece ended in CR: a LF opening this one belongs to that line end.
     bool afterCr_ = false;

@@ -49,6 +49,13 @@ void LogPane::setLines(const QStringList& lines)
         store_.setLines(lines);
 }
 
+void LogPane::takeLines(LogStore& lines)
+{
+    if (lines.lineCount() == 1 && lines.lineUtf8(0).isEmpty())
+        lines.clear();
+    store_.takeLines(lines);
+}
+
 QString LogPane::toPlainText() const
 {
     QByteArray utf8;

@@ -23,8 +23,11 @@ public:
 
     void appendLine(const QString& line);
     void clear();
-    // Replaces the lines, as loading a log file does.
+    // Replaces the lines.
     void setLines(const QStringList& lines);
+    // The same with lines already in a store, which is left empty: a loaded log file
+    // comes in so, with no copy.
+    void takeLines(LogStore& lines);
 
     qsizetype lineCount() const { return store_.lineCount(); }
     QStringList lines() const { return store_.lines(); }

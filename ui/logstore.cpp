@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace ui {
 
@@ -86,6 +87,21 @@ void LogStore::clear()
     dropAll();
     ++revision_;
     emit linesReset();
+}
+
+void LogStore::takeLines(LogStore& other)
+{
+    if (&other == this)
+        return;
+    dropAll();
+    chunks_.swap(other.chunks_);
+    lineStarts_.swap(other.lineStarts_);
+    utf16Counts_.swap(other.utf16Counts_);
+    std::swap(longestLine_, other.longestLine_);
+    std::swap(longestLength_, other.longestLength_);
+    ++revision_;
+    emit linesReset();
+    other.clear();
 }
 
 void LogStore::dropAll()

@@ -28,6 +28,10 @@ public:
     // Replaces every line at once; each entry is split as append() splits it.
     void setLines(const QStringList& lines);
     void clear();
+    // Takes every line of `other` in place of its own and leaves `other` empty: a log built
+    // aside, as a file being loaded is, replaces this one in one step and one reset, and an
+    // unfinished one never shows.
+    void takeLines(LogStore& other);
 
     qsizetype lineCount() const { return static_cast<qsizetype>(lineStarts_.size()); }
     bool isEmpty() const { return lineStarts_.empty(); }

@@ -4,6 +4,10 @@
 // length runs in a process of its own, so that one length's memory does not hide in
 // the next one's figures.
 //
+// What a loaded log costs is measured as the system sees it: the resident set of a
+// fresh process that has loaded nothing but the file, before and after "Открыть" and
+// after a "Сохранить как ..." of the same log, against what the pane's store holds.
+//
 //   bench_logfile [lines ...]   (default 10000 100000 1000000)
 
 #include "consoletestbench.h"
@@ -15,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
@@ -25,6 +30,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <malloc.h>
 #include <fstream>
 #include <limits>
 #include <string>
@@ -203,10 +209,11 @@ int runOne(int count)
     // Reading and decoding alone, past the menu's size limit too.
     base = resetPeak();
     clock.start();
-    const mainwindow::LogRead read = mainwindow::readLogFile(path, {}, std::numeric_limits<qint64>::max());
+    ui::LogStore readBack;
+    const mainwindow::LogRead read = mainwindow::readLogFile(path, readBack, {}, std::numeric_limits<qint64>::max());
     std::printf("%8d lines: read and decode %s, peak +%.1f MiB\n", count, qPrintable(clock.text()),
                 mib(statusKiB("VmHWM:") - base));
-    if (read.lines != lines) {
+    if (read.outcome != mainwindow::FileOutcome::Done || readBack.lines() != lines) {
         std::fprintf(stderr, "read back other lines\n");
         return 1;
     }
@@ -231,6 +238,76 @@ int runOne(int count)
     return 0;
 }
 
+QString perLine(long kib, int count)
+{
+    return QStringLiteral("%1 MiB (%2 bytes a line)").arg(mib(kib), 6, 'f', 1).arg(double(kib) * 1024 / count, 5, 'f', 0);
+}
+
+// The resident set a loaded log adds to the whole program, and what a save adds on top.
+// A small log is loaded and saved first, so the figures hold the lines and what stays of
+// the work on them, not the code and tables the first use of the menu brings in.
+int runLoadMemory(const QString& path, int count)
+{
+    ConsoleTestBench bench;
+    QTemporaryDir dir;
+    const QString warmUp = dir.filePath(QStringLiteral("warm-up.LogDIXW"));
+    {
+        QFile file(warmUp);
+        if (!file.open(QIODevice::WriteOnly) || file.write(ui::encodeLog(consoleLog(1000))) <= 0)
+            return 1;
+    }
+    QString answer = warmUp;
+    const QString savedPath = dir.filePath(QStringLiteral("saved.LogDIXW"));
+    mainwindow::MenuDialogs dialogs = mainwindow::systemMenuDialogs();
+    dialogs.openFileName = [&answer](QWidget*, const QString&) { return answer; };
+    dialogs.saveFileName = [&savedPath](QWidget*, const QString&) { return savedPath; };
+    bench.window().setMenuDialogs(dialogs);
+    auto* pane = bench.window().findChild<ui::LogPane*>(QStringLiteral("dannieListBox1"));
+    auto trigger = [&bench](const char* item) { bench.window().findChild<QAction*>(QString::fromLatin1(item))->trigger(); };
+    pane->view()->resize(800, 600);
+    bench.window().show();
+
+    trigger("openFiles");
+    trigger("saveas");
+    QApplication::processEvents();
+    const long before = resetPeak();
+
+    answer = path;
+    trigger("openFiles");
+    QApplication::processEvents();
+    if (pane->lineCount() != count) {
+        std::fprintf(stderr, "loaded %lld lines of %d\n", static_cast<long long>(pane->lineCount()), count);
+        return 1;
+    }
+    const long loaded = bench::residentKiB();
+    const long store = long(pane->store().allocatedBytes() / 1024);
+    std::printf("%8d lines: whole process after load +%s, the pane's store %s, peak +%s\n", count,
+                qPrintable(perLine(loaded - before, count)), qPrintable(perLine(store, count)),
+                qPrintable(perLine(bench::peakResidentKiB() - before, count)));
+
+    resetPeak();
+    trigger("saveas");
+    QApplication::processEvents();
+    const long saved = bench::residentKiB();
+    std::printf("%8d lines: whole process after load and save +%s, peak of the save +%s\n", count,
+                qPrintable(perLine(saved - before, count)), qPrintable(perLine(bench::peakResidentKiB() - loaded, count)));
+
+    // The same file once more, over the log it replaces.
+    Stopwatch clock;
+    clock.start();
+    trigger("openFiles");
+    QApplication::processEvents();
+    const long again = bench::residentKiB();
+    std::printf("%8d lines: whole process after loading it once more in its place +%s, %s\n", count,
+                qPrintable(perLine(again - before, count)), qPrintable(clock.text()));
+
+    // What is free inside the heap but still counted as resident.
+    malloc_trim(0);
+    std::printf("%8d lines: of that, free but resident (malloc_trim returns it) %s\n", count,
+                qPrintable(perLine(again - bench::residentKiB(), count)));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -241,15 +318,32 @@ int main(int argc, char* argv[])
         QApplication app(argc, argv);
         return runOne(std::atoi(argv[2]));
     }
+    if (argc == 4 && std::string(argv[1]) == "--load-memory") {
+        QApplication app(argc, argv);
+        return runLoadMemory(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    }
     QCoreApplication app(argc, argv);
     QStringList counts = app.arguments().mid(1);
     if (counts.isEmpty())
         counts = {QStringLiteral("10000"), QStringLiteral("100000"), QStringLiteral("1000000")};
-    for (const QString& count : counts) {
+    const auto run = [](const QStringList& arguments) {
         QProcess one;
         one.setProcessChannelMode(QProcess::ForwardedChannels);
-        one.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--one"), count});
-        if (!one.waitForFinished(-1) || one.exitCode() != 0)
+        one.start(QCoreApplication::applicationFilePath(), arguments);
+        return one.waitForFinished(-1) && one.exitStatus() == QProcess::NormalExit && one.exitCode() == 0;
+    };
+    QTemporaryDir dir;
+    for (const QString& count : counts) {
+        if (!run({QStringLiteral("--one"), count}))
+            return 1;
+        // The file is written here, so that the measured process never held the lines.
+        const QString path = dir.filePath(QStringLiteral("load.LogDIXW"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(ui::encodeLog(consoleLog(count.toInt()))) <= 0)
+            return 1;
+        file.close();
+        if (QFileInfo(path).size() <= mainwindow::kLogFileByteLimit
+            && !run({QStringLiteral("--load-memory"), path, count}))
             return 1;
     }
     return 0;

@@ -11,12 +11,28 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <optional>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace qldixw::testing;
 
@@ -58,6 +74,112 @@ private:
     rlimit saved_{};
 };
 
+// Puts a node that is no file at `path`: "pipe", "socket", "device" (a character device
+// like /dev/null; only root may make one) or "link to pipe" (the pipe beside it). An
+// empty kind puts nothing. False when the system does not let this process make it.
+bool makeNode(const QString& kind, const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (kind.isEmpty())
+        return true;
+    if (kind == u"pipe")
+        return ::mkfifo(name.constData(), 0600) == 0;
+    if (kind == u"link to pipe")
+        return makeNode(QStringLiteral("pipe"), path + QStringLiteral(".pipe"))
+               && QFile::link(path + QStringLiteral(".pipe"), path);
+    if (kind == u"device")
+        return ::mknod(name.constData(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+    if (kind == u"socket") {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (size_t(name.size()) >= sizeof(address.sun_path))
+            return false;
+        std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return bound;
+    }
+    return false;
+}
+
+// The kind of node at the name itself (a link is a link).
+mode_t nodeType(const QString& path)
+{
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & S_IFMT : 0;
+}
+
+// Should the window ever wait in open() on a pipe, this lets it go after a generous limit
+// (a writer that opens and closes the pipe), so that the test fails instead of hanging.
+class PipeWatchdog {
+public:
+    explicit PipeWatchdog(const QString& pipe)
+        : thread_([this, name = QFile::encodeName(pipe)] {
+            std::unique_lock lock(mutex_);
+            if (stop_.wait_for(lock, std::chrono::seconds(10), [this] { return stopped_; }))
+                return;
+            fired_ = true;
+            // Succeeds once a reader waits in open(); until then, try again.
+            while (!stop_.wait_for(lock, std::chrono::milliseconds(50), [this] { return stopped_; })) {
+                const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0) {
+                    ::close(fd);
+                    return;
+                }
+            }
+        })
+    {
+    }
+    ~PipeWatchdog()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            stopped_ = true;
+        }
+        stop_.notify_all();
+        thread_.join();
+    }
+    bool fired()
+    {
+        std::lock_guard lock(mutex_);
+        return fired_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable stop_;
+    bool stopped_ = false;
+    bool fired_ = false;
+    std::thread thread_;
+};
+
+// Presses "Отмена" in the progress window as soon as it shows.
+class CancelWhenShown : public QObject {
+public:
+    CancelWhenShown() { qApp->installEventFilter(this); }
+    ~CancelWhenShown() override { qApp->removeEventFilter(this); }
+    bool shown() const { return shown_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* dialog = qobject_cast<QProgressDialog*>(watched);
+        if (event->type() == QEvent::Show && dialog && dialog->objectName() == u"FileProgress") {
+            shown_ = true;
+            QTimer::singleShot(0, dialog, [dialog = QPointer(dialog)] {
+                if (auto* cancel = dialog ? dialog->findChild<QPushButton*>() : nullptr)
+                    cancel->click();
+            });
+        }
+        return false;
+    }
+
+private:
+    bool shown_ = false;
+};
+
 } // namespace
 
 class TestLogFileMenu : public QObject {
@@ -91,6 +213,7 @@ private:
 
     std::unique_ptr<ConsoleTestBench> bench_;
     std::unique_ptr<QTemporaryDir> dir_;
+    mainwindow::MenuDialogs dialogs_;
     // What the user answers in the dialogs, and how often each was shown.
     QString openAnswer_;
     QString saveAnswer_;
@@ -113,18 +236,18 @@ void TestLogFileMenu::init()
     saveAnswer_.clear();
     openShown_ = saveShown_ = 0;
     filters_.clear();
-    mainwindow::MenuDialogs dialogs = mainwindow::systemMenuDialogs();
-    dialogs.openFileName = [this](QWidget*, const QString& filter) {
+    dialogs_ = mainwindow::systemMenuDialogs();
+    dialogs_.openFileName = [this](QWidget*, const QString& filter) {
         ++openShown_;
         filters_ << filter;
         return openAnswer_;
     };
-    dialogs.saveFileName = [this](QWidget*, const QString& filter) {
+    dialogs_.saveFileName = [this](QWidget*, const QString& filter) {
         ++saveShown_;
         filters_ << filter;
         return saveAnswer_;
     };
-    bench_->window().setMenuDialogs(dialogs);
+    bench_->window().setMenuDialogs(dialogs_);
 }
 
 void TestLogFileMenu::cleanup()
@@ -275,16 +398,24 @@ void TestLogFileMenu::saveAfterOpenWritesTheOpenedFile()
 
 void TestLogFileMenu::failedSaveChangesNothing_data()
 {
+    using mainwindow::fileFailureReason;
+    using mainwindow::SpecialFile;
     QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("node"); // made at the target first, see makeNode()
     QTest::addColumn<bool>("throughSave");
     QTest::addColumn<int>("fileSizeLimit");
-    QTest::addColumn<int>("errorCode");
+    QTest::addColumn<QString>("reason");
 
     // The known log file is the one a good save wrote before.
-    QTest::newRow("a folder as name") << "folder.LogDIXW" << false << 0 << EISDIR;
-    QTest::newRow("a folder that does not exist") << "missing/x.LogDIXW" << false << 0 << ENOENT;
-    QTest::newRow("the disk takes no more (Сохранить)") << "good.LogDIXW" << true << 4096 << EFBIG;
-    QTest::newRow("the disk takes no more (Сохранить как)") << "good.LogDIXW" << false << 4096 << EFBIG;
+    QTest::newRow("a folder as name") << "folder.LogDIXW" << "" << false << 0 << fileFailureReason(EISDIR);
+    QTest::newRow("a folder that does not exist") << "missing/x.LogDIXW" << "" << false << 0 << fileFailureReason(ENOENT);
+    QTest::newRow("the disk takes no more (Сохранить)") << "good.LogDIXW" << "" << true << 4096 << fileFailureReason(EFBIG);
+    QTest::newRow("the disk takes no more (Сохранить как)") << "good.LogDIXW" << "" << false << 4096 << fileFailureReason(EFBIG);
+    // Saving would rename a file over the node: it must stay what it was.
+    QTest::newRow("a pipe as name") << "pipe.LogDIXW" << "pipe" << false << 0 << fileFailureReason(SpecialFile::Pipe);
+    QTest::newRow("a link to a pipe") << "link.LogDIXW" << "link to pipe" << false << 0 << fileFailureReason(SpecialFile::Pipe);
+    QTest::newRow("a socket as name") << "socket.LogDIXW" << "socket" << false << 0 << fileFailureReason(SpecialFile::Socket);
+    QTest::newRow("a device as name") << "device.LogDIXW" << "device" << false << 0 << fileFailureReason(SpecialFile::Device);
 }
 
 // A failed save shows why and leaves the old file byte for byte, the pane and the
@@ -292,16 +423,23 @@ void TestLogFileMenu::failedSaveChangesNothing_data()
 void TestLogFileMenu::failedSaveChangesNothing()
 {
     QFETCH(QString, target);
+    QFETCH(QString, node);
     QFETCH(bool, throughSave);
     QFETCH(int, fileSizeLimit);
-    QFETCH(int, errorCode);
+    QFETCH(QString, reason);
 
+    if (!makeNode(node, at(target)))
+        QSKIP(qPrintable(QStringLiteral("this process may not make a %1 here").arg(node)));
     QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("folder.LogDIXW")));
     const QString good = at(QStringLiteral("good.LogDIXW"));
     pane().setLines(consoleSample());
     saveAs(good);
     const QByteArray oldFile = readAll(good);
     QCOMPARE(oldFile, ui::encodeLog(consoleSample()));
+    const QStringList files = QDir(dir_->path()).entryList(QDir::Files);
+    // The node, and the pipe a link leads to.
+    const mode_t nodeBefore = nodeType(at(target));
+    const mode_t pipeBefore = nodeType(at(target) + QStringLiteral(".pipe"));
 
     // A pane well past the size limit.
     QStringList bigger;
@@ -319,78 +457,116 @@ void TestLogFileMenu::failedSaveChangesNothing()
         else
             saveAs(at(target));
     }
-    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Cannot create file %1\n").arg(at(target))
-                                        + mainwindow::fileFailureReason(errorCode)});
+    QCOMPARE(boxes.texts(), QStringList{QStringLiteral("Cannot create file %1\n").arg(at(target)) + reason});
     QCOMPARE(readAll(good), oldFile);
     QCOMPARE(logFileName(), good);
     QCOMPARE(pane().lines(), bigger);
-    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{QStringLiteral("good.LogDIXW")});
+    // No temporary file left, and no file put where a node was.
+    QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), files);
+    QVERIFY(files.contains(QStringLiteral("good.LogDIXW")));
+    QCOMPARE(nodeType(at(target)), nodeBefore);
+    QCOMPARE(nodeType(at(target) + QStringLiteral(".pipe")), pipeBefore);
 }
 
 void TestLogFileMenu::refusedOpenChangesNothing_data()
 {
+    using mainwindow::fileFailureReason;
+    using mainwindow::SpecialFile;
     QTest::addColumn<QString>("name");
     QTest::addColumn<qint64>("size");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("node"); // see makeNode()
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("message"); // none: no box
 
-    QTest::newRow("one byte over the limit") << "huge.logDIXW" << mainwindow::kLogFileByteLimit + 1
+    const QString cannotOpen = QStringLiteral("Cannot open file %1\n");
+    QTest::newRow("one byte over the limit") << "huge.logDIXW" << mainwindow::kLogFileByteLimit + 1 << "" << false
                                              << QStringLiteral("Text exceeds memo capacity\nЖурнал больше %1 МБ не помещается в окно.")
                                                     .arg(mainwindow::kLogFileByteLimit / (1024 * 1024));
-    QTest::newRow("no such file") << "gone.logDIXW" << qint64(-1)
-                                  << QStringLiteral("Cannot open file %1\n") + mainwindow::fileFailureReason(ENOENT);
-    QTest::newRow("a folder") << "folder.logDIXW" << qint64(-1)
-                              << QStringLiteral("Cannot open file %1\n") + mainwindow::fileFailureReason(EISDIR);
+    QTest::newRow("no such file") << "gone.logDIXW" << qint64(-1) << "" << false << cannotOpen + fileFailureReason(ENOENT);
+    QTest::newRow("a folder") << "folder.logDIXW" << qint64(-1) << "" << false << cannotOpen + fileFailureReason(EISDIR);
+    // Nothing that is no file is read: a pipe would hold the window until someone writes.
+    QTest::newRow("a pipe") << "pipe.logDIXW" << qint64(-1) << "pipe" << false << cannotOpen + fileFailureReason(SpecialFile::Pipe);
+    QTest::newRow("a link to a pipe") << "link.logDIXW" << qint64(-1) << "link to pipe" << false
+                                      << cannotOpen + fileFailureReason(SpecialFile::Pipe);
+    QTest::newRow("a socket") << "socket.logDIXW" << qint64(-1) << "socket" << false
+                              << cannotOpen + fileFailureReason(SpecialFile::Socket);
+    QTest::newRow("a device") << "/dev/null" << qint64(-1) << "" << false << cannotOpen + fileFailureReason(SpecialFile::Device);
+    // Four reads of 1 MiB: "Отмена" is pressed at the second.
+    QTest::newRow("cancelled") << "long.logDIXW" << qint64(4 << 20) << "" << true << QString();
 }
 
 void TestLogFileMenu::refusedOpenChangesNothing()
 {
     QFETCH(QString, name);
     QFETCH(qint64, size);
+    QFETCH(QString, node);
+    QFETCH(bool, cancel);
     QFETCH(QString, message);
 
     QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("folder.logDIXW")));
-    const QString path = at(name);
+    const QString path = QDir::isAbsolutePath(name) ? name : at(name);
     if (size >= 0) {
         // Sparse: the refusal must come before any reading.
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         QVERIFY(file.resize(size));
     }
+    QVERIFY(makeNode(node, path));
     const QString good = at(QStringLiteral("good.LogDIXW"));
     pane().setLines(consoleSample());
     saveAs(good);
 
+    std::optional<CancelWhenShown> canceller;
+    if (cancel) {
+        // The progress window comes up at the first step, so that the test can answer it.
+        dialogs_.progressDelayMs = 0;
+        bench_->window().setMenuDialogs(dialogs_);
+        canceller.emplace();
+    }
     ModalCatcher boxes;
     openAnswer_ = path;
-    trigger("openFiles");
-    QCOMPARE(boxes.texts(), QStringList{message.contains(u'%') ? message.arg(path) : message});
+    {
+        std::optional<PipeWatchdog> watchdog;
+        if (node.contains(u"pipe"))
+            watchdog.emplace(node == u"pipe" ? path : path + QStringLiteral(".pipe"));
+        trigger("openFiles");
+        QVERIFY2(!watchdog || !watchdog->fired(), "the window waited on the pipe until the test wrote to it");
+    }
+    QCOMPARE(boxes.texts(), message.isEmpty() ? QStringList() : QStringList{message.contains(u'%') ? message.arg(path) : message});
     QCOMPARE(pane().lines(), consoleSample());
     QCOMPARE(logFileName(), good);
+    if (cancel)
+        QVERIFY(canceller->shown());
 }
 
-// A device or a pipe tells no size: reading stops at the limit all the same. A job the
-// user cancels leaves the old file as it was.
+// A device is refused before it is read (/dev/zero would never end). A job the user
+// cancels leaves the old file as it was.
 void TestLogFileMenu::readingIsBoundedAndCancellable()
 {
-    const mainwindow::LogRead endless = mainwindow::readLogFile(QStringLiteral("/dev/zero"), {}, 4 << 20);
-    QCOMPARE(endless.outcome, mainwindow::FileOutcome::TooLarge);
-    QVERIFY(endless.lines.isEmpty());
+    ui::LogStore lines;
+    const mainwindow::LogRead endless = mainwindow::readLogFile(QStringLiteral("/dev/zero"), lines, {}, 4 << 20);
+    QCOMPARE(endless.outcome, mainwindow::FileOutcome::NotAFile);
+    QCOMPARE(endless.special, mainwindow::SpecialFile::Device);
+    QVERIFY(lines.isEmpty());
 
     const QString path = at(QStringLiteral("kept.LogDIXW"));
     writeFile(path, "old\r\n");
-    QStringList many(100000, QStringLiteral("PC-> (07.12.2024 10:00:01)  60 01 81 FB"));
+    const QStringList many(100000, QStringLiteral("PC-> (07.12.2024 10:00:01)  60 01 81 FB"));
+    ui::LogStore manyLines;
+    manyLines.setLines(many);
     int steps = 0;
     const auto cancelAtSecondStep = [&steps](qint64, qint64) { return ++steps < 2; };
-    QCOMPARE(mainwindow::writeLogFile(path, many, cancelAtSecondStep).outcome, mainwindow::FileOutcome::Cancelled);
+    QCOMPARE(mainwindow::writeLogFile(path, manyLines, cancelAtSecondStep).outcome, mainwindow::FileOutcome::Cancelled);
     QCOMPARE(readAll(path), QByteArray("old\r\n"));
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{QStringLiteral("kept.LogDIXW")});
 
-    QVERIFY(mainwindow::writeLogFile(path, many, {}).outcome == mainwindow::FileOutcome::Done);
+    QVERIFY(mainwindow::writeLogFile(path, manyLines, {}).outcome == mainwindow::FileOutcome::Done);
     steps = 0;
-    const mainwindow::LogRead cancelled = mainwindow::readLogFile(path, cancelAtSecondStep);
+    const mainwindow::LogRead cancelled = mainwindow::readLogFile(path, lines, cancelAtSecondStep);
     QCOMPARE(cancelled.outcome, mainwindow::FileOutcome::Cancelled);
-    QVERIFY(cancelled.lines.isEmpty());
-    QCOMPARE(mainwindow::readLogFile(path, {}).lines, many);
+    QVERIFY(lines.isEmpty());
+    QCOMPARE(mainwindow::readLogFile(path, lines, {}).outcome, mainwindow::FileOutcome::Done);
+    QCOMPARE(lines.lines(), many);
 }
 
 QTEST_MAIN(TestLogFileMenu)

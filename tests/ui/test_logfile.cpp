@@ -2,8 +2,11 @@
 // cut into pieces anywhere.
 
 #include "logfile.h"
+#include "logstore.h"
 
 #include <QTest>
+
+#include <type_traits>
 
 using ui::decodeLog;
 using ui::encodeLog;
@@ -15,15 +18,19 @@ QByteArray bytes(const char* text)
     return QByteArray(text);
 }
 
-// Decodes the bytes cut into two pieces at `cut`.
+// Decodes the bytes cut into two pieces at `cut`, into a list or into a store.
+template <typename Lines>
 QStringList decodedInTwoPieces(const QByteArray& file, qsizetype cut)
 {
     ui::LogDecoder decoder;
-    QStringList lines;
+    Lines lines;
     decoder.feed(QByteArrayView(file).first(cut), lines);
     decoder.feed(QByteArrayView(file).sliced(cut), lines);
     decoder.finish(lines);
-    return lines;
+    if constexpr (std::is_same_v<Lines, QStringList>)
+        return lines;
+    else
+        return lines.lines();
 }
 
 } // namespace
@@ -108,20 +115,27 @@ void TestLogFile::lineEnds_data()
     QTest::newRow("cyrillic, mixed ends")
         << bytes("\xCF\xD3\xD1\xCA\r\xF1\xF2\xEE\xEF\n\n\xC0")
         << QStringList{QStringLiteral("ПУСК"), QStringLiteral("стоп"), QString(), QStringLiteral("А")};
+    QTest::newRow("cyrillic, every end, empty lines between")
+        << bytes("\xA8\xB8\r\n\r\n\xB9 1\r\r\xC6\n\n\xDF\r\n")
+        << QStringList{QStringLiteral("Ёё"), QString(), QStringLiteral("№ 1"), QString(), QStringLiteral("Ж"), QString(),
+                       QStringLiteral("Я")};
     // The one byte the code page leaves undefined still becomes a character.
     QTest::newRow("undefined byte 0x98") << bytes("\x98\r\n") << QStringList{QStringLiteral("\u0098")};
 }
 
 // Every line end is recognised wherever the reading cuts the file, a cut between CR and
-// LF included.
+// LF included, and a log decoded straight into a pane's store has the same lines.
 void TestLogFile::lineEnds()
 {
     QFETCH(QByteArray, file);
     QFETCH(QStringList, lines);
 
     QCOMPARE(decodeLog(file), lines);
-    for (qsizetype cut = 0; cut <= file.size(); ++cut)
-        QVERIFY2(decodedInTwoPieces(file, cut) == lines, qPrintable(QStringLiteral("cut at %1").arg(cut)));
+    for (qsizetype cut = 0; cut <= file.size(); ++cut) {
+        QVERIFY2(decodedInTwoPieces<QStringList>(file, cut) == lines, qPrintable(QStringLiteral("cut at %1").arg(cut)));
+        QVERIFY2(decodedInTwoPieces<ui::LogStore>(file, cut) == lines,
+                 qPrintable(QStringLiteral("into a store, cut at %1").arg(cut)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLogFile)

@@ -121,6 +121,22 @@ void TestLogStore::linesComeBackAsAppended()
     QCOMPARE(store.lines(), expected);
     checkOffsets(store, expected);
 
+    // Taken over whole, as a loaded log is: the lines, their longest and their offsets go
+    // along, each side says so once, and nothing stays behind.
+    ui::LogStore taker;
+    taker.append(QStringLiteral("old"));
+    QCOMPARE(taker.utf16Size(), 3); // counted, so stale counts would show
+    QSignalSpy takerReset(&taker, &ui::LogStore::linesReset);
+    taker.takeLines(store);
+    QCOMPARE(takerReset.size(), 1);
+    QCOMPARE(reset.size(), 2);
+    QCOMPARE(taker.lines(), expected);
+    QCOMPARE(taker.longestLine(), longest);
+    checkOffsets(taker, expected);
+    QCOMPARE(store.lineCount(), 0);
+    QCOMPARE(store.utf16Size(), 0);
+    store.takeLines(taker);
+
     store.clear();
     QCOMPARE(store.lineCount(), 0);
     QCOMPARE(store.longestLine(), -1);
