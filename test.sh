@@ -4,7 +4,7 @@ set -euo pipefail
 QLDIXW_ROOT=$(cd "$(dirname "$0")" && pwd)
 . "$QLDIXW_ROOT/scripts/deps.sh"
 
-qldixw_install_deps
+qldixw_install_deps "${QLDIXW_WINDOWS_PACKAGES[@]}"
 mkdir -p "$QLDIXW_ROOT/build"
 # Every test under the address and undefined-behaviour sanitizers; clang, so the same
 # build carries the fuzz targets run at the end.
@@ -22,3 +22,7 @@ qldixw_build "$tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQLDIXW_GUI=OFF -DQLDIXW
 # Every fuzz target for 10 seconds, on the sanitizer build above: the seeds and a short
 # search, enough to catch a shallow regression and keep the whole run under ten minutes.
 QLDIXW_FUZZ_BUILD="$QLDIXW_ROOT/build/test" "$QLDIXW_ROOT/fuzz/run.sh" 10
+
+# The serial component and the port list on Windows: cross-built with mingw-w64 and run
+# under Wine against pseudo-terminals published as COM ports.
+"$QLDIXW_ROOT/scripts/test-windows.sh"

@@ -13,6 +13,10 @@ QLDIXW_PACKAGES=(
   dpkg-dev file               # CPack's library dependencies of the Debian package
 )
 
+# The Windows half's cross-compiler (mingw-w64's posix thread model, for std::thread) and
+# Wine's 64-bit loader: scripts/test-windows.sh only; neither builds nor runs the program.
+QLDIXW_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64)
+
 qldixw_install_deps() {
   local missing=() pkg
   for pkg in "${QLDIXW_PACKAGES[@]}" "$@"; do

@@ -121,7 +121,7 @@ long PeerDevice::setting(const std::string& field)
     return std::stol(all.substr(at + field.size() + 2));
 }
 
-std::size_t PeerDevice::stall() { return std::stoul(ask("stall")); }
+void PeerDevice::stall() { ask("stall"); }
 void PeerDevice::unstall() { ask("unstall"); }
 void PeerDevice::flood(bool on) { ask("flood", on ? "on" : "off"); }
 void PeerDevice::unplug() { ask("unplug"); }

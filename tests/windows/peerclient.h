@@ -48,8 +48,8 @@ public:
     std::string settings();
     // Value of one field of settings(), -1 when missing.
     long setting(const std::string& field);
-    // The line's own queue is filled and the device stops reading; the bytes it held.
-    std::size_t stall();
+    // The line takes nothing more (its output is stopped) until unstall.
+    void stall();
     void unstall();
     void flood(bool on);
     // The device vanishes: its name first, then the device itself.

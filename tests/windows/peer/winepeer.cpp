@@ -6,7 +6,7 @@
 // The command runs with QLDIXW_PEER=127.0.0.1:<port> in its environment; the test
 // connects there and asks, one line at a time, for what only Linux can do: make a
 // pseudo-terminal and publish it as a COM port of the Wine prefix ($WINEPREFIX/
-// dosdevices/comN), send and receive bytes on its device side, fill its queue, flood
+// dosdevices/comN), send and receive bytes on its device side, stop its output, flood
 // it, read its terminal settings, unplug the device. Every request is answered with one
 // line ("ok ..." or "err ..."), so the test and the device take turns without guessing
 // how long anything takes. The peer exits with the command's status, after removing
@@ -119,8 +119,10 @@ struct Device {
 
     void unstall()
     {
-        if (stallFd >= 0)
+        if (stallFd >= 0) {
+            ::tcflow(stallFd, TCOON);
             ::close(stallFd);
+        }
         stallFd = -1;
     }
     ~Device()
@@ -296,33 +298,19 @@ private:
         return out.str();
     }
 
-    // The device reads nothing and the line's own queue is full: the port side is
-    // opened a second time and written until it takes no more, so whatever the test
-    // writes afterwards stays with the writer while the device is silent.
+    // The line takes nothing more until unstalled: the port side's output is stopped,
+    // as a device's XOFF stops it, so whatever the test writes stays with the writer.
+    // (Filling the line's buffers instead is not steady: the kernel moves bytes between
+    // them a moment later and makes room again.)
     static std::string stall(Device& d)
     {
         if (!d.pair)
             return "err unplugged";
         d.unstall();
         d.stallFd = ::open(d.pair->portPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (d.stallFd < 0)
+        if (d.stallFd < 0 || ::tcflow(d.stallFd, TCOOFF) != 0)
             return std::string("err ") + std::strerror(errno);
-        const std::string chunk(4096, 'F');
-        std::size_t filled = 0;
-        // The kernel moves bytes between its buffers a moment later, which can make room
-        // once more: full means full twice in a row.
-        for (int quiet = 0; quiet < 2;) {
-            const ssize_t n = ::write(d.stallFd, chunk.data(), chunk.size());
-            if (n > 0) {
-                filled += std::size_t(n);
-                quiet = 0;
-            } else {
-                ++quiet;
-                pollfd p{d.stallFd, POLLOUT, 0};
-                ::poll(&p, 1, 20);
-            }
-        }
-        return "ok " + std::to_string(filled);
+        return "ok";
     }
 
     const std::string dosdevices_;
