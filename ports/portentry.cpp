@@ -1,5 +1,7 @@
 #include "portentry.h"
 
+#include "comname.h"
+
 #include <algorithm>
 
 namespace ports {
@@ -33,19 +35,8 @@ QString entryToolTip(const PortEntry& entry)
 
 int comNumber(const QString& name)
 {
-    if (!name.startsWith(QLatin1String("COM")))
-        return -1;
-    const QStringView digits = QStringView(name).mid(3);
-    // Six digits are far more than any port number and keep the value inside an int.
-    if (digits.isEmpty() || digits.size() > 6)
-        return -1;
-    int value = 0;
-    for (const QChar c : digits) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return -1;
-        value = value * 10 + (c.unicode() - '0');
-    }
-    return value;
+    // The rule the port list on Windows uses too.
+    return comNumberOf(name.toStdString());
 }
 
 void sortByComName(QList<PortEntry>& entries)

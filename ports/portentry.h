@@ -33,7 +33,8 @@ QString kindText(PortKind kind);
 // machine, for the tooltip of the port list and the error box of a failed open.
 QString entryToolTip(const PortEntry& entry);
 
-// The number after "COM" when the rest of the name is decimal digits only; -1 otherwise
+// The number after "COM" when the rest of the name is decimal digits only (comname.h, the
+// rule the port list on Windows follows too); -1 otherwise
 // (not a COM name, no digits, a sign, blanks, or too long to be a port number).
 int comNumber(const QString& name);
 

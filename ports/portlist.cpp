@@ -1,5 +1,7 @@
 #include "portlist.h"
 
+#include "comname.h"
+
 namespace ports {
 
 QStringList builtInPortNames()
@@ -12,20 +14,18 @@ QStringList builtInPortNames()
 
 std::optional<QStringList> portListItems(const QList<PortEntry>& entries)
 {
-    // With one port or none the built-in list is more use: it still offers COM1, which the
-    // lone port (or a virtual one published later) is likely to be.
-    if (entries.size() < 2)
+    // The rule the port list on Windows uses too (comname.h).
+    std::vector<std::string> names;
+    names.reserve(std::size_t(entries.size()));
+    for (const PortEntry& entry : entries)
+        names.push_back(entry.name.toStdString());
+    const std::optional<std::vector<std::string>> items = portListItemsOf(names);
+    if (!items)
         return std::nullopt;
-    QStringList items;
-    for (const PortEntry& entry : entries) {
-        const int number = comNumber(entry.name);
-        if (number >= 0 && number < 10)
-            items << entry.name;
-    }
-    // An empty list would leave the window with no current port at all.
-    if (items.isEmpty())
-        return std::nullopt;
-    return items;
+    QStringList list;
+    for (const std::string& name : *items)
+        list << QString::fromStdString(name);
+    return list;
 }
 
 } // namespace ports
