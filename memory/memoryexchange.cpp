@@ -63,28 +63,31 @@ MemoryOutput MemoryExchange::keyDown(MemoryArea area, MemoryKey key, MemoryContr
     return event.output;
 }
 
-void MemoryExchange::chtandZap(Event& event, MemoryArea area, MemoryKey key)
+void MemoryExchange::chtandZap(Event& event, MemoryArea area, MemoryKey key, ErGuard guard)
 {
     const AddressFieldRequest request = parseAddressField(event.controls.address[area], key);
     switch (request.kind) {
     case AddressFieldRequest::Refused:
         return;
     case AddressFieldRequest::TwoBlanks:
-        state_.areaRequest[area].clear();
+        if (state_.pending && state_.pending->area == area)
+            state_.pending.reset();
         // The IF field reports it in the IR pane.
         if (area == AreaIF)
             event.output.paneLines[AreaIR] << kTwoBlanks;
         return;
     case AddressFieldRequest::Write:
-        if (area == AreaER && !guardErWrite(event))
+        if (area == AreaER && guard == ErGuard::Raise) {
+            // Every ER write is bracketed by bit 3 of IR 000024: the write waits while
+            // the bit is set, and the field keeps its text for it.
+            readGuardByte(event, chain::GuardRead{});
             return;
+        }
         state_.writeAddress[area] = request.address;
-        state_.areaRequest[area] = areaRequestText(writeCode(area), request.address, request.value);
-        setOnlyPending(area, true);
+        state_.pending = PendingRequest{area, true, areaRequestText(writeCode(area), request.address, request.value)};
         break;
     case AddressFieldRequest::Read:
-        state_.areaRequest[area] = areaRequestText(readCode(area), request.address, QStringLiteral("00"));
-        setOnlyPending(area, false);
+        state_.pending = PendingRequest{area, false, areaRequestText(readCode(area), request.address, QStringLiteral("00"))};
         break;
     }
     event.controls.address[area] = request.fieldText;
@@ -92,37 +95,13 @@ void MemoryExchange::chtandZap(Event& event, MemoryArea area, MemoryKey key)
     sendPreamble(event, area);
 }
 
-// Sets or clears the ER write guard, bit 3 of IR 000024, by an IR bit replacement;
-// while it is being set, the ER write waits for it.
-void MemoryExchange::replaceGuardBit(Event& event, bool set)
+// Reads IR 000024 to set or clear the ER write guard in it.
+void MemoryExchange::readGuardByte(Event& event, ChainStep step)
 {
     event.controls.address[AreaIR] = kErGuardAddress;
     state_.writeAddress[AreaIR] = kErGuardAddress;
-    state_.bitReplaceIR = true;
-    state_.bitIndex = kErGuardBit;
-    state_.bitTarget = set;
-    state_.erWriteUnlocking = set;
+    state_.chain = step;
     chtandZap(event, AreaIR, MemoryKey::Enter);
-}
-
-// Every ER write is bracketed by bit 3 of IR 000024: the first call sets the bit
-// through an IR bit replacement and returns false; the chain calls again once the
-// bit is 1, and the write goes ahead.
-bool MemoryExchange::guardErWrite(Event& event)
-{
-    if (state_.erWriteUnlocking) {
-        state_.erWriteUnlocking = false;
-        return true;
-    }
-    replaceGuardBit(event, true);
-    return false;
-}
-
-void MemoryExchange::setOnlyPending(MemoryArea area, bool write)
-{
-    state_.readPending.fill(false);
-    state_.writePending.fill(false);
-    (write ? state_.writePending : state_.readPending)[area] = true;
 }
 
 void MemoryExchange::sendPreamble(Event& event, MemoryArea area)
@@ -141,22 +120,62 @@ void MemoryExchange::sendPreamble(Event& event, MemoryArea area)
 
 // ---- bit replacement and emulation ----
 
+namespace {
+
+// Where the chain keeps whether the guard bit was left raised; none outside the
+// guard's steps.
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+
+bool* guardRaised(ChainStep& step)
+{
+    return std::visit(
+        [](auto& s) -> bool* {
+            if constexpr (requires { s.raised; })
+                return &s.raised;
+            else
+                return nullptr;
+        },
+        step);
+}
+
+} // namespace
+
 void MemoryExchange::abandonChain(Event& event)
 {
     reportGuardLeftSet(event);
-    MemoryExchangeState& s = state_;
-    s.readPending.fill(false);
-    s.writePending.fill(false);
-    s.emulationOnRequested = s.emulationOnErStep = s.emulationOffRequested = s.emulationOffErStep = false;
-    s.erWriteUnlocking = s.erWriteResume = false;
-    s.bitReplaceIR = s.bitReplaceER = false;
+    state_.pending.reset();
+    state_.chain = chain::None{};
+}
+
+void MemoryExchange::endChain(Event& event)
+{
+    reportGuardLeftSet(event);
+    state_.chain = chain::None{};
+}
+
+// The chain is kept as it was, guard bit included; only the operator learns of it.
+void MemoryExchange::reportGuardLeftSet(Event& event)
+{
+    bool* const raised = guardRaised(state_.chain);
+    if (!raised || !*raised)
+        return;
+    *raised = false;
+    event.output.paneLines[AreaIR] << kErGuardLeftSet;
+}
+
+void MemoryExchange::guardSeenClear()
+{
+    if (bool* const raised = guardRaised(state_.chain))
+        *raised = false;
 }
 
 MemoryOutput MemoryExchange::ZamenaBitIRClick(MemoryControls& controls, LineStatus line)
 {
     Event event = begin(controls, line);
     abandonChain(event);
-    state_.bitTarget = false;
     ZamenaBitIRPROC(event);
     return event.output;
 }
@@ -167,12 +186,11 @@ MemoryOutput MemoryExchange::ZamenaBitEXClick(MemoryControls& controls, LineStat
     // A chain left by a missing reply could otherwise let this replacement's ER
     // write out without the guard bit.
     abandonChain(event);
-    state_.bitTarget = false;
     ZamenaBitEXPROC(event);
     return event.output;
 }
 
-void MemoryExchange::ZamenaBitIRPROC(Event& event)
+void MemoryExchange::ZamenaBitIRPROC(Event& event, std::optional<bool> emulation)
 {
     const QString address = adressyach(event.controls.address[AreaIR]);
     if (address == kUnusableAddress)
@@ -182,12 +200,15 @@ void MemoryExchange::ZamenaBitIRPROC(Event& event)
         event.output.paneLines[AreaIR] << badBitNumberLine(event.controls.bitIR);
         return;
     }
+    BitChange change{bit, false};
+    takeBitTarget(event.controls.ZambIR, change.target);
     event.controls.address[AreaIR] = address;
     state_.writeAddress[AreaIR] = address;
-    state_.bitReplaceIR = true;
-    state_.bitIndex = bit;
+    if (emulation)
+        state_.chain = chain::EmulationIrRead{*emulation};
+    else
+        state_.chain = chain::IrBitRead{change};
     chtandZap(event, AreaIR, MemoryKey::Enter);
-    takeBitTarget(event.controls.ZambIR, state_.bitTarget);
 }
 
 void MemoryExchange::ZamenaBitEXPROC(Event& event)
@@ -201,11 +222,11 @@ void MemoryExchange::ZamenaBitEXPROC(Event& event)
         event.output.paneLines[AreaER] << badBitNumberLine(event.controls.BitEx);
         return;
     }
+    BitChange change{bit, false};
+    takeBitTarget(event.controls.ZamBEX, change.target);
     state_.writeAddress[AreaER] = address;
-    state_.bitReplaceER = true;
-    state_.bitIndex = bit;
+    state_.chain = chain::ErBitRead{change};
     chtandZap(event, AreaER, MemoryKey::Enter);
-    takeBitTarget(event.controls.ZamBEX, state_.bitTarget);
 }
 
 MemoryOutput MemoryExchange::VklEmulClick(MemoryControls& controls, LineStatus line)
@@ -231,76 +252,63 @@ void MemoryExchange::switchEmulation(Event& event, bool on)
     event.controls.address[AreaIR] = kEmulationIrAddress;
     event.controls.bitIR = QString::number(kEmulationIrBit);
     event.controls.ZambIR = on ? QStringLiteral("1") : QStringLiteral("0");
-    (on ? state_.emulationOnRequested : state_.emulationOffRequested) = true;
-    ZamenaBitIRPROC(event);
+    ZamenaBitIRPROC(event, on);
 }
 
 void MemoryExchange::startEmulationErStep(Event& event, bool target)
 {
+    state_.chain = chain::None{};
     event.controls.address[AreaER] = kEmulationErAddress;
     event.controls.BitEx = QString::number(kEmulationErBit);
     event.controls.ZamBEX = target ? QStringLiteral("1") : QStringLiteral("0");
     ZamenaBitEXPROC(event);
 }
 
-void MemoryExchange::applyIR(Event& event, std::uint8_t v)
+// Gives the bit its value in IR byte v: a write when it differs, after whose read-back
+// the chain goes on with `afterWrite`. False, with the pane's line, when the bit
+// already has its value.
+bool MemoryExchange::replaceIrBit(Event& event, BitChange change, std::uint8_t v, ChainStep afterWrite)
 {
-    MemoryExchangeState& s = state_;
-    const std::uint8_t n = zambitchten(v, s.bitIndex);
-    if (s.emulationOnRequested) {
-        s.emulationOnRequested = false;
-        s.emulationOnErStep = true;
-    }
-    if (s.emulationOffRequested) {
-        s.emulationOffRequested = false;
-        s.emulationOffErStep = true;
-    }
+    const std::uint8_t n = zambitchten(v, change.bit);
     const bool bitIsSet = n == v;
-    s.bitReplaceIR = false;
-    if (bitIsSet != s.bitTarget) {
-        const std::uint8_t written = s.bitTarget ? n : zambitchten2(v, s.bitIndex);
-        event.controls.address[AreaIR] = writeFieldText(s.writeAddress[AreaIR], written);
-        chtandZap(event, AreaIR, MemoryKey::Enter);
-        if (s.bitTarget && s.erWriteUnlocking)
-            s.erWriteResume = true;
-        return;
+    if (bitIsSet == change.target) {
+        event.output.paneLines[AreaIR] << kBitAlreadySet;
+        return false;
     }
-    event.output.paneLines[AreaIR] << kBitAlreadySet;
-    if (s.bitTarget) {
-        if (s.emulationOnErStep) {
-            s.emulationOnErStep = false;
-            startEmulationErStep(event, true);
-        } else if (s.erWriteUnlocking) {
-            // The guard bit is already 1: the ER write goes out now and the bit stays.
-            chtandZap(event, AreaER, MemoryKey::Enter);
-        }
-    } else if (s.emulationOffErStep) {
-        s.emulationOffErStep = false;
-        startEmulationErStep(event, false);
-    }
+    const std::uint8_t written = change.target ? n : zambitchten2(v, change.bit);
+    state_.chain = afterWrite;
+    event.controls.address[AreaIR] = writeFieldText(state_.writeAddress[AreaIR], written);
+    chtandZap(event, AreaIR, MemoryKey::Enter);
+    return true;
 }
 
-void MemoryExchange::applyER(Event& event, std::uint8_t v)
+// The guard bit is up: the ER write the field holds goes out without raising it again.
+void MemoryExchange::sendGuardedErWrite(Event& event, ChainStep next)
 {
-    MemoryExchangeState& s = state_;
-    s.bitReplaceER = false;
+    state_.chain = next;
+    chtandZap(event, AreaER, MemoryKey::Enter, ErGuard::Up);
+}
+
+void MemoryExchange::applyER(Event& event, BitChange change, std::uint8_t v)
+{
+    state_.chain = chain::None{};
     // The ER boxes are read again now: the user may have changed them meanwhile.
     const int bit = selectedItem(event.controls.BitEx, kBitItems);
     if (bit < 0) {
         event.output.paneLines[AreaER] << badBitNumberLine(event.controls.BitEx);
         return;
     }
-    s.bitIndex = bit;
-    takeBitTarget(event.controls.ZamBEX, s.bitTarget);
+    change.bit = bit;
+    takeBitTarget(event.controls.ZamBEX, change.target);
 
-    const std::uint8_t n = zambitchten(v, s.bitIndex);
+    const std::uint8_t n = zambitchten(v, change.bit);
     const bool bitIsSet = n == v;
-    if (bitIsSet == s.bitTarget) {
+    if (bitIsSet == change.target) {
         event.output.paneLines[AreaER] << kBitAlreadySet;
         return;
     }
-    const std::uint8_t written = s.bitTarget ? n : zambitchten2(v, s.bitIndex);
-    event.controls.address[AreaER] = writeFieldText(s.writeAddress[AreaER], written);
+    const std::uint8_t written = change.target ? n : zambitchten2(v, change.bit);
+    event.controls.address[AreaER] = writeFieldText(state_.writeAddress[AreaER], written);
     chtandZap(event, AreaER, MemoryKey::Enter);
 }
 
@@ -311,7 +319,7 @@ MemoryOutput MemoryExchange::replyWindowEnded(std::span<const std::uint8_t> repl
 {
     Event event = begin(controls, line);
     if (reply.empty()) {
-        // Nothing came: the chain stops where it is and keeps its flags.
+        // Nothing came: the chain stops where it is and keeps its step.
         state_.phase = ExchangePhase::Idle;
     } else if (reply.size() == 1 && reply[0] == kAccessAcknowledge && state_.phase == ExchangePhase::AwaitingAck) {
         acknowledged(event);
@@ -325,59 +333,51 @@ MemoryOutput MemoryExchange::replyWindowEnded(std::span<const std::uint8_t> repl
     return event.output;
 }
 
-// The chain is kept as it was, guard bit included; only the operator learns of it.
-void MemoryExchange::reportGuardLeftSet(Event& event)
-{
-    if (!state_.erGuardRaised)
-        return;
-    state_.erGuardRaised = false;
-    event.output.paneLines[AreaIR] << kErGuardLeftSet;
-}
-
 void MemoryExchange::acknowledged(Event& event)
 {
     state_.phase = ExchangePhase::Idle;
-    for (int area = 0; area < MemoryAreaCount; ++area) {
-        if (!state_.readPending[area] && !state_.writePending[area])
-            continue;
-        if (send(event, state_.areaRequest[area])) {
-            state_.phase = ExchangePhase::AwaitingReply;
-            if (area == AreaIR && state_.writePending[area] && state_.erWriteResume)
-                state_.erGuardRaised = true;
-        }
-        state_.areaRequest[area].clear();
+    if (!state_.pending)
         return;
+    PendingRequest& request = *state_.pending;
+    if (send(event, request.text)) {
+        state_.phase = ExchangePhase::AwaitingReply;
+        if (request.area == AreaIR && request.write)
+            if (auto* guard = std::get_if<chain::GuardWritten>(&state_.chain))
+                guard->raised = true;
     }
+    request.text.clear();
 }
 
 void MemoryExchange::areaReplied(Event& event, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2)
 {
     state_.phase = ExchangePhase::Idle;
-    for (int i = 0; i < MemoryAreaCount; ++i) {
-        const auto area = static_cast<MemoryArea>(i);
-        if (state_.readPending[area])
-            return readReplied(event, area, b0, b1, b2);
-        if (state_.writePending[area])
-            return writeReplied(event, area);
-    }
+    if (!state_.pending)
+        return;
+    const MemoryArea area = state_.pending->area;
+    if (state_.pending->write)
+        writeReplied(event, area);
+    else
+        readReplied(event, area, b0, b1, b2);
 }
 
 void MemoryExchange::readReplied(Event& event, MemoryArea area, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2)
 {
-    state_.readPending[area] = false;
-    state_.writePending[area] = false;
+    state_.pending.reset();
     event.output.paneLines[area] << paneLine(event.controls.address[area], b0, b1, b2);
     if (b2 == kErrorReply) {
         event.output.values[area] = kReadErrorValue;
-        if (area == AreaER)
-            state_.bitReplaceER = state_.erWriteResume = false;
+        // An ER read the chain waited for ends it.
+        if (area == AreaER
+            && (std::holds_alternative<chain::ErBitRead>(state_.chain)
+                || std::holds_alternative<chain::GuardedErWrite>(state_.chain)))
+            endChain(event);
         return;
     }
     event.output.values[area] = transport::hexByte(b1);
     // While the guard is up, every IR read a chain makes is of IR 000024: the guard
     // and the emulation bit share that byte.
     if (area == AreaIR && (b1 & (1u << kErGuardBit)) == 0)
-        state_.erGuardRaised = false;
+        guardSeenClear();
     if (area == AreaIR)
         afterIrRead(event, b1);
     else if (area == AreaER)
@@ -387,40 +387,53 @@ void MemoryExchange::readReplied(Event& event, MemoryArea area, std::uint8_t b0,
 // The write reply is not looked at: the read-back shows what the byte holds now.
 void MemoryExchange::writeReplied(Event& event, MemoryArea area)
 {
-    state_.areaRequest[area] = areaRequestText(readCode(area), state_.writeAddress[area], QStringLiteral("00"));
-    state_.writePending[area] = false;
-    state_.readPending[area] = true;
+    state_.pending = PendingRequest{area, false, areaRequestText(readCode(area), state_.writeAddress[area], QStringLiteral("00"))};
     if (send(event, state_.preambleText))
         state_.phase = ExchangePhase::AwaitingAck;
 }
 
 void MemoryExchange::afterIrRead(Event& event, std::uint8_t value)
 {
-    MemoryExchangeState& s = state_;
-    if (s.emulationOnErStep || s.emulationOffErStep) {
-        const bool on = s.emulationOnErStep;
-        s.emulationOnErStep = s.emulationOffErStep = false;
-        startEmulationErStep(event, on);
-        return;
-    }
-    if (s.erWriteResume && s.erWriteUnlocking)
-        chtandZap(event, AreaER, MemoryKey::Enter);
-    if (s.bitReplaceIR)
-        applyIR(event, value);
+    using namespace chain;
+    const ChainStep step = state_.chain;
+    std::visit(Overloaded{
+                   [&](const IrBitRead& s) {
+                       if (!replaceIrBit(event, s.change, value, None{}))
+                           endChain(event);
+                   },
+                   [&](const EmulationIrRead& s) {
+                       if (!replaceIrBit(event, {kEmulationIrBit, s.on}, value, EmulationIrWritten{s.on}))
+                           startEmulationErStep(event, s.on);
+                   },
+                   [&](const EmulationIrWritten& s) { startEmulationErStep(event, s.on); },
+                   [&](const GuardRead&) {
+                       // Already 1: the write goes out now and the bit stays as it was.
+                       if (!replaceIrBit(event, {kErGuardBit, true}, value, GuardWritten{false}))
+                           sendGuardedErWrite(event, None{});
+                   },
+                   [&](const GuardWritten& s) { sendGuardedErWrite(event, GuardedErWrite{s.raised}); },
+                   [&](const GuardClearRead& s) {
+                       if (!replaceIrBit(event, {kErGuardBit, false}, value, GuardClearWritten{s.raised}))
+                           endChain(event);
+                   },
+                   [&](const GuardClearWritten&) { endChain(event); },
+                   // An IR read is no step of the others.
+                   [](const auto&) {},
+               },
+               step);
 }
 
 void MemoryExchange::afterErRead(Event& event, std::uint8_t value)
 {
-    MemoryExchangeState& s = state_;
-    if (s.bitReplaceER) {
-        applyER(event, value);
-        return;
-    }
-    if (!s.erWriteResume)
-        return;
-    // The read-back of a guarded ER write: clear the guard bit again.
-    replaceGuardBit(event, false);
-    s.erWriteResume = false;
+    using namespace chain;
+    const ChainStep step = state_.chain;
+    std::visit(Overloaded{
+                   [&](const ErBitRead& s) { applyER(event, s.change, value); },
+                   // The read-back of a guarded ER write: clear the guard bit again.
+                   [&](const GuardedErWrite& s) { readGuardByte(event, GuardClearRead{s.raised}); },
+                   [](const auto&) {},
+               },
+               step);
 }
 
 } // namespace memory

@@ -77,20 +77,25 @@ private:
     static Event begin(MemoryControls& controls, LineStatus line);
 
     bool send(Event& event, const QString& text);
-    void chtandZap(Event& event, MemoryArea area, MemoryKey key);
-    bool guardErWrite(Event& event);
-    void replaceGuardBit(Event& event, bool set);
-    void setOnlyPending(MemoryArea area, bool write);
+    // Builds the request of an address field. An ER write first raises its guard,
+    // unless the chain has just found the guard up.
+    enum class ErGuard { Raise, Up };
+    void chtandZap(Event& event, MemoryArea area, MemoryKey key, ErGuard guard = ErGuard::Raise);
+    void readGuardByte(Event& event, ChainStep step);
     void sendPreamble(Event& event, MemoryArea area);
 
     void abandonChain(Event& event);
+    void endChain(Event& event);
     void reportGuardLeftSet(Event& event);
-    void ZamenaBitIRPROC(Event& event);
+    void guardSeenClear();
+    // emulation: the replacement is the IR step of switching emulation on or off.
+    void ZamenaBitIRPROC(Event& event, std::optional<bool> emulation = std::nullopt);
     void ZamenaBitEXPROC(Event& event);
     void switchEmulation(Event& event, bool on);
     void startEmulationErStep(Event& event, bool target);
-    void applyIR(Event& event, std::uint8_t v);
-    void applyER(Event& event, std::uint8_t v);
+    bool replaceIrBit(Event& event, BitChange change, std::uint8_t v, ChainStep afterWrite);
+    void sendGuardedErWrite(Event& event, ChainStep next);
+    void applyER(Event& event, BitChange change, std::uint8_t v);
 
     void acknowledged(Event& event);
     void areaReplied(Event& event, std::uint8_t b0, std::uint8_t b1, std::uint8_t b2);

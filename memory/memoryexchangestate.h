@@ -1,11 +1,13 @@
 #pragma once
-// Where the memory exchange stands: which request waits for the controller, what the
-// chain of a bit replacement, a guarded ER write or an emulation switch does next.
+// Where the memory exchange stands: which request waits for the controller, and the
+// step a chain (a bit replacement, a guarded ER write, an emulation switch) is at.
 
 #include "memoryarea.h"
 
 #include <QString>
 #include <array>
+#include <optional>
+#include <variant>
 
 namespace memory {
 
@@ -14,46 +16,89 @@ namespace memory {
 // request, whose three-byte reply ends the exchange (or starts the next one).
 enum class ExchangePhase { Idle, AwaitingAck, AwaitingReply };
 
+// The one area request under way: built, then sent after the acknowledgement, then
+// answered. A write's reply turns it into the read-back of the same address.
+struct PendingRequest {
+    MemoryArea area;
+    bool write;
+    // The frame text waiting for the acknowledgement, e.g. "C8" "000024" "00"; empty
+    // once it went out.
+    QString text;
+};
+
+// A bit of a byte to be given a value: the byte is read, and written only if the bit
+// differs.
+struct BitChange {
+    int bit;
+    bool target;
+};
+
+// The steps of a chain, each named for what its next exchange decides. A chain moves
+// on only when a read it made is answered; everything the operator starts gives it up.
+namespace chain {
+
+// No chain: the requests are the operator's own.
+struct None {};
+
+// The operator's IR bit replacement: the byte's read is awaited.
+struct IrBitRead {
+    BitChange change;
+};
+
+// Emulation on or off, its IR step: the read of IR 000024, whose bit 6 is set or cleared.
+struct EmulationIrRead {
+    bool on;
+};
+// The IR step wrote bit 6; after the write's read-back the ER step starts.
+struct EmulationIrWritten {
+    bool on;
+};
+
+// An ER bit replacement (the operator's, or the ER step of emulation): the byte's
+// read is awaited. Its write goes out under the guard.
+struct ErBitRead {
+    BitChange change;
+};
+
+// The guard of an ER write, bit 3 of IR 000024, is set before the write and cleared
+// after its read-back. `raised`: the write that set the bit went out and no read has
+// shown it clear since, so a chain that stops here leaves the controller taking ER
+// writes and the operator is told so.
+
+// The ER write waits: IR 000024 is read to set bit 3. Were the bit already 1, the
+// write goes out at once and the bit is left as it was.
+struct GuardRead {};
+// Bit 3 was written; after the write's read-back the ER write goes out.
+struct GuardWritten {
+    bool raised;
+};
+// The ER write went out; after its read-back IR 000024 is read again to clear bit 3.
+struct GuardedErWrite {
+    bool raised;
+};
+// IR 000024 is read to clear bit 3.
+struct GuardClearRead {
+    bool raised;
+};
+// Bit 3 was written clear; its read-back ends the chain.
+struct GuardClearWritten {
+    bool raised;
+};
+
+} // namespace chain
+
+using ChainStep = std::variant<chain::None, chain::IrBitRead, chain::EmulationIrRead, chain::EmulationIrWritten,
+                               chain::ErBitRead, chain::GuardRead, chain::GuardWritten, chain::GuardedErWrite,
+                               chain::GuardClearRead, chain::GuardClearWritten>;
+
 struct MemoryExchangeState {
-    // Set when an area's request is built, cleared when its reply is handled; after a
-    // request is built exactly one of the eight is set.
-    std::array<bool, MemoryAreaCount> readPending{};
-    std::array<bool, MemoryAreaCount> writePending{};
-    // The area request waiting for the acknowledgement, e.g. "C8" "000024" "00".
-    std::array<QString, MemoryAreaCount> areaRequest;
+    std::optional<PendingRequest> pending;
     // The address of the area's last write: its read-back and bit replacements use it.
     std::array<QString, MemoryAreaCount> writeAddress;
     // The last preamble, sent again for the read-back after a write.
     QString preambleText;
     ExchangePhase phase = ExchangePhase::Idle;
-
-    // A bit replacement of an IR / ER byte waits for the byte's read.
-    bool bitReplaceIR = false;
-    bool bitReplaceER = false;
-    int bitIndex = 0;
-    bool bitTarget = false;
-    // An ER write waits while bit 3 of IR 000024 is set for it.
-    bool erWriteUnlocking = false;
-    // Bit 3 was set for the ER write: write now, and clear the bit after the read-back.
-    bool erWriteResume = false;
-    // The write that sets bit 3 for an ER write went out, and no read of IR 000024 has
-    // shown the bit clear since: a chain that stops now leaves the controller taking
-    // ER writes, and the operator is told so.
-    bool erGuardRaised = false;
-
-    // The steps of switching emulation on or off.
-    bool emulationOnRequested = false;
-    bool emulationOnErStep = false;
-    bool emulationOffRequested = false;
-    bool emulationOffErStep = false;
-
-    bool anyPending() const
-    {
-        for (int area = 0; area < MemoryAreaCount; ++area)
-            if (readPending[area] || writePending[area])
-                return true;
-        return false;
-    }
+    ChainStep chain;
 };
 
 } // namespace memory
