@@ -69,12 +69,14 @@ void TForm2::Button1Click()
         apply_();
 }
 
-void TForm2::showSettings(const commport::TCustomComm& comm)
+void TForm2::showSettings(const commport::TLineSettings& settings)
 {
-    selectPosition(Speed, positionOf(comm.BaudRate()));
-    selectPosition(chetnost, positionOf(comm.Parity()));
-    selectPosition(StopBit, positionOf(comm.Stopbits()));
+    selectPosition(Speed, positionOf(settings.BaudRate));
+    selectPosition(chetnost, positionOf(settings.Parity));
+    selectPosition(StopBit, positionOf(settings.Stopbits));
 }
+
+void TForm2::showSettings(const commport::TCustomComm& comm) { showSettings(comm.LineSettings()); }
 
 QString TForm2::refusal() const
 {
@@ -96,6 +98,16 @@ QString TForm2::refusal() const
     if (problems.isEmpty())
         return QString();
     return problems.join(u'\n') + QStringLiteral("\nНастройки не применены.");
+}
+
+commport::TLineSettings TForm2::lineSettings(const commport::TLineSettings& current) const
+{
+    commport::TLineSettings settings = current;
+    settings.BaudRate = speedFromText(Speed->currentText()).value_or(current.BaudRate);
+    settings.Databits = dataBitsFromText(BIT->currentText()).value_or(current.Databits);
+    settings.Parity = parityFromText(chetnost->currentText()).value_or(current.Parity);
+    settings.Stopbits = stopBitsFromText(StopBit->currentText()).value_or(current.Stopbits);
+    return settings;
 }
 
 void TForm2::SpeedChange(commport::TCustomComm& comm) const

@@ -1,7 +1,9 @@
 #pragma once
 // The line-settings window: speed, data bits, parity and stop bits of the port. It
 // only edits lists; the main window shows the port's settings in it and applies the
-// chosen ones (showSettings, then the four change procedures).
+// chosen ones in one step (showSettings, then lineSettings for SetLineSettings).
+
+#include "commtypes.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -20,14 +22,20 @@ class TForm2 : public QDialog {
 public:
     explicit TForm2(QWidget* parent = nullptr);
 
-    // Selects the positions that match the port's speed, parity and stop bits; a value
+    // Selects the positions that match the speed, parity and stop bits; a value
     // without a position leaves its list as it was. The data-bits list is not touched.
+    void showSettings(const commport::TLineSettings& settings);
     void showSettings(const commport::TCustomComm& comm);
     // Why the lists' texts cannot be applied ("" when they can): a text that names no
-    // value the port knows. An empty text is no choice and leaves its property alone.
+    // value the port knows. An empty text is no choice and leaves its value alone.
     QString refusal() const;
-    // Each list sets its property to the value its text shows, typed or chosen; a list
-    // showing nothing leaves the property as it is. Call refusal() first.
+    // `current` with each value its list's text shows, typed or chosen; a list showing
+    // nothing, or a text refusal() names, leaves its value as it is. The caller applies
+    // the record to the port in one step.
+    commport::TLineSettings lineSettings(const commport::TLineSettings& current) const;
+
+    // One value each, straight onto the port: every call writes the line. Kept only
+    // until the main window applies lineSettings() in one step; then they go.
     void SpeedChange(commport::TCustomComm& comm) const;
     void BITChange(commport::TCustomComm& comm) const;
     void chetnostChange(commport::TCustomComm& comm) const;

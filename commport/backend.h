@@ -77,7 +77,7 @@ public:
     // counted as sent), so a backend that can count should.
     virtual std::size_t OutputQueued() = 0;
     // Drops everything waiting to be read.
-    virtual void PurgeInput() = 0;
+    virtual SystemError PurgeInput() = 0;
     // Drops everything the system has taken and not yet put on the line.
     virtual void PurgeOutput() = 0;
 

@@ -25,10 +25,21 @@ enum class CommErrorKind : std::uint8_t {
     NotAPort,       // the name leads to something that is no serial device
     SystemConsole,  // the name leads to the terminal the kernel writes its console to
     AlreadyOpen,    // the setting cannot change while the port is open
+    NotOpen,        // the operation needs an open port
     SettingRefused, // the device did not take a line setting
     Unsupported,    // this system has no such line setting
     Gone,           // the device vanished or stopped answering
     Other,          // anything else; the code tells more
+};
+
+// The last failure of an operation on the device, kept for the caller to ask about
+// after a call reported it: its kind, the system's code (-1 where the component itself
+// refused) and the system's own text.
+struct TCommLastError {
+    CommErrorKind Kind = CommErrorKind::None;
+    int Code = 0;
+    std::string Message;
+    explicit operator bool() const { return Kind != CommErrorKind::None; }
 };
 
 class ECommError : public std::runtime_error {

@@ -6,20 +6,21 @@ namespace commport {
 
 TCommEventChars::TCommEventChars(TCustomComm* owner) : owner_(owner) {}
 
+std::uint8_t TCommEventChars::XonChar() const { return owner_->LineSettings().XonChar; }
+std::uint8_t TCommEventChars::XoffChar() const { return owner_->LineSettings().XoffChar; }
+
 void TCommEventChars::SetXonChar(std::uint8_t value)
 {
-    if (value == xonChar_)
-        return;
-    xonChar_ = value;
-    owner_->ApplyLineSettings();
+    TLineSettings settings = owner_->LineSettings();
+    settings.XonChar = value;
+    owner_->SetLineSettings(settings);
 }
 
 void TCommEventChars::SetXoffChar(std::uint8_t value)
 {
-    if (value == xoffChar_)
-        return;
-    xoffChar_ = value;
-    owner_->ApplyLineSettings();
+    TLineSettings settings = owner_->LineSettings();
+    settings.XoffChar = value;
+    owner_->SetLineSettings(settings);
 }
 
 } // namespace commport

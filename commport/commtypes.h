@@ -101,6 +101,23 @@ using TCommOptions = TEnumSet<TCommOption>;
 // The nine event kinds.
 TCommEventType AllCommEvents();
 
+// Everything the line carries, as one record: the component puts it on the line in one
+// step, so a change of several values is taken whole or not at all. The defaults are
+// those of a component just made.
+struct TLineSettings {
+    TBaudRate BaudRate = TBaudRate::cbr9600;
+    TParity Parity = TParity::paNone;
+    TStopbits Stopbits = TStopbits::sb10;
+    TDatabits Databits = TDatabits::da8;
+    TFlowControl FlowControl = TFlowControl::fcDefault;
+    TCommOptions Options;
+    // The handshake characters of fcSoftware.
+    std::uint8_t XonChar = 0x11;
+    std::uint8_t XoffChar = 0x13;
+
+    friend bool operator==(const TLineSettings&, const TLineSettings&) = default;
+};
+
 // The OR of the event bits of the members of `events`.
 std::uint32_t EventMaskOf(TCommEventType events);
 

@@ -1,14 +1,94 @@
 #include "customcomm.h"
 
 #include "backend.h"
+#include "commeventthread.h"
+#include "handover.h"
+#include "outputqueue.h"
 
 #include <climits>
 #include <exception>
+#include <mutex>
 #include <utility>
 
 namespace commport {
 
-TCustomComm::TCustomComm() : eventChars_(std::make_unique<TCommEventChars>(this)) {}
+namespace {
+
+backend::LineRequest requestOf(const TLineSettings& settings)
+{
+    backend::LineRequest request;
+    request.baudRate = settings.BaudRate;
+    request.parity = settings.Parity;
+    request.stopbits = settings.Stopbits;
+    request.databits = settings.Databits;
+    request.flowControl = settings.FlowControl;
+    request.options = settings.Options;
+    request.xonChar = settings.XonChar;
+    request.xoffChar = settings.XoffChar;
+    return request;
+}
+
+void refuseWhileOpen(const TCustomComm& comm)
+{
+    if (comm.IsOpen())
+        RaiseCommError(kErrAlreadyOpen, -1, CommErrorKind::AlreadyOpen);
+}
+
+[[noreturn]] void raiseLineSettingsError(const backend::SystemError& error)
+{
+    if (error.kind == CommErrorKind::Unsupported)
+        RaiseCommError(std::string(kErrLineSettings) + ": " + error.text, error.code, error.kind);
+    RaiseCommError(kErrLineSettings, error.code, error.kind);
+}
+
+} // namespace
+
+struct TCustomComm::Impl {
+    explicit Impl(TCustomComm& owner) : owner(owner), eventChars(&owner) {}
+
+    void succeeded() { lastError = {}; }
+    void failed(const backend::SystemError& error) { lastError = {error.kind, error.code, error.text}; }
+    // The component's own refusal of a call: -1, as the call returns.
+    int refused(CommErrorKind kind, const char* text)
+    {
+        lastError = {kind, -1, text};
+        return -1;
+    }
+
+    // Any thread: adds to the drop report on its way, or posts one.
+    void noteOutputDropped(std::size_t bytes);
+    void reportOutputDropped();
+    void deviceLost();
+
+    TCustomComm& owner;
+    bool closing = false;
+    std::string deviceName = "Com2";
+    std::string devicePath;
+    std::function<std::string(const std::string&)> resolver;
+    MainThreadPoster poster;
+    TCommStatus lineStatus;
+    std::uint32_t lastErrors = 0;
+    TCommLastError lastError;
+    TCommEventType monitorEvents = AllCommEvents();
+    TLineSettings settings;
+    // The open line carries `settings`: they were written since Open, and no refusal
+    // since has left the line in a state of its own.
+    bool lineCarriesSettings = false;
+    TCommEventChars eventChars;
+    int readBufSize = 4096;
+    int writeBufSize = 2048;
+    int charsTimeOut = 250;
+
+    // Declared in the order they are taken down: the thread uses the rest.
+    std::unique_ptr<backend::Device> device;
+    OutputQueue output{kOutputQueueLimit, kWriteTimeout};
+    std::shared_ptr<HandOver> handOver;
+    std::unique_ptr<TCommEventThread> eventThread;
+    std::mutex dropMutex;
+    std::size_t unreportedDrops = 0; // a report is posted while this is not 0
+};
+
+TCustomComm::TCustomComm() : impl_(std::make_unique<Impl>(*this)) {}
 
 TCustomComm::~TCustomComm()
 {
@@ -19,160 +99,187 @@ TCustomComm::~TCustomComm()
     }
 }
 
-void TCustomComm::refuseWhileOpen() const
-{
-    if (IsOpen())
-        RaiseCommError(kErrAlreadyOpen, -1, CommErrorKind::AlreadyOpen);
-}
+bool TCustomComm::IsOpen() const { return impl_->device != nullptr; }
 
 void TCustomComm::Open()
 {
+    Impl& d = *impl_;
     // Opening from a handler that Close itself is running would leave Close to release
     // the new device.
-    if (closing_)
+    if (d.closing)
         RaiseCommError(kErrAlreadyOpen, -1, CommErrorKind::AlreadyOpen);
     Close();
+    d.lastError = {};
+    d.lineCarriesSettings = false;
     OpenDevice();
     if (!IsOpen())
         return;
 
-    output_.Clear();
-    handOver_ = HandOver::Create(poster_);
+    d.output.Clear();
+    d.handOver = HandOver::Create(d.poster);
     // On the GUI thread the loss closes the port; without a poster it arrives on the
     // event thread, which cannot wait for itself, so it is only reported.
-    const bool closeOnLoss = static_cast<bool>(poster_);
+    const bool closeOnLoss = static_cast<bool>(d.poster);
     TCommEventThread::Reports reports;
     reports.deviceLost = [this, closeOnLoss] {
         if (closeOnLoss) {
-            deviceLost();
+            impl_->deviceLost();
         } else if (OnDeviceLost) {
             TNotifyEvent handler = OnDeviceLost;
             handler(this);
         }
     };
-    reports.outputDropped = [this](std::size_t bytes) { noteOutputDropped(bytes); };
+    reports.outputDropped = [this](std::size_t bytes) { impl_->noteOutputDropped(bytes); };
     try {
-        eventThread_ = std::make_unique<TCommEventThread>(
-            *device_, monitorEvents_, handOver_, output_,
+        d.eventThread = std::make_unique<TCommEventThread>(
+            *d.device, d.monitorEvents, d.handOver, d.output,
             [this](TCommEventThread* sender, std::uint32_t mask) { HandleEvents(sender, mask); },
             std::move(reports));
+    } catch (const ECommError& e) {
+        d.lastError = {e.Kind, e.ErrorCode, e.what()};
+        d.handOver.reset();
+        CloseDevice();
+        throw;
     } catch (...) {
-        handOver_.reset();
+        d.handOver.reset();
         CloseDevice();
         throw;
     }
 
-    ApplyLineSettings();
-    // Queue sizes have nothing to size here; the read time-out is stored only.
-    SetCharsTimeOut(charsTimeOut_);
+    if (const backend::SystemError error = d.device->ApplySettings(requestOf(d.settings))) {
+        d.failed(error);
+        raiseLineSettingsError(error);
+    }
+    d.lineCarriesSettings = true;
 }
 
 void TCustomComm::Close()
 {
-    if (!IsOpen() || closing_)
+    Impl& d = *impl_;
+    if (!IsOpen() || d.closing)
         return;
-    closing_ = true;
+    d.closing = true;
     std::exception_ptr handlerError;
-    if (eventThread_) {
+    if (d.eventThread) {
         // A delivery the thread is blocked on completes here, before the thread ends
         // and drops the input; then the stop signal wakes the thread wherever it waits
         // (also when Close runs inside a handler, whose hand-over cannot complete yet).
-        eventThread_->Terminate();
+        d.eventThread->Terminate();
         try {
-            handOver_->ServeWaitingCall();
+            d.handOver->ServeWaitingCall();
         } catch (...) {
             handlerError = std::current_exception();
         }
-        eventThread_->Stop();
-        eventThread_->WaitFor();
+        d.eventThread->Stop();
+        d.eventThread->WaitFor();
         // Deliveries still in the GUI queue find nothing when their turn comes.
-        handOver_->Cancel();
-        eventThread_.reset();
-        handOver_.reset();
+        d.handOver->Cancel();
+        d.eventThread.reset();
+        d.handOver.reset();
     }
     {
-        std::lock_guard lock(dropMutex_);
-        unreportedDrops_ = 0; // its report was cancelled with the rest
+        std::lock_guard lock(d.dropMutex);
+        d.unreportedDrops = 0; // its report was cancelled with the rest
     }
-    output_.Clear();
+    d.output.Clear();
     CloseDevice();
-    closing_ = false;
+    d.lineCarriesSettings = false;
+    d.closing = false;
     if (handlerError)
         std::rethrow_exception(handlerError);
 }
 
-void TCustomComm::deviceLost()
+void TCustomComm::Impl::deviceLost()
 {
-    Close();
-    if (OnDeviceLost) {
-        TNotifyEvent handler = OnDeviceLost;
-        handler(this);
+    owner.Close();
+    if (owner.OnDeviceLost) {
+        TNotifyEvent handler = owner.OnDeviceLost;
+        handler(&owner);
     }
 }
 
-void TCustomComm::noteOutputDropped(std::size_t bytes)
+void TCustomComm::Impl::noteOutputDropped(std::size_t bytes)
 {
     bool post = false;
     {
-        std::lock_guard lock(dropMutex_);
-        post = unreportedDrops_ == 0;
-        unreportedDrops_ += bytes;
+        std::lock_guard lock(dropMutex);
+        post = unreportedDrops == 0;
+        unreportedDrops += bytes;
     }
     if (post)
-        handOver_->Post([this] { reportOutputDropped(); });
+        handOver->Post([this] { reportOutputDropped(); });
 }
 
-void TCustomComm::reportOutputDropped()
+void TCustomComm::Impl::reportOutputDropped()
 {
     std::size_t bytes = 0;
     {
-        std::lock_guard lock(dropMutex_);
-        std::swap(bytes, unreportedDrops_);
+        std::lock_guard lock(dropMutex);
+        std::swap(bytes, unreportedDrops);
     }
-    if (TCommOutputDroppedEvent handler = OnOutputDropped)
-        handler(this, bytes > std::size_t(INT_MAX) ? INT_MAX : static_cast<int>(bytes));
+    if (TCommOutputDroppedEvent handler = owner.OnOutputDropped)
+        handler(&owner, bytes > std::size_t(INT_MAX) ? INT_MAX : static_cast<int>(bytes));
 }
 
 void TCustomComm::OpenDevice()
 {
-    devicePath_ = resolver_ ? resolver_(deviceName_) : deviceName_;
+    Impl& d = *impl_;
+    d.devicePath = d.resolver ? d.resolver(d.deviceName) : d.deviceName;
     backend::SystemError error;
-    device_ = backend::OpenDevice(devicePath_, error);
-    if (device_)
+    d.device = backend::OpenDevice(d.devicePath, error);
+    if (d.device)
         return;
+    d.failed(error);
     if (error.kind == CommErrorKind::NotAPort)
         RaiseCommError(kErrInvalidHandle, -1, error.kind);
     RaiseCommError(kErrAccessDevice, error.code, error.kind);
 }
 
-void TCustomComm::CloseDevice() { device_.reset(); }
+void TCustomComm::CloseDevice() { impl_->device.reset(); }
 
-std::intptr_t TCustomComm::DeviceHandle() const { return device_ ? device_->NativeHandle() : -1; }
+std::intptr_t TCustomComm::DeviceHandle() const
+{
+    return impl_->device ? impl_->device->NativeHandle() : -1;
+}
+
+TCommEventThread* TCustomComm::EventThread() const { return impl_->eventThread.get(); }
 
 int TCustomComm::Write(const void* buffer, int count)
 {
-    if (!IsOpen() || count < 0)
-        return -1;
+    Impl& d = *impl_;
+    if (!IsOpen())
+        return d.refused(CommErrorKind::NotOpen, "the port is not open");
+    if (count < 0)
+        return d.refused(CommErrorKind::Other, "a negative byte count");
     const auto size = static_cast<std::size_t>(count);
-    switch (output_.Write(*device_, buffer, size, OutputQueue::Clock::now())) {
+    backend::SystemError error;
+    switch (d.output.Write(*d.device, buffer, size, OutputQueue::Clock::now(), &error)) {
     case OutputQueue::Sent::All:
+        d.succeeded();
         return count;
     case OutputQueue::Sent::Watched:
-        if (eventThread_)
-            eventThread_->OutputQueued();
+        d.succeeded();
+        if (d.eventThread)
+            d.eventThread->OutputQueued();
         return count;
     case OutputQueue::Sent::Kept:
-        if (eventThread_)
-            eventThread_->OutputQueued();
+        d.succeeded();
+        if (d.eventThread)
+            d.eventThread->OutputQueued();
         return -1;
     case OutputQueue::Sent::Dropped:
-    case OutputQueue::Sent::Failed:
+        d.refused(CommErrorKind::Other, "no room in the output queue");
         // Posted like the thread's reports: the caller learns of it after Write, never
         // inside it. The transmit path does not look at the result, so a refusal told
         // only by -1 would lose the bytes without a word.
-        noteOutputDropped(size);
+        d.noteOutputDropped(size);
+        return -1;
+    case OutputQueue::Sent::Failed:
+        d.failed(error);
+        d.noteOutputDropped(size);
         return -1;
     case OutputQueue::Sent::Gone:
+        d.failed(error);
         // The event thread sees the device go and reports it lost.
         return -1;
     }
@@ -181,48 +288,117 @@ int TCustomComm::Write(const void* buffer, int count)
 
 int TCustomComm::Read(void* buffer, int count)
 {
-    if (!IsOpen() || count < 0)
-        return -1;
-    if (count == 0)
+    Impl& d = *impl_;
+    if (!IsOpen())
+        return d.refused(CommErrorKind::NotOpen, "the port is not open");
+    if (count < 0)
+        return d.refused(CommErrorKind::Other, "a negative byte count");
+    if (count == 0) {
+        d.succeeded();
         return 0;
+    }
     backend::SystemError error;
-    const std::ptrdiff_t n = device_->Read(buffer, static_cast<std::size_t>(count), error);
-    return n < 0 ? -1 : static_cast<int>(n);
+    const std::ptrdiff_t n = d.device->Read(buffer, static_cast<std::size_t>(count), error);
+    if (n < 0) {
+        d.failed(error);
+        return -1;
+    }
+    d.succeeded();
+    return static_cast<int>(n);
 }
 
 void TCustomComm::PurgeInput()
 {
-    if (IsOpen())
-        device_->PurgeInput();
-}
-
-void TCustomComm::ApplyLineSettings()
-{
+    Impl& d = *impl_;
     if (!IsOpen())
         return;
-    backend::LineRequest request;
-    request.baudRate = baudRate_;
-    request.parity = parity_;
-    request.stopbits = stopbits_;
-    request.databits = databits_;
-    request.flowControl = flowControl_;
-    request.options = options_;
-    request.xonChar = eventChars_->XonChar();
-    request.xoffChar = eventChars_->XoffChar();
-    const backend::SystemError error = device_->ApplySettings(request);
-    if (!error)
-        return;
-    if (error.kind == CommErrorKind::Unsupported)
-        RaiseCommError(std::string(kErrLineSettings) + ": " + error.text, error.code, error.kind);
-    RaiseCommError(kErrLineSettings, error.code, error.kind);
+    if (const backend::SystemError error = d.device->PurgeInput())
+        d.failed(error);
+    else
+        d.succeeded();
 }
+
+const TCommLastError& TCustomComm::LastError() const { return impl_->lastError; }
+
+const TLineSettings& TCustomComm::LineSettings() const { return impl_->settings; }
+
+void TCustomComm::SetLineSettings(const TLineSettings& settings)
+{
+    Impl& d = *impl_;
+    if (!IsOpen()) {
+        d.settings = settings;
+        return;
+    }
+    if (settings == d.settings)
+        return;
+    const backend::SystemError error = d.device->ApplySettings(requestOf(settings));
+    if (!error) {
+        d.settings = settings;
+        d.lineCarriesSettings = true;
+        d.succeeded();
+        return;
+    }
+    d.failed(error);
+    // A device may take part of a record before it refuses the rest (a driver that
+    // drops a character format it cannot carry keeps the new speed): the line goes back
+    // to the settings it carried, which LineSettings() goes on telling.
+    if (d.lineCarriesSettings && d.device->ApplySettings(requestOf(d.settings)))
+        d.lineCarriesSettings = false;
+    raiseLineSettingsError(error);
+}
+
+void TCustomComm::SetBaudRate(TBaudRate value)
+{
+    TLineSettings s = LineSettings();
+    s.BaudRate = value;
+    SetLineSettings(s);
+}
+
+void TCustomComm::SetParity(TParity value)
+{
+    TLineSettings s = LineSettings();
+    s.Parity = value;
+    SetLineSettings(s);
+}
+
+void TCustomComm::SetStopbits(TStopbits value)
+{
+    TLineSettings s = LineSettings();
+    s.Stopbits = value;
+    SetLineSettings(s);
+}
+
+void TCustomComm::SetDatabits(TDatabits value)
+{
+    TLineSettings s = LineSettings();
+    s.Databits = value;
+    SetLineSettings(s);
+}
+
+void TCustomComm::SetOptions(TCommOptions value)
+{
+    TLineSettings s = LineSettings();
+    s.Options = value;
+    SetLineSettings(s);
+}
+
+void TCustomComm::SetFlowControl(TFlowControl value)
+{
+    TLineSettings s = LineSettings();
+    s.FlowControl = value;
+    SetLineSettings(s);
+}
+
+TCommEventChars& TCustomComm::EventChars() { return impl_->eventChars; }
+const TCommEventChars& TCustomComm::EventChars() const { return impl_->eventChars; }
 
 void TCustomComm::HandleEvents(TCommEventThread* Sender, std::uint32_t EventMask)
 {
+    Impl& d = *impl_;
     if (IsOpen()) {
-        lineStatus_.InQueue = static_cast<std::uint32_t>(device_->InputQueued());
-        lineStatus_.OutQueue = static_cast<std::uint32_t>(device_->OutputQueued() + output_.Pending());
-        lastErrors_ = Sender ? Sender->LineErrors : 0;
+        d.lineStatus.InQueue = static_cast<std::uint32_t>(d.device->InputQueued());
+        d.lineStatus.OutQueue = static_cast<std::uint32_t>(d.device->OutputQueued() + d.output.Pending());
+        d.lastErrors = Sender ? Sender->LineErrors : 0;
     }
     for (TCommEventState state : kAllEventStates) {
         const std::uint32_t bit = EventBit(state);
@@ -244,13 +420,13 @@ void TCustomComm::DispatchEvent(std::uint32_t EventMask)
     case EV_DSR: notify(OnDSR); break;
     case EV_ERR:
         if (TCommErrorEvent h = OnError)
-            h(this, static_cast<int>(lastErrors_));
+            h(this, static_cast<int>(impl_->lastErrors));
         break;
     case EV_RING: notify(OnRing); break;
     case EV_RLSD: notify(OnRLSD); break;
     case EV_RXCHAR:
         if (TCommRxCharEvent h = OnRxChar)
-            h(this, static_cast<int>(lineStatus_.InQueue));
+            h(this, static_cast<int>(impl_->lineStatus.InQueue));
         break;
     case EV_RXFLAG: notify(OnRxFlag); break;
     case EV_TXEMPTY: notify(OnTxEmpty); break;
@@ -258,44 +434,51 @@ void TCustomComm::DispatchEvent(std::uint32_t EventMask)
     }
 }
 
+const std::string& TCustomComm::DeviceName() const { return impl_->deviceName; }
+
 void TCustomComm::SetDeviceName(const std::string& value)
 {
-    refuseWhileOpen();
-    deviceName_ = value;
+    refuseWhileOpen(*this);
+    impl_->deviceName = value;
 }
+
+TCommEventType TCustomComm::MonitorEvents() const { return impl_->monitorEvents; }
 
 void TCustomComm::SetMonitorEvents(TCommEventType value)
 {
-    refuseWhileOpen();
-    monitorEvents_ = value;
+    refuseWhileOpen(*this);
+    impl_->monitorEvents = value;
 }
+
+int TCustomComm::ReadBufSize() const { return impl_->readBufSize; }
 
 void TCustomComm::SetReadBufSize(int value)
 {
-    refuseWhileOpen();
-    readBufSize_ = value;
+    refuseWhileOpen(*this);
+    impl_->readBufSize = value;
 }
+
+int TCustomComm::WriteBufSize() const { return impl_->writeBufSize; }
 
 void TCustomComm::SetWriteBufSize(int value)
 {
-    refuseWhileOpen();
-    writeBufSize_ = value;
+    refuseWhileOpen(*this);
+    impl_->writeBufSize = value;
 }
 
-void TCustomComm::SetCharsTimeOut(int value) { charsTimeOut_ = value; }
+int TCustomComm::CharsTimeOut() const { return impl_->charsTimeOut; }
+void TCustomComm::SetCharsTimeOut(int value) { impl_->charsTimeOut = value; }
 
-void TCustomComm::SetBaudRate(TBaudRate value) { setLineValue(baudRate_, value); }
-void TCustomComm::SetParity(TParity value) { setLineValue(parity_, value); }
-void TCustomComm::SetStopbits(TStopbits value) { setLineValue(stopbits_, value); }
-void TCustomComm::SetDatabits(TDatabits value) { setLineValue(databits_, value); }
-void TCustomComm::SetOptions(TCommOptions value) { setLineValue(options_, value); }
-void TCustomComm::SetFlowControl(TFlowControl value) { setLineValue(flowControl_, value); }
+const std::string& TCustomComm::DevicePath() const { return impl_->devicePath; }
 
 void TCustomComm::SetDevicePathResolver(std::function<std::string(const std::string&)> resolver)
 {
-    resolver_ = std::move(resolver);
+    impl_->resolver = std::move(resolver);
 }
 
-void TCustomComm::SetMainThreadPoster(MainThreadPoster poster) { poster_ = std::move(poster); }
+void TCustomComm::SetMainThreadPoster(MainThreadPoster poster) { impl_->poster = std::move(poster); }
+
+const TCommStatus& TCustomComm::LineStatus() const { return impl_->lineStatus; }
+std::uint32_t TCustomComm::LastErrors() const { return impl_->lastErrors; }
 
 } // namespace commport

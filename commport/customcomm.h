@@ -8,31 +8,25 @@
 // close nor open the port, and a lost device is only reported (the port stays open
 // until its owner closes it).
 //
-// The system's part (open, line settings, waiting) lives behind the seam in backend.h;
-// nothing here names a type of one system.
+// This header is the component's contract. How it keeps output, waits and hands events
+// over is its own (customcomm.cpp); the system's part (open, line settings, waiting)
+// lives behind the seam in backend.h.
 
 #include "commerror.h"
 #include "commeventchars.h"
-#include "commeventthread.h"
 #include "commtypes.h"
-#include "handover.h"
-#include "lineerrors.h"
-#include "outputqueue.h"
+#include "mainthreadposter.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 namespace commport {
 
-namespace backend {
-class Device;
-}
-
+class TCommEventThread;
 class TCustomComm;
 
 // What Write hands over and the line has not taken within this time is dropped: a
@@ -66,12 +60,13 @@ public:
 
     // Opens DeviceName (closing first when open), starts the event thread and writes the
     // line settings. A failure after the device was opened leaves it open; the next
-    // Open or Close releases it.
+    // Open or Close releases it. A refused line setting leaves LineSettings() as it
+    // was asked, so that the next Open asks again.
     void Open();
     // Stops the event thread and releases the device. Bytes that Write still keeps
     // are dropped. Safe from inside a handler.
     void Close();
-    bool IsOpen() const { return device_ != nullptr; }
+    bool IsOpen() const;
 
     // Sends `count` bytes without blocking; what the system does not take at once is
     // kept and sent by the event thread, in order. `count` when all went out at once,
@@ -85,52 +80,75 @@ public:
     // Drops everything in the input queue. Does nothing when closed.
     void PurgeInput();
 
-    // Writes the stored line settings to the device; does nothing when closed.
-    void ApplyLineSettings();
-    // GUI thread: reads the line status and errors, then dispatches each bit of
-    // `EventMask` in event order.
-    void HandleEvents(TCommEventThread* Sender, std::uint32_t EventMask);
+    // Why the last call that went to the device failed: Open, Read, Write, PurgeInput,
+    // or a change of the line settings of the open port. Empty when the last of them
+    // succeeded, so it speaks of the call just made; kept on Close, so the reason a
+    // lost port ended can still be read. A write that is only kept for the event thread
+    // has not failed; one dropped for want of room has, and so have Read and Write on a
+    // closed port (both with code -1). What the event thread meets is told by
+    // OnOutputDropped and OnDeviceLost, not here.
+    const TCommLastError& LastError() const;
 
     // Properties. Those refused while open raise "Device already assigned (open)".
-    const std::string& DeviceName() const { return deviceName_; }
+    const std::string& DeviceName() const;
     void SetDeviceName(const std::string& value);          // refused while open
-    TCommEventType MonitorEvents() const { return monitorEvents_; }
+    TCommEventType MonitorEvents() const;
     void SetMonitorEvents(TCommEventType value);           // refused while open
-    TBaudRate BaudRate() const { return baudRate_; }
+
+    // The line settings. While the port is closed they are stored and written at the
+    // next Open; while it is open a record that differs from the current one is put on
+    // the line in one step, and an equal one touches nothing. When the device refuses
+    // a record the line goes back to the settings it had and LineSettings() keeps
+    // them; the refusal raises ECommError ("Error updating DataControlBlock").
+    const TLineSettings& LineSettings() const;
+    void SetLineSettings(const TLineSettings& settings);
+    // One value of the record each, for a caller that changes one: several of them in a
+    // row put the line through every step in between, so a change of several values
+    // goes through SetLineSettings.
+    TBaudRate BaudRate() const { return LineSettings().BaudRate; }
     void SetBaudRate(TBaudRate value);
-    TParity Parity() const { return parity_; }
+    TParity Parity() const { return LineSettings().Parity; }
     void SetParity(TParity value);
-    TStopbits Stopbits() const { return stopbits_; }
+    TStopbits Stopbits() const { return LineSettings().Stopbits; }
     void SetStopbits(TStopbits value);
-    TDatabits Databits() const { return databits_; }
+    TDatabits Databits() const { return LineSettings().Databits; }
     void SetDatabits(TDatabits value);
+    TCommOptions Options() const { return LineSettings().Options; }
+    void SetOptions(TCommOptions value);
+    TFlowControl FlowControl() const { return LineSettings().FlowControl; }
+    void SetFlowControl(TFlowControl value);
+    TCommEventChars& EventChars();
+    const TCommEventChars& EventChars() const;
+
     // Queue sizes and the read time-out are kept for the settings window only: a read
     // never waits and takes what is queued, and the output kept here is bounded by
     // kOutputQueueLimit whatever WriteBufSize says.
-    int ReadBufSize() const { return readBufSize_; }
+    int ReadBufSize() const;
     void SetReadBufSize(int value);                        // refused while open
-    int WriteBufSize() const { return writeBufSize_; }
+    int WriteBufSize() const;
     void SetWriteBufSize(int value);                       // refused while open
-    int CharsTimeOut() const { return charsTimeOut_; }
+    int CharsTimeOut() const;
     void SetCharsTimeOut(int value);
-    TCommOptions Options() const { return options_; }
-    void SetOptions(TCommOptions value);
-    TFlowControl FlowControl() const { return flowControl_; }
-    void SetFlowControl(TFlowControl value);
-    TCommEventChars& EventChars() { return *eventChars_; }
-    const TCommEventChars& EventChars() const { return *eventChars_; }
 
-    // The system's handle of the open device (for tests and measurements), -1 when closed.
-    std::intptr_t DeviceHandle() const;
     // The path the last Open tried for DeviceName.
-    const std::string& DevicePath() const { return devicePath_; }
+    const std::string& DevicePath() const;
     // Turns DeviceName into a device path; without one the name is the path.
     void SetDevicePathResolver(std::function<std::string(const std::string& name)> resolver);
     // Takes effect at the next Open.
     void SetMainThreadPoster(MainThreadPoster poster);
-    const TCommStatus& LineStatus() const { return lineStatus_; }
-    std::uint32_t LastErrors() const { return lastErrors_; }
-    TCommEventThread* EventThread() const { return eventThread_.get(); }
+    const TCommStatus& LineStatus() const;
+    std::uint32_t LastErrors() const;
+
+    // Three doors into the machinery, for tests and measurements only: the system's
+    // handle of the open device (-1 when closed), to look at the line from outside;
+    // the running event thread (nullptr when closed), whose presence tests check and
+    // whose processor time the benchmarks read; and the thread's delivery itself, which
+    // tests call to refresh LineStatus without waiting for an event. HandleEvents reads
+    // the line status and errors, then dispatches each bit of `EventMask` in event
+    // order; `Sender` is EventThread() or nullptr.
+    std::intptr_t DeviceHandle() const;
+    TCommEventThread* EventThread() const;
+    void HandleEvents(TCommEventThread* Sender, std::uint32_t EventMask);
 
     TNotifyEvent OnBreak;
     TNotifyEvent OnCTS;
@@ -162,45 +180,8 @@ protected:
     void CloseDevice();
 
 private:
-    void refuseWhileOpen() const;
-    // An equal value touches nothing; a new one is stored and written to the device.
-    template <class T>
-    void setLineValue(T& field, T value)
-    {
-        if (value == field)
-            return;
-        field = value;
-        ApplyLineSettings();
-    }
-    void deviceLost();
-    // Any thread: adds to the drop report on its way, or posts one.
-    void noteOutputDropped(std::size_t bytes);
-    void reportOutputDropped();
-
-    std::unique_ptr<backend::Device> device_;
-    bool closing_ = false;
-    std::string deviceName_ = "Com2";
-    std::string devicePath_;
-    std::function<std::string(const std::string&)> resolver_;
-    MainThreadPoster poster_;
-    TCommStatus lineStatus_;
-    std::uint32_t lastErrors_ = 0;
-    TCommEventType monitorEvents_ = AllCommEvents();
-    TBaudRate baudRate_ = TBaudRate::cbr9600;
-    TParity parity_ = TParity::paNone;
-    TStopbits stopbits_ = TStopbits::sb10;
-    TDatabits databits_ = TDatabits::da8;
-    int readBufSize_ = 4096;
-    int writeBufSize_ = 2048;
-    int charsTimeOut_ = 250;
-    TCommOptions options_;
-    std::unique_ptr<TCommEventChars> eventChars_;
-    TFlowControl flowControl_ = TFlowControl::fcDefault;
-    OutputQueue output_{kOutputQueueLimit, kWriteTimeout};
-    std::shared_ptr<HandOver> handOver_;
-    std::unique_ptr<TCommEventThread> eventThread_;
-    std::mutex dropMutex_;
-    std::size_t unreportedDrops_ = 0; // a report is posted while this is not 0
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 class TComm : public TCustomComm {

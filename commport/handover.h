@@ -7,6 +7,8 @@
 // closed and opened again) finds its id gone and does nothing, so it touches nothing
 // that may have been freed meanwhile.
 
+#include "mainthreadposter.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -15,9 +17,6 @@
 #include <mutex>
 
 namespace commport {
-
-// Queues a call on the GUI thread without waiting for it to run.
-using MainThreadPoster = std::function<void(std::function<void()>)>;
 
 class HandOver : public std::enable_shared_from_this<HandOver> {
 public:

@@ -14,7 +14,7 @@ OutputQueue::OutputQueue(std::size_t limit, Clock::duration timeout)
 }
 
 OutputQueue::Sent OutputQueue::Write(backend::Device& device, const void* buffer, std::size_t count,
-                                     Clock::time_point now)
+                                     Clock::time_point now, backend::SystemError* failure)
 {
     const char* data = static_cast<const char*>(buffer);
     std::lock_guard lock(mutex_);
@@ -26,8 +26,11 @@ OutputQueue::Sent OutputQueue::Write(backend::Device& device, const void* buffer
     if (size_ == 0) {
         backend::SystemError error;
         const std::ptrdiff_t n = device.Write(data, count, error);
-        if (n < 0)
+        if (n < 0) {
+            if (failure)
+                *failure = error;
             return error.kind == CommErrorKind::Gone ? Sent::Gone : Sent::Failed;
+        }
         taken = std::min(static_cast<std::size_t>(n), count);
         hand(taken);
     }

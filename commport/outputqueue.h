@@ -33,6 +33,7 @@ namespace commport {
 
 namespace backend {
 class Device;
+struct SystemError;
 }
 
 class OutputQueue {
@@ -51,7 +52,9 @@ public:
     };
     // Writes what the system takes now and keeps the rest, in order behind anything
     // kept before. Kept and Watched writes get a deadline the event thread must watch.
-    Sent Write(backend::Device& device, const void* buffer, std::size_t count, Clock::time_point now);
+    // Failed and Gone tell the system's error through `error` when one is given.
+    Sent Write(backend::Device& device, const void* buffer, std::size_t count, Clock::time_point now,
+               backend::SystemError* error = nullptr);
 
     struct Serviced {
         enum class State { Idle, Pending, DeviceGone } state = State::Idle;

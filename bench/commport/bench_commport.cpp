@@ -8,6 +8,7 @@
 //   bench_commport [idle-seconds] [flood-MiB] [latency-samples] [stalled-MiB]
 //                  (defaults 10 4 2000 64)
 
+#include "commeventthread.h"
 #include "customcomm.h"
 #include "ptypair.h"
 #include "benchfigures.h"

@@ -230,7 +230,12 @@ public:
     std::size_t InputQueued() override { return queueSize(FIONREAD); }
     // A pseudo-terminal always says 0 here, whatever its buffers hold.
     std::size_t OutputQueued() override { return queueSize(TIOCOUTQ); }
-    void PurgeInput() override { ::tcflush(fd_, TCIFLUSH); }
+    SystemError PurgeInput() override
+    {
+        if (::tcflush(fd_, TCIFLUSH) != 0)
+            return systemError(errno);
+        return {};
+    }
     void PurgeOutput() override { ::tcflush(fd_, TCOFLUSH); }
 
     LineErrorCounts ErrorCounts() override

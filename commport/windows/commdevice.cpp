@@ -286,11 +286,16 @@ std::size_t CommDevice::OutputQueued()
     return std::max<std::size_t>(underWay, status.cbOutQue);
 }
 
-void CommDevice::PurgeInput()
+SystemError CommDevice::PurgeInput()
 {
     std::lock_guard lock(stateMutex_);
-    ::PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR);
     announced_ = 0;
+    if (!::PurgeComm(handle_, PURGE_RXABORT | PURGE_RXCLEAR)) {
+        const DWORD error = ::GetLastError();
+        noteFailure(error);
+        return failure(error);
+    }
+    return {};
 }
 
 void CommDevice::PurgeOutput()

@@ -36,7 +36,7 @@ public:
     // What the write under way has not finished, or what the driver counts, whichever
     // is more (a pseudo-terminal under Wine counts nothing).
     std::size_t OutputQueued() override;
-    void PurgeInput() override;
+    backend::SystemError PurgeInput() override;
     void PurgeOutput() override;
     LineErrorCounts ErrorCounts() override;
     std::unique_ptr<backend::EventWaiter> MakeWaiter(backend::SystemError& error) override;

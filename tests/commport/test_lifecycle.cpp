@@ -6,7 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,6 +38,8 @@ int openAsNobody(const std::string& path)
 
 enum class Refused { DeviceName, MonitorEvents, ReadBufSize, WriteBufSize };
 
+enum class Failing { WriteToVanished, PurgeOfVanished, RefusedSettings, WriteWhenClosed, ReadWhenClosed, OpenOfMissing };
+
 } // namespace
 
 class TestCommLifecycle : public QObject {
@@ -52,6 +56,8 @@ private slots:
     void unprivilegedOpenerIsKeptOut();
     void controllingTerminalOfAProcess_data();
     void controllingTerminalOfAProcess();
+    void lastErrorIsKept_data();
+    void lastErrorIsKept();
 };
 
 void TestCommLifecycle::openFailures_data()
@@ -358,6 +364,92 @@ void TestCommLifecycle::controllingTerminalOfAProcess()
     QFETCH(QByteArray, statLine);
     QFETCH(qulonglong, terminal);
     QCOMPARE(qulonglong(backend::ControllingTerminalOf(statLine.toStdString())), terminal);
+}
+
+void TestCommLifecycle::lastErrorIsKept_data()
+{
+    QTest::addColumn<Failing>("failing");
+    QTest::addColumn<CommErrorKind>("kind");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");
+    const QString eio = QString::fromLocal8Bit(std::strerror(EIO));
+    QTest::newRow("write to a vanished device") << Failing::WriteToVanished << CommErrorKind::Gone << EIO << eio;
+    QTest::newRow("purge of a vanished device") << Failing::PurgeOfVanished << CommErrorKind::Gone << EIO << eio;
+    QTest::newRow("line settings refused") << Failing::RefusedSettings << CommErrorKind::SettingRefused << EINVAL
+                                           << QString::fromLocal8Bit(std::strerror(EINVAL));
+    QTest::newRow("write to a closed port") << Failing::WriteWhenClosed << CommErrorKind::NotOpen << -1
+                                            << "the port is not open";
+    QTest::newRow("read from a closed port") << Failing::ReadWhenClosed << CommErrorKind::NotOpen << -1
+                                             << "the port is not open";
+    QTest::newRow("open of a missing device") << Failing::OpenOfMissing << CommErrorKind::NotFound << ENOENT
+                                              << QString::fromLocal8Bit(std::strerror(ENOENT));
+}
+
+// The caller can ask why a call failed after it returned, through Close, until a call
+// that reaches the device succeeds.
+void TestCommLifecycle::lastErrorIsKept()
+{
+    QFETCH(Failing, failing);
+    QFETCH(CommErrorKind, kind);
+    QFETCH(int, code);
+    QFETCH(QString, text);
+
+    auto pair = std::make_unique<PtyPair>();
+    TComm comm; // no poster: a vanished device leaves the port open until it is closed
+    comm.SetDeviceName(pair->portPath());
+    comm.Open();
+    char byte = 0;
+    switch (failing) {
+    case Failing::WriteToVanished:
+        pair->unplug();
+        QCOMPARE(comm.Write("x", 1), -1);
+        break;
+    case Failing::PurgeOfVanished:
+        pair->unplug();
+        comm.PurgeInput();
+        break;
+    case Failing::RefusedSettings:
+        QVERIFY_THROWS_EXCEPTION(ECommError, comm.SetStopbits(TStopbits::sb15));
+        break;
+    case Failing::WriteWhenClosed:
+        comm.Close();
+        QCOMPARE(comm.Write("x", 1), -1);
+        break;
+    case Failing::ReadWhenClosed:
+        comm.Close();
+        QCOMPARE(comm.Read(&byte, 1), -1);
+        break;
+    case Failing::OpenOfMissing:
+        comm.Close();
+        comm.SetDeviceName("/dev/pts/no such device");
+        QVERIFY_THROWS_EXCEPTION(ECommError, comm.Open());
+        break;
+    }
+    auto told = [&comm] {
+        return QStringLiteral("%1 %2 %3")
+            .arg(int(comm.LastError().Kind))
+            .arg(comm.LastError().Code)
+            .arg(QString::fromStdString(comm.LastError().Message));
+    };
+    const QString expected = QStringLiteral("%1 %2 %3").arg(int(kind)).arg(code).arg(text);
+    QCOMPARE(told(), expected);
+    QVERIFY(comm.LastError());
+    comm.Close();
+    QCOMPARE(told(), expected);
+
+    // A call that reaches the device and succeeds speaks for itself again.
+    if (failing == Failing::RefusedSettings) {
+        comm.Open();
+        QVERIFY_THROWS_EXCEPTION(ECommError, comm.SetStopbits(TStopbits::sb15));
+        QCOMPARE(told(), expected);
+        QCOMPARE(comm.Write("x", 1), 1);
+    } else {
+        pair = std::make_unique<PtyPair>();
+        comm.SetDeviceName(pair->portPath());
+        comm.Open();
+    }
+    QVERIFY(!comm.LastError());
+    QCOMPARE(told(), QStringLiteral("%1 0 ").arg(int(CommErrorKind::None)));
 }
 
 QTEST_GUILESS_MAIN(TestCommLifecycle)

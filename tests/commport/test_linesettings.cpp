@@ -9,7 +9,9 @@
 #include "linux/linetermios.h"
 
 #include <QTest>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 using namespace commtesting;
 using namespace commport;
@@ -32,6 +34,8 @@ private slots:
     void everyByteBothWays();
     void softwareFlowControl();
     void charsAndOptions();
+    void wholeRecord_data();
+    void wholeRecord();
 };
 
 void TestCommLineSettings::speeds_data()
@@ -379,6 +383,127 @@ void TestCommLineSettings::charsAndOptions()
 
     comm.SetOptions({TCommOption::coNullStrip});
     QVERIFY(!(portSettings(pair).c_iflag & INPCK));
+}
+
+namespace {
+
+// The record the port is opened with in wholeRecord: what the line then carries.
+TLineSettings openedWith()
+{
+    TLineSettings s;
+    s.FlowControl = TFlowControl::fcNone;
+    return s;
+}
+
+bool sameTermios(const termios& a, const termios& b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::equal(a.c_cc, a.c_cc + NCCS, b.c_cc);
+}
+
+} // namespace
+
+void TestCommLineSettings::wholeRecord_data()
+{
+    QTest::addColumn<TLineSettings>("record");
+    QTest::addColumn<CommErrorKind>("refusal"); // None: taken
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("text");          // what LastError says; "*": the system's words
+
+    const TLineSettings opened = openedWith();
+    TLineSettings all = opened;
+    all.BaudRate = TBaudRate::cbr19200;
+    all.Stopbits = TStopbits::sb20;
+    all.FlowControl = TFlowControl::fcCTS;
+    all.Options = {TCommOption::coParityCheck};
+    all.XonChar = 0x05;
+    all.XoffChar = 0x06;
+    QTest::newRow("every value at once") << all << CommErrorKind::None << 0 << QString();
+    QTest::newRow("the record the line has") << opened << CommErrorKind::None << 0 << QString();
+
+    // Each refused record also asks for a new speed, which the device would take: the
+    // line must not keep it. A pseudo-terminal takes all but the character format, or
+    // (some kernels, when that leaves nothing to change) refuses the whole call.
+    TLineSettings sevenBits = opened;
+    sevenBits.BaudRate = TBaudRate::cbr19200;
+    sevenBits.Databits = TDatabits::da7;
+    QTest::newRow("7 data bits, taken in part") << sevenBits << CommErrorKind::SettingRefused << EINVAL
+                                                << "*";
+    TLineSettings parity = opened;
+    parity.BaudRate = TBaudRate::cbr57600;
+    parity.FlowControl = TFlowControl::fcSoftware;
+    parity.XonChar = 0x05;
+    parity.Parity = TParity::paEven;
+    QTest::newRow("parity, taken in part") << parity << CommErrorKind::SettingRefused << EINVAL
+                                           << "*";
+    TLineSettings oneAndAHalf = opened;
+    oneAndAHalf.BaudRate = TBaudRate::cbr128000;
+    oneAndAHalf.Stopbits = TStopbits::sb15;
+    QTest::newRow("1.5 stop bits with 8 data bits") << oneAndAHalf << CommErrorKind::SettingRefused << EINVAL
+                                                    << QString::fromLocal8Bit(std::strerror(EINVAL));
+    TLineSettings dsr = opened;
+    dsr.BaudRate = TBaudRate::cbr2400;
+    dsr.FlowControl = TFlowControl::fcDTR;
+    QTest::newRow("DSR handshake") << dsr << CommErrorKind::Unsupported << -1
+                                   << "DSR output flow control (fcDTR) has no counterpart on Linux";
+}
+
+// A record goes on the line whole or not at all: a refusal leaves the line as it was
+// and LineSettings() telling what the line carries; an equal record touches nothing.
+void TestCommLineSettings::wholeRecord()
+{
+    QFETCH(TLineSettings, record);
+    QFETCH(CommErrorKind, refusal);
+    QFETCH(int, code);
+    QFETCH(QString, text);
+
+    PtyPair pair(PtyPair::Start::KernelDefaults);
+    TComm comm;
+    comm.SetDeviceName(pair.portPath());
+    comm.SetLineSettings(openedWith());
+    comm.Open();
+    QCOMPARE(lineSpeed(pair.deviceFd()), 9600u);
+    termios expected = portSettings(pair);
+    if (record == comm.LineSettings()) {
+        // Changed behind the component's back: only a write of the record undoes it.
+        expected.c_cc[VMIN] = 7;
+        expected.c_lflag |= ECHO;
+        QCOMPARE(::tcsetattr(pair.deviceFd(), TCSANOW, &expected), 0);
+        expected = portSettings(pair);
+    }
+
+    try {
+        comm.SetLineSettings(record);
+        QCOMPARE(refusal, CommErrorKind::None);
+    } catch (const ECommError& e) {
+        QVERIFY2(refusal != CommErrorKind::None, e.what());
+        QCOMPARE(e.Kind, refusal);
+        QCOMPARE(e.ErrorCode, code);
+    }
+    const termios line = portSettings(pair);
+    QCOMPARE(comm.LastError().Kind, refusal);
+    QCOMPARE(comm.LastError().Code, code);
+    if (text == u"*")
+        QVERIFY(!comm.LastError().Message.empty());
+    else
+        QCOMPARE(QString::fromStdString(comm.LastError().Message), text);
+    if (refusal != CommErrorKind::None) {
+        QVERIFY(sameTermios(line, expected));
+        QCOMPARE(lineSpeed(pair.deviceFd()), 9600u);
+        QVERIFY(comm.LineSettings() == openedWith());
+        return;
+    }
+    QVERIFY(comm.LineSettings() == record);
+    if (record == openedWith()) {
+        QVERIFY(sameTermios(line, expected));
+        return;
+    }
+    QCOMPARE(lineSpeed(pair.deviceFd()), 19200u);
+    QVERIFY(line.c_cflag & CSTOPB);
+    QVERIFY(line.c_cflag & CRTSCTS);
+    QVERIFY(line.c_iflag & INPCK);
+    QCOMPARE(int(line.c_cc[VSTART]), 0x05);
+    QCOMPARE(int(line.c_cc[VSTOP]), 0x06);
 }
 
 QTEST_GUILESS_MAIN(TestCommLineSettings)

@@ -75,7 +75,7 @@ public:
     }
     std::ptrdiff_t Read(void*, std::size_t, commport::backend::SystemError&) override { return 0; }
     std::size_t InputQueued() override { return 0; }
-    void PurgeInput() override {}
+    commport::backend::SystemError PurgeInput() override { return {}; }
     commport::LineErrorCounts ErrorCounts() override { return {}; }
     std::unique_ptr<commport::backend::EventWaiter>
     MakeWaiter(commport::backend::SystemError& error) override
