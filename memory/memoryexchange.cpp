@@ -25,6 +25,11 @@ QString writeFieldText(const QString& address, std::uint8_t value)
     return address + u' ' + transport::hexByte(value);
 }
 
+PendingRequest readRequest(MemoryArea area, const QString& address)
+{
+    return {area, false, areaRequestText(readCode(area), address, QStringLiteral("00"))};
+}
+
 } // namespace
 
 int selectedItem(const QString& text, int itemCount)
@@ -87,7 +92,7 @@ void MemoryExchange::chtandZap(Event& event, MemoryArea area, MemoryKey key, ErG
         state_.pending = PendingRequest{area, true, areaRequestText(writeCode(area), request.address, request.value)};
         break;
     case AddressFieldRequest::Read:
-        state_.pending = PendingRequest{area, false, areaRequestText(readCode(area), request.address, QStringLiteral("00"))};
+        state_.pending = readRequest(area, request.address);
         break;
     }
     event.controls.address[area] = request.fieldText;
@@ -387,7 +392,7 @@ void MemoryExchange::readReplied(Event& event, MemoryArea area, std::uint8_t b0,
 // The write reply is not looked at: the read-back shows what the byte holds now.
 void MemoryExchange::writeReplied(Event& event, MemoryArea area)
 {
-    state_.pending = PendingRequest{area, false, areaRequestText(readCode(area), state_.writeAddress[area], QStringLiteral("00"))};
+    state_.pending = readRequest(area, state_.writeAddress[area]);
     if (send(event, state_.preambleText))
         state_.phase = ExchangePhase::AwaitingAck;
 }
