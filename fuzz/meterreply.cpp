@@ -24,6 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::check(r.reading->digits.size() <= 6, "more digits than a reading holds", r.reading->digits);
         for (QChar c : r.reading->digits)
             fuzz::check(c >= u'0' && c <= u'9', "a reading shows a non-digit", r.reading->digits);
+        // The history's value and the label come from the same characters.
+        if (r.reading->value.isNumber())
+            fuzz::check(!r.reading->digits.isEmpty(), "a value from no digit", r.reading->value.toText());
     }
     if (r.address) {
         fuzz::check(r.address->text == transport::hexByte(r.address->value), "the address text differs from its value",

@@ -3,43 +3,35 @@
 // its request codes and the control that shows it. One table each, in the order the
 // poll and the read-all and write-all sequences go through them.
 
-#include <QObject>
+#include "readingquantity.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
 
 namespace meter {
-Q_NAMESPACE
-
-// The readings, in poll order: the voltages, currents and powers of phases 1 to 3.
-enum class Quantity { V1, V2, V3, A1, A2, A3, W1, W2, W3 };
-Q_ENUM_NS(Quantity)
-
-inline constexpr int kQuantityCount = 9;
 
 struct QuantityInfo {
     Quantity quantity;
     std::uint8_t code;     // the read request's code
-    const char* label;     // the label that shows the reading
     const char* rowCaption;
 };
 
-inline constexpr std::array<QuantityInfo, kQuantityCount> kQuantities{{
-    {Quantity::V1, 0x91, "vv1", "V1"},
-    {Quantity::V2, 0x92, "vv2", "V2"},
-    {Quantity::V3, 0x93, "vv3", "V3"},
-    {Quantity::A1, 0xA1, "aa1", "А1"},
-    {Quantity::A2, 0xA2, "aa2", "А2"},
-    {Quantity::A3, 0xA3, "aa3", "А3"},
-    {Quantity::W1, 0x81, "ww1", "w1"},
-    {Quantity::W2, 0x82, "ww2", "w2"},
-    {Quantity::W3, 0x83, "ww3", "w3"},
+// The measured quantities; the panel's labels are named by labelName().
+inline constexpr std::array<QuantityInfo, kMeasuredCount> kQuantities{{
+    {Quantity::V1, 0x91, "V1"},
+    {Quantity::V2, 0x92, "V2"},
+    {Quantity::V3, 0x93, "V3"},
+    {Quantity::A1, 0xA1, "А1"},
+    {Quantity::A2, 0xA2, "А2"},
+    {Quantity::A3, 0xA3, "А3"},
+    {Quantity::W1, 0x81, "w1"},
+    {Quantity::W2, 0x82, "w2"},
+    {Quantity::W3, 0x83, "w3"},
 }};
 
-inline constexpr const QuantityInfo& quantityInfo(Quantity q) { return kQuantities[static_cast<std::size_t>(q)]; }
-
-// The powers are summed whenever one of them is shown.
-inline constexpr bool isPower(Quantity q) { return q == Quantity::W1 || q == Quantity::W2 || q == Quantity::W3; }
+// A measured quantity's codes; the sum has none.
+inline constexpr const QuantityInfo& quantityInfo(Quantity q) { return kQuantities.at(quantityIndex(q)); }
 
 // The reading a read request's code asks for.
 std::optional<Quantity> quantityForCode(std::uint8_t code);

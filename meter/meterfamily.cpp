@@ -163,6 +163,9 @@ void MeterFamily::read_allClick()
 {
     if (panel_->read_all->text() == kStartPollCaption) {
         poll_.restart();
+        powerSums_.restart();
+        // The chart does not join the readings of this run to those of the last.
+        readings_->breakSeries();
         panel_->read_all->setText(kStopPollCaption);
         setPollButtonsEnabled(false);
         Timer2_->start();
@@ -193,8 +196,10 @@ void MeterFamily::Timer2Timer()
     const std::optional<PollRequest> sent = poll_.tick(panel_->read_combo->currentIndex(), [this](const PollRequest& request) {
         return readQuantity(transport::hexByte(quantityInfo(request.quantity).code));
     });
-    if (sent)
-        setTextColour(panel_->readings[static_cast<std::size_t>(sent->quantity)], sent->red);
+    if (sent) {
+        setTextColour(panel_->readings[quantityIndex(sent->quantity)], sent->red);
+        powerSums_.asked(sent->quantity);
+    }
 }
 
 void MeterFamily::clear_log_ButtonClick()
@@ -326,21 +331,17 @@ void MeterFamily::showReply(const MeterReply& reply)
         context_.requestLogLine(*reply.requestLogLine);
 
     if (reply.reading) {
-        const Quantity quantity = reply.reading->quantity;
-        panel_->readings[static_cast<std::size_t>(quantity)]->setText(reply.reading->digits);
+        const Reading& reading = *reply.reading;
+        panel_->readings[quantityIndex(reading.quantity)]->setText(reading.digits);
         // UTC is cheap to stamp; the chart and its CSV show local time.
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        emit readingShown(quantity, reply.reading->digits, now);
-        readings_->add(static_cast<ReadingQuantity>(static_cast<int>(quantity)), now, reply.reading->digits);
-        if (isPower(quantity)) {
-            const auto& r = panel_->readings;
-            const std::size_t w1 = static_cast<std::size_t>(Quantity::W1);
-            if (const std::optional<QString> sum = powerSumText({r[w1]->text(), r[w1 + 1]->text(), r[w1 + 2]->text()}))
-            {
-                panel_->summ_wat->setText(*sum);
-                readings_->add(ReadingQuantity::Sum, now, *sum);
-            }
-        }
+        emit readingShown(reading.quantity, reading.digits, now);
+        readings_->add(reading.quantity, now, reading.value);
+        const PowerSums::Sums sums = powerSums_.add(reading);
+        if (sums.label)
+            panel_->summ_wat->setText(*sums.label);
+        if (sums.ofCycle)
+            readings_->add(Quantity::Sum, now, *sums.ofCycle);
     }
     if (reply.setting)
         settingField(reply.setting->setting)->setText(QString::number(reply.setting->value));

@@ -8,6 +8,7 @@
 #include "meterpanel.h"
 #include "meterpoll.h"
 #include "meterreplies.h"
+#include "powersums.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -90,6 +91,8 @@ private:
     ReadingHistory* const readings_;
     QAction* const chartAction_;
     PollCycle poll_;
+    // The powers as decoded, for the panel's sum and the chart's.
+    PowerSums powerSums_;
     SettingsSequence readAll_;
     SettingsSequence writeAll_;
     // The code of the last read that went out: where its reply is shown.

@@ -55,11 +55,11 @@ MeterPanel::MeterPanel(QWidget* clientArea)
 void MeterPanel::buildReadings()
 {
     // Three rows per group (voltage, current, power), a gap between the groups.
-    for (int i = 0; i < kQuantityCount; ++i) {
+    for (int i = 0; i < kMeasuredCount; ++i) {
         const QuantityInfo& info = kQuantities[static_cast<std::size_t>(i)];
         const int y = 12 + (i / 3) * 64 + (i % 3) * 20;
         caption(ERK2Panel, QString::fromUtf8(info.rowCaption), {16, y + 1});
-        auto* value = makeControl<QLabel>(ERK2Panel, info.label, QStringLiteral("0"));
+        auto* value = makeControl<QLabel>(ERK2Panel, labelName(info.quantity), QStringLiteral("0"));
         value->setGeometry(48, y, 89, 17);
         value->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         readings[static_cast<std::size_t>(i)] = value;

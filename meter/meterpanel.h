@@ -30,7 +30,7 @@ public:
     ui::LogPane* const Memo_log;
 
     // The readings vv1 … ww3 in poll order, and the sum of the powers.
-    std::array<QLabel*, kQuantityCount> readings{};
+    std::array<QLabel*, kMeasuredCount> readings{};
     QLabel* summ_wat = nullptr;
     QPushButton* read_all = nullptr;
     QComboBox* read_combo = nullptr;

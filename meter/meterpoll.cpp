@@ -11,13 +11,13 @@ std::optional<PollRequest> PollCycle::tick(int comboItem, const std::function<bo
         red = !red;
     }
     std::optional<PollRequest> sent;
-    if (step >= 1 && step <= kQuantityCount) {
+    if (step >= 1 && step <= kMeasuredCount) {
         const PollRequest request{static_cast<Quantity>(step - 1), red};
         if (!handOver(request))
             return std::nullopt;
         sent = request;
     }
-    if (step == kQuantityCount) {
+    if (step == kMeasuredCount) {
         step = 0;
         red = !red;
     }

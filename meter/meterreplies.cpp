@@ -2,6 +2,7 @@
 
 #include "frametext.h"
 #include "logline.h"
+#include "metertexts.h"
 
 namespace meter {
 
@@ -18,18 +19,16 @@ QString tooShortLine(std::size_t count)
     return QStringLiteral("Ответ из %1 байт короче ожидаемого: значение не показано").arg(count);
 }
 
-std::optional<std::uint64_t> decimalInteger(const QString& text)
+// The largest power a label can show: the meter's display has six characters.
+constexpr std::uint64_t kLargestPowerDigits = 999'999;
+
+// Bytes 1 to 6 of a reading that come before the checksum.
+std::span<const std::uint8_t> readingBytes(std::span<const std::uint8_t> reply)
 {
-    // Eighteen digits cannot overflow the sum of three.
-    if (text.isEmpty() || text.size() > 18)
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c.unicode() - u'0');
-    }
-    return value;
+    if (reply.size() < 2)
+        return {};
+    const std::size_t end = std::min(kLastDigitByte + 1, reply.size() - 1);
+    return reply.subspan(kFirstDigitByte, end - kFirstDigitByte);
 }
 
 } // namespace
@@ -37,13 +36,16 @@ std::optional<std::uint64_t> decimalInteger(const QString& text)
 QString readingDigits(std::span<const std::uint8_t> reply)
 {
     QString digits;
-    if (reply.size() < 2)
-        return digits;
-    const std::size_t end = std::min(kLastDigitByte + 1, reply.size() - 1);
-    for (std::size_t i = kFirstDigitByte; i < end; ++i)
-        if (reply[i] >= '0' && reply[i] <= '9')
-            digits += QLatin1Char(static_cast<char>(reply[i]));
+    for (const std::uint8_t byte : readingBytes(reply))
+        if (byte >= '0' && byte <= '9')
+            digits += QLatin1Char(static_cast<char>(byte));
     return digits;
+}
+
+ReadingValue readingValue(std::span<const std::uint8_t> reply)
+{
+    const std::span<const std::uint8_t> bytes = readingBytes(reply);
+    return ReadingValue::fromText(QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
 }
 
 MeterReply decodeReply(std::span<const std::uint8_t> reply, std::uint8_t expectCmd)
@@ -68,7 +70,7 @@ MeterReply decodeReply(std::span<const std::uint8_t> reply, std::uint8_t expectC
     }
 
     if (const std::optional<Quantity> quantity = quantityForCode(expectCmd)) {
-        out.reading = Reading{*quantity, readingDigits(reply)};
+        out.reading = Reading{*quantity, readingDigits(reply), readingValue(reply)};
         return out;
     }
     const std::optional<int> setting = settingForReadCode(expectCmd);
@@ -92,7 +94,7 @@ std::optional<QString> powerSumText(const std::array<QString, 3>& powers)
 {
     std::uint64_t sum = 0;
     for (const QString& power : powers) {
-        const std::optional<std::uint64_t> value = decimalInteger(power);
+        const std::optional<std::uint64_t> value = decimalNumber(power, kLargestPowerDigits);
         if (!value)
             return std::nullopt;
         sum += *value;

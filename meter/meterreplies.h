@@ -3,6 +3,7 @@
 // read that went out, and where it is shown. Pure: the family applies the result.
 
 #include "metercodes.h"
+#include "readingvalue.h"
 
 #include <QString>
 #include <QStringList>
@@ -15,7 +16,11 @@ namespace meter {
 
 struct Reading {
     Quantity quantity;
-    QString digits; // the characters 0-9 of the reading, in order; may be empty
+    // What the label shows: the characters 0-9 of the reading, in order; may be empty.
+    QString digits;
+    // The reading as the meter sent it, its decimal point included: what the history
+    // keeps. Not a number when the characters are none.
+    ReadingValue value;
 };
 
 struct SettingValue {
@@ -44,10 +49,12 @@ MeterReply decodeReply(std::span<const std::uint8_t> reply, std::uint8_t expectC
 // The digits of a reading: the characters 0-9 among bytes 1 to 6. Only the bytes
 // before the checksum count, so a short reply's checksum never becomes a digit.
 QString readingDigits(std::span<const std::uint8_t> reply);
+// The value of the same bytes read as a number: "220.51", " 5.120", "  1129".
+ReadingValue readingValue(std::span<const std::uint8_t> reply);
 
-// The sum of the three power labels, in decimal; nothing when one of them is not a
-// decimal integer (an empty label after a reply without digits), and the sum keeps
-// what it showed.
+// The sum of the three powers as their labels show them (digits only), in decimal;
+// nothing when one of them is not a decimal integer (an empty label after a reply
+// without digits), and the sum keeps what it showed.
 std::optional<QString> powerSumText(const std::array<QString, 3>& powers);
 
 } // namespace meter

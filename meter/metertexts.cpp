@@ -52,20 +52,29 @@ std::uint8_t indicationMask(const std::array<bool, 8>& channels)
     return mask;
 }
 
-std::optional<std::uint16_t> settingValue(const QString& text)
+std::optional<std::uint64_t> decimalNumber(QStringView digits, std::uint64_t limit)
 {
-    const QString digits = text.trimmed();
     if (digits.isEmpty())
         return std::nullopt;
-    std::uint32_t value = 0;
+    std::uint64_t value = 0;
     for (QChar c : digits) {
         if (c < u'0' || c > u'9')
             return std::nullopt;
-        value = value * 10 + static_cast<std::uint32_t>(c.unicode() - u'0');
-        if (value > 0xFFFF)
+        const std::uint64_t digit = c.unicode() - u'0';
+        // Stops before the value could pass the limit, so no text overflows.
+        if (digit > limit || value > (limit - digit) / 10)
             return std::nullopt;
+        value = value * 10 + digit;
     }
-    return static_cast<std::uint16_t>(value);
+    return value;
+}
+
+std::optional<std::uint16_t> settingValue(const QString& text)
+{
+    const std::optional<std::uint64_t> value = decimalNumber(QStringView(text).trimmed(), 0xFFFF);
+    if (!value)
+        return std::nullopt;
+    return static_cast<std::uint16_t>(*value);
 }
 
 QString settingTitle(int setting)

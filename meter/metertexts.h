@@ -4,6 +4,7 @@
 // frame (two hex digits, see transport::frameAddressText).
 
 #include <QString>
+#include <QStringView>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -25,6 +26,10 @@ QString addressWriteText(const QString& address, const QString& newAddress);
 
 // Bit k set when channel k is on.
 std::uint8_t indicationMask(const std::array<bool, 8>& channels);
+
+// A whole number written in the digits 0-9 only (no sign, no blank) and at most
+// 'limit'; nothing for any other text.
+std::optional<std::uint64_t> decimalNumber(QStringView digits, std::uint64_t limit);
 
 // A setting field's text as the value to write: a decimal integer from 0 to 65535
 // (blanks around it are allowed). Anything else cannot be written: it would not fit

@@ -40,7 +40,7 @@ void showMarkerState(QLegendMarker* marker, bool shown)
 
 } // namespace
 
-ReadingChart::ReadingChart(QWidget* parent, const char* name, const QString& title, const QList<ReadingQuantity>& quantities)
+ReadingChart::ReadingChart(QWidget* parent, const char* name, const QString& title, const QList<Quantity>& quantities)
     // The chart is handed over at construction: setChart() would leave the view's
     // own first chart to nobody.
     : QChartView(new QChart, parent)
@@ -55,17 +55,41 @@ ReadingChart::ReadingChart(QWidget* parent, const char* name, const QString& tit
     chart->addAxis(values_, Qt::AlignLeft);
     time_->setTickCount(6);
     values_->setLabelFormat(QStringLiteral("%.6g"));
-    for (const ReadingQuantity quantity : quantities) {
-        auto* line = new QLineSeries;
-        line->setName(quantityName(quantity));
-        chart->addSeries(line);
-        line->attachAxis(time_);
-        line->attachAxis(values_);
-        lines_.emplace_back(quantity, line);
+    if (!quantities.isEmpty())
+        values_->setTitleText(unitName(quantities.front()));
+    for (const Quantity quantity : quantities)
+        lines_.push_back(Lines{quantity, {addPiece(quantityName(quantity))}});
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        for (QLegendMarker* marker : chart->legend()->markers(lines_[i].pieces.front()))
+            connect(marker, &QLegendMarker::clicked, this, [this, i] { toggleLines(lines_[i]); });
     }
-    for (const auto& [quantity, line] : lines_) {
-        for (QLegendMarker* marker : chart->legend()->markers(line))
-            connect(marker, &QLegendMarker::clicked, this, [this, line = line] { toggleSeries(line); });
+}
+
+QLineSeries* ReadingChart::addPiece(const QString& name)
+{
+    auto* piece = new QLineSeries;
+    piece->setName(name);
+    chart()->addSeries(piece);
+    piece->attachAxis(time_);
+    piece->attachAxis(values_);
+    return piece;
+}
+
+void ReadingChart::setPieceCount(Lines& lines, std::size_t count)
+{
+    count = std::max<std::size_t>(count, 1);
+    QLineSeries* const first = lines.pieces.front();
+    while (lines.pieces.size() < count) {
+        QLineSeries* piece = addPiece(first->name());
+        piece->setPen(first->pen());
+        keepOutOfLegend(piece);
+        lines.pieces.push_back(piece);
+    }
+    while (lines.pieces.size() > count) {
+        QLineSeries* piece = lines.pieces.back();
+        lines.pieces.pop_back();
+        chart()->removeSeries(piece);
+        delete piece;
     }
 }
 
@@ -80,11 +104,23 @@ int ReadingChart::plotColumns() const
     return std::max(1, int(std::ceil(chart()->plotArea().width())));
 }
 
-void ReadingChart::toggleSeries(QLineSeries* line)
+void ReadingChart::keepOutOfLegend(QLineSeries* piece)
 {
-    line->setVisible(!line->isVisible());
-    for (QLegendMarker* marker : chart()->legend()->markers(line))
-        showMarkerState(marker, line->isVisible());
+    for (QLegendMarker* marker : chart()->legend()->markers(piece))
+        marker->setVisible(false);
+}
+
+void ReadingChart::toggleLines(Lines& lines)
+{
+    lines.shown = !lines.shown;
+    for (QLineSeries* piece : lines.pieces) {
+        piece->setVisible(lines.shown);
+        // Showing a series shows its legend entry again.
+        if (piece != lines.pieces.front())
+            keepOutOfLegend(piece);
+    }
+    for (QLegendMarker* marker : chart()->legend()->markers(lines.pieces.front()))
+        showMarkerState(marker, lines.shown);
     emit needsRedraw();
 }
 
@@ -93,28 +129,36 @@ void ReadingChart::draw(const ReadingHistory& history, TimeRange range)
     const int columns = plotColumns();
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
-    std::vector<QList<QPointF>> shown(lines_.size());
+    std::vector<QList<QList<QPointF>>> shown(lines_.size());
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (!lines_[i].second->isVisible())
+        if (!lines_[i].shown)
             continue;
-        shown[i] = thinnedPoints(history.series(lines_[i].first), range, columns);
-        for (const QPointF& p : shown[i]) {
-            low = std::min(low, p.y());
-            high = std::max(high, p.y());
+        shown[i] = thinnedLines(history.series(lines_[i].quantity), range, columns);
+        for (const QList<QPointF>& line : shown[i]) {
+            for (const QPointF& p : line) {
+                low = std::min(low, p.y());
+                high = std::max(high, p.y());
+            }
         }
     }
     // Every change of an axis lays out every point of the chart again: the old points
     // go first, the axes are set on empty series, and the new points come last.
-    for (const auto& [quantity, line] : lines_)
-        if (line->count() > 0)
-            line->clear();
+    for (const Lines& lines : lines_)
+        for (QLineSeries* piece : lines.pieces)
+            if (piece->count() > 0)
+                piece->clear();
     time_->setFormat(timeFormat(range.to - range.from));
     time_->setRange(QDateTime::fromMSecsSinceEpoch(range.from), QDateTime::fromMSecsSinceEpoch(range.to));
     if (low <= high)
         fitValueAxis(low, high);
-    for (std::size_t i = 0; i < lines_.size(); ++i)
-        if (!shown[i].isEmpty())
-            lines_[i].second->replace(shown[i]);
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        // A hidden quantity keeps its pieces until it is drawn again.
+        if (!lines_[i].shown)
+            continue;
+        setPieceCount(lines_[i], std::size_t(shown[i].size()));
+        for (qsizetype run = 0; run < shown[i].size(); ++run)
+            lines_[i].pieces[std::size_t(run)]->replace(shown[i][run]);
+    }
 }
 
 void ReadingChart::fitValueAxis(double low, double high)

@@ -71,10 +71,10 @@ ReadingChartWindow::ReadingChartWindow(ReadingHistory& history, QWidget* parent)
     top->addWidget(saveCsv_);
 
     chartList_ = {
-        new ReadingChart(charts_, "chartVoltage", QStringLiteral("Напряжение"), {ReadingQuantity::V1, ReadingQuantity::V2, ReadingQuantity::V3}),
-        new ReadingChart(charts_, "chartCurrent", QStringLiteral("Ток"), {ReadingQuantity::A1, ReadingQuantity::A2, ReadingQuantity::A3}),
+        new ReadingChart(charts_, "chartVoltage", QStringLiteral("Напряжение"), {Quantity::V1, Quantity::V2, Quantity::V3}),
+        new ReadingChart(charts_, "chartCurrent", QStringLiteral("Ток"), {Quantity::A1, Quantity::A2, Quantity::A3}),
         new ReadingChart(charts_, "chartPower", QStringLiteral("Мощность"),
-                         {ReadingQuantity::W1, ReadingQuantity::W2, ReadingQuantity::W3, ReadingQuantity::Sum}),
+                         {Quantity::W1, Quantity::W2, Quantity::W3, Quantity::Sum}),
     };
     auto* chartColumn = new QVBoxLayout(charts_);
     chartColumn->setContentsMargins(0, 0, 0, 0);

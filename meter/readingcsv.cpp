@@ -119,17 +119,20 @@ QString isoTimeText(qint64 msecsSinceEpoch, int offsetSeconds)
 
 bool writeReadingsCsv(const ReadingHistory& history, QIODevice& out)
 {
-    std::array<QByteArray, kReadingQuantityCount> names;
+    // The name before the value and the unit after it, for each quantity.
+    std::array<QByteArray, kQuantityCount> names;
+    std::array<QByteArray, kQuantityCount> units;
     std::vector<ReadingSeries::Cursor> cursors;
-    for (const ReadingQuantity quantity : kAllReadingQuantities) {
-        names[std::size_t(readingQuantityIndex(quantity))] = quantityName(quantity).toUtf8();
+    for (const Quantity quantity : kAllQuantities) {
+        names[quantityIndex(quantity)] = quantityName(quantity).toUtf8();
+        units[quantityIndex(quantity)] = unitName(quantity).toUtf8();
         cursors.push_back(history.series(quantity).cursor());
     }
 
     // Lines are put together in a plain buffer: appending to a QByteArray piece by
     // piece costs more than formatting the line.
     std::vector<char> buffer(kFlushSize);
-    constexpr std::size_t kLongestLine = kTimeTextSize + 16 + ReadingValue::kMaxTextLength + 2;
+    constexpr std::size_t kLongestLine = kTimeTextSize + 16 + ReadingValue::kMaxTextLength + 8;
     std::size_t used = std::size(kCsvHeader) - 1;
     std::copy_n(kCsvHeader, used, buffer.data());
     const auto flush = [&] {
@@ -143,7 +146,7 @@ bool writeReadingsCsv(const ReadingHistory& history, QIODevice& out)
         // order the poll reads them in.
         int earliest = -1;
         StoredReading next;
-        for (int i = 0; i < kReadingQuantityCount; ++i) {
+        for (int i = 0; i < kQuantityCount; ++i) {
             const ReadingSeries::Cursor& c = cursors[std::size_t(i)];
             if (c.atEnd())
                 continue;
@@ -164,6 +167,9 @@ bool writeReadingsCsv(const ReadingHistory& history, QIODevice& out)
         p = std::copy(name.begin(), name.end(), p);
         *p++ = ',';
         p += next.value.writeText(p);
+        *p++ = ',';
+        const QByteArray& unit = units[std::size_t(earliest)];
+        p = std::copy(unit.begin(), unit.end(), p);
         *p++ = '\n';
         used += std::size_t(p - line);
     }

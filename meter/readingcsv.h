@@ -1,8 +1,8 @@
 #pragma once
 // The readings as a CSV file: a header line, then one line per reading in the order
 // of time: time (ISO 8601, local time with milliseconds and its offset from UTC),
-// quantity, value. UTF-8, since the sum is named in Cyrillic. A reading that was no
-// number has an empty value.
+// quantity, value as the meter sent it, and the unit (V, A or W). UTF-8, since the
+// sum is named in Cyrillic. A reading that was no number has an empty value.
 
 #include <QString>
 
@@ -12,7 +12,7 @@ namespace meter {
 
 class ReadingHistory;
 
-inline constexpr char kCsvHeader[] = "time,quantity,value\n";
+inline constexpr char kCsvHeader[] = "time,quantity,value,unit\n";
 
 // Writes every reading of the history to 'out'; false when a write failed.
 bool writeReadingsCsv(const ReadingHistory& history, QIODevice& out);

@@ -9,17 +9,28 @@ ReadingHistory::ReadingHistory(QObject* parent) : QObject(parent)
     setObjectName(QStringLiteral("ReadingHistory"));
 }
 
-void ReadingHistory::add(ReadingQuantity quantity, const QDateTime& when, QStringView text)
+void ReadingHistory::add(Quantity quantity, const QDateTime& when, ReadingValue value)
 {
     const qint64 msecs = when.isValid() ? when.toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
-    series_[std::size_t(readingQuantityIndex(quantity))].append(msecs, ReadingValue::fromText(text));
+    series_[quantityIndex(quantity)].append(msecs, value);
     ++size_;
     emit grew();
 }
 
+void ReadingHistory::add(Quantity quantity, const QDateTime& when, QStringView text)
+{
+    add(quantity, when, ReadingValue::fromText(text));
+}
+
+void ReadingHistory::breakSeries()
+{
+    for (ReadingSeries& s : series_)
+        s.breakHere();
+}
+
 void ReadingHistory::addShown(const QString& quantity, const QString& text, const QDateTime& when)
 {
-    if (const std::optional<ReadingQuantity> known = quantityFromName(quantity))
+    if (const std::optional<Quantity> known = quantityFromName(quantity))
         add(*known, when, text);
 }
 

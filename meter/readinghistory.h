@@ -1,7 +1,7 @@
 #pragma once
 // Every reading the meter's panel showed, with its time stamp, for as long as the
-// program runs: one series per quantity. The chart draws from it and the CSV is
-// written from it; it needs Qt Core only.
+// program runs: one series per quantity, each value as the meter sent it. The chart
+// draws from it and the CSV is written from it; it needs Qt Core only.
 
 #include "readingquantity.h"
 #include "readingseries.h"
@@ -17,11 +17,16 @@ class ReadingHistory : public QObject {
 public:
     explicit ReadingHistory(QObject* parent = nullptr);
 
-    // A reading as its label showed it. Text that is no number is kept too: it is saved
-    // with an empty value and not drawn. A reading without a valid time is stamped now.
-    void add(ReadingQuantity quantity, const QDateTime& when, QStringView text);
+    // A reading, as a value or as the text of one ("220.51"). Text that is no number is
+    // kept too: it is saved with an empty value and not drawn. A reading without a
+    // valid time is stamped now.
+    void add(Quantity quantity, const QDateTime& when, ReadingValue value);
+    void add(Quantity quantity, const QDateTime& when, QStringView text);
+    // The readings stopped here (the poll was stopped): no line joins the readings
+    // before to those that come next.
+    void breakSeries();
 
-    const ReadingSeries& series(ReadingQuantity quantity) const { return series_[std::size_t(readingQuantityIndex(quantity))]; }
+    const ReadingSeries& series(Quantity quantity) const { return series_[quantityIndex(quantity)]; }
     // All readings of all quantities.
     qsizetype size() const { return size_; }
     bool isEmpty() const { return size_ == 0; }
@@ -39,7 +44,7 @@ signals:
     void grew();
 
 private:
-    std::array<ReadingSeries, kReadingQuantityCount> series_;
+    std::array<ReadingSeries, kQuantityCount> series_;
     qsizetype size_ = 0;
 };
 

@@ -2,27 +2,27 @@
 
 namespace meter {
 
-QString quantityName(ReadingQuantity quantity)
+QString quantityName(Quantity quantity)
 {
     switch (quantity) {
-    case ReadingQuantity::V1: return QStringLiteral("V1");
-    case ReadingQuantity::V2: return QStringLiteral("V2");
-    case ReadingQuantity::V3: return QStringLiteral("V3");
-    case ReadingQuantity::A1: return QStringLiteral("A1");
-    case ReadingQuantity::A2: return QStringLiteral("A2");
-    case ReadingQuantity::A3: return QStringLiteral("A3");
-    case ReadingQuantity::W1: return QStringLiteral("W1");
-    case ReadingQuantity::W2: return QStringLiteral("W2");
-    case ReadingQuantity::W3: return QStringLiteral("W3");
-    case ReadingQuantity::Sum: return QStringLiteral("Сумма");
+    case Quantity::V1: return QStringLiteral("V1");
+    case Quantity::V2: return QStringLiteral("V2");
+    case Quantity::V3: return QStringLiteral("V3");
+    case Quantity::A1: return QStringLiteral("A1");
+    case Quantity::A2: return QStringLiteral("A2");
+    case Quantity::A3: return QStringLiteral("A3");
+    case Quantity::W1: return QStringLiteral("W1");
+    case Quantity::W2: return QStringLiteral("W2");
+    case Quantity::W3: return QStringLiteral("W3");
+    case Quantity::Sum: return QStringLiteral("Сумма");
     }
     return {};
 }
 
 namespace {
 
-// The panel's label of each quantity, in the order of ReadingQuantity.
-constexpr std::array<const char*, kReadingQuantityCount> kLabelNames{
+// The panel's label of each quantity, in the order of Quantity.
+constexpr std::array<const char*, kQuantityCount> kLabelNames{
     "vv1", "vv2", "vv3", "aa1", "aa2", "aa3", "ww1", "ww2", "ww3", "summ_wat",
 };
 
@@ -40,12 +40,23 @@ bool sameName(QStringView name, QStringView own)
 
 } // namespace
 
-std::optional<ReadingQuantity> quantityFromName(QStringView name)
+const char* labelName(Quantity quantity)
+{
+    return kLabelNames[quantityIndex(quantity)];
+}
+
+QString unitName(Quantity quantity)
+{
+    if (isPower(quantity) || quantity == Quantity::Sum)
+        return QStringLiteral("W");
+    return quantity <= Quantity::V3 ? QStringLiteral("V") : QStringLiteral("A");
+}
+
+std::optional<Quantity> quantityFromName(QStringView name)
 {
     name = name.trimmed();
-    for (const ReadingQuantity quantity : kAllReadingQuantities) {
-        if (sameName(name, quantityName(quantity))
-            || name == QLatin1String(kLabelNames[std::size_t(readingQuantityIndex(quantity))]))
+    for (const Quantity quantity : kAllQuantities) {
+        if (sameName(name, quantityName(quantity)) || name == QLatin1String(labelName(quantity)))
             return quantity;
     }
     return std::nullopt;

@@ -29,9 +29,17 @@ void ReadingSeries::append(qint64 msecs, ReadingValue value)
     ++size_;
 }
 
+void ReadingSeries::breakHere()
+{
+    // A break before the first reading, or two without a reading between, parts nothing.
+    if (size_ > 0 && (breaks_.empty() || breaks_.back() != size_))
+        breaks_.push_back(size_);
+}
+
 std::size_t ReadingSeries::memoryBytes() const
 {
-    return chunks_.capacity() * sizeof(Chunk) + chunks_.size() * kChunkCapacity * sizeof(Entry);
+    return chunks_.capacity() * sizeof(Chunk) + chunks_.size() * kChunkCapacity * sizeof(Entry)
+        + breaks_.capacity() * sizeof(qsizetype);
 }
 
 StoredReading ReadingSeries::Cursor::reading() const

@@ -2,7 +2,9 @@
 // The readings of one quantity in the order they came: eight bytes each (a time
 // offset and the packed value) in chunks of a fixed size, so a day of polling takes
 // a few megabytes, appending never copies what is stored, and a range of time is
-// found without touching the chunks outside it.
+// found without touching the chunks outside it. Where the readings stopped for a
+// while (the poll was stopped) the series breaks: a line drawn through it is not
+// joined across the gap.
 
 #include "readingvalue.h"
 
@@ -29,6 +31,8 @@ public:
     static constexpr std::uint32_t kChunkCapacity = 4096;
 
     void append(qint64 msecs, ReadingValue value);
+    // The readings that come next begin a new run, not joined to those before.
+    void breakHere();
 
     qsizetype size() const { return size_; }
     bool isEmpty() const { return size_ == 0; }
@@ -60,19 +64,40 @@ public:
     template <typename Visit>
     void visitBetween(qint64 from, qint64 to, Visit&& visit) const
     {
-        for (const Chunk& chunk : chunks_) {
+        visitIndexed(from, to, [&](qsizetype, qint64 msecs, ReadingValue value) { visit(msecs, value); });
+    }
+    // The same with the run each reading belongs to: visit(run, msecs, value), the runs
+    // counted from 0 at the first reading of the series.
+    template <typename Visit>
+    void visitRunsBetween(qint64 from, qint64 to, Visit&& visit) const
+    {
+        auto nextBreak = breaks_.begin();
+        visitIndexed(from, to, [&](qsizetype index, qint64 msecs, ReadingValue value) {
+            while (nextBreak != breaks_.end() && *nextBreak <= index)
+                ++nextBreak;
+            visit(qsizetype(nextBreak - breaks_.begin()), msecs, value);
+        });
+    }
+
+private:
+    template <typename Visit>
+    void visitIndexed(qint64 from, qint64 to, Visit&& visit) const
+    {
+        // Every chunk but the last is full, so a reading's index follows from its place.
+        for (std::size_t c = 0; c < chunks_.size(); ++c) {
+            const Chunk& chunk = chunks_[c];
             if (chunk.maxMsecs < from || chunk.minMsecs > to)
                 continue;
             const bool whole = chunk.minMsecs >= from && chunk.maxMsecs <= to;
+            const qsizetype first = qsizetype(c) * kChunkCapacity;
             for (std::uint32_t i = 0; i < chunk.count; ++i) {
                 const qint64 msecs = chunk.base + chunk.entries[i].offset;
                 if (whole || (msecs >= from && msecs <= to))
-                    visit(msecs, chunk.entries[i].value);
+                    visit(first + i, msecs, chunk.entries[i].value);
             }
         }
     }
 
-private:
     struct Chunk {
         qint64 base = 0;
         qint64 minMsecs = 0;
@@ -82,6 +107,8 @@ private:
     };
 
     std::vector<Chunk> chunks_;
+    // The index of the first reading of every run after the first, ascending.
+    std::vector<qsizetype> breaks_;
     qsizetype size_ = 0;
     qint64 earliest_ = std::numeric_limits<qint64>::max();
     qint64 latest_ = std::numeric_limits<qint64>::min();

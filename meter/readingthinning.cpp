@@ -40,20 +40,50 @@ TimeRange windowRange(TimeWindow window, qint64 earliest, qint64 end)
     return TimeRange{std::min(from, end - kShortestSpan), end};
 }
 
-QList<QPointF> thinnedPoints(const ReadingSeries& series, TimeRange range, int columns)
+QList<QList<QPointF>> thinnedLines(const ReadingSeries& series, TimeRange range, int columns)
 {
-    QList<QPointF> points;
+    QList<QList<QPointF>> lines;
     if (range.isEmpty() || columns <= 0 || series.isEmpty())
-        return points;
+        return lines;
     const qint64 span = range.to - range.from + 1;
     std::vector<Extremes> extremes(static_cast<std::size_t>(columns));
+    // The columns the current run reached: only those are read and reset at its end,
+    // so the runs cost what they cover, not the width each.
+    int firstColumn = columns;
+    int lastColumn = -1;
+    const auto endRun = [&] {
+        QList<QPointF> points;
+        points.reserve(2 * std::max(0, lastColumn - firstColumn + 1));
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            Extremes& e = extremes[std::size_t(column)];
+            if (!e.any)
+                continue;
+            const bool lowFirst = e.lowOrder <= e.highOrder;
+            points.append(lowFirst ? QPointF(double(e.lowAt), e.low) : QPointF(double(e.highAt), e.high));
+            if (e.lowOrder != e.highOrder)
+                points.append(lowFirst ? QPointF(double(e.highAt), e.high) : QPointF(double(e.lowAt), e.low));
+            e = Extremes{};
+        }
+        if (!points.isEmpty())
+            lines.append(points);
+        firstColumn = columns;
+        lastColumn = -1;
+    };
+    qsizetype run = -1;
     std::uint32_t order = 0;
-    series.visitBetween(range.from, range.to, [&](qint64 msecs, ReadingValue value) {
+    series.visitRunsBetween(range.from, range.to, [&](qsizetype readingRun, qint64 msecs, ReadingValue value) {
+        if (readingRun != run) {
+            endRun();
+            run = readingRun;
+        }
         ++order;
         if (!value.isNumber())
             return;
         const double y = value.toDouble();
-        Extremes& e = extremes[std::size_t((msecs - range.from) * columns / span)];
+        const int column = int((msecs - range.from) * columns / span);
+        firstColumn = std::min(firstColumn, column);
+        lastColumn = std::max(lastColumn, column);
+        Extremes& e = extremes[std::size_t(column)];
         if (!e.any) {
             e = Extremes{msecs, y, msecs, y, order, order, true};
             return;
@@ -63,16 +93,8 @@ QList<QPointF> thinnedPoints(const ReadingSeries& series, TimeRange range, int c
         if (y > e.high)
             e.high = y, e.highAt = msecs, e.highOrder = order;
     });
-    points.reserve(2 * columns);
-    for (const Extremes& e : extremes) {
-        if (!e.any)
-            continue;
-        const bool lowFirst = e.lowOrder <= e.highOrder;
-        points.append(lowFirst ? QPointF(double(e.lowAt), e.low) : QPointF(double(e.highAt), e.high));
-        if (e.lowOrder != e.highOrder)
-            points.append(lowFirst ? QPointF(double(e.highAt), e.high) : QPointF(double(e.lowAt), e.low));
-    }
-    return points;
+    endRun();
+    return lines;
 }
 
 } // namespace meter

@@ -25,10 +25,11 @@ struct TimeRange {
 // or everything. A range is never shorter than a second, so an axis has a span.
 TimeRange windowRange(TimeWindow window, qint64 earliest, qint64 end);
 
-// The points to draw of the readings within 'range' on 'columns' pixel columns:
-// for every column the lowest and the highest reading, in the order they came, so
-// every spike stays visible. x is the time in milliseconds since the epoch, y the
-// value; readings that are not numbers are left out.
-QList<QPointF> thinnedPoints(const ReadingSeries& series, TimeRange range, int columns);
+// The lines to draw of the readings within 'range' on 'columns' pixel columns: one
+// line for each run of the series (a stopped poll breaks it), and in it, for every
+// column the lowest and the highest reading, in the order they came, so every spike
+// stays visible. x is the time in milliseconds since the epoch, y the value;
+// readings that are not numbers are left out, and so is a run without a number.
+QList<QList<QPointF>> thinnedLines(const ReadingSeries& series, TimeRange range, int columns);
 
 } // namespace meter

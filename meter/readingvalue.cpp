@@ -1,5 +1,6 @@
 #include "readingvalue.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -69,6 +70,42 @@ ReadingValue ReadingValue::fromText(QStringView text)
         }
     }
     return fromDecimal(std::int32_t(negative ? -mantissa : mantissa), decimals);
+}
+
+ReadingValue ReadingValue::sum(std::span<const ReadingValue> values)
+{
+    int decimals = 0;
+    for (const ReadingValue& value : values) {
+        if (!value.isNumber())
+            return {};
+        decimals = std::max(decimals, value.decimals());
+    }
+    // Each term is at most the mantissa limit once aligned, so three and more add up
+    // in 64 bits; a sum that does not fit is tried again with a decimal fewer.
+    for (; decimals >= 0; --decimals) {
+        std::int64_t total = 0;
+        bool fits = true;
+        for (const ReadingValue& value : values) {
+            const std::int64_t m = value.mantissa();
+            const int shift = decimals - value.decimals();
+            std::int64_t term;
+            if (shift >= 0) {
+                const std::int64_t scale = std::int64_t(kPowersOfTen[std::size_t(shift)]);
+                fits = std::abs(m) <= kMantissaLimit / scale;
+                term = m * scale;
+            } else {
+                // Half away from zero, as fromText rounds.
+                const std::int64_t scale = std::int64_t(kPowersOfTen[std::size_t(-shift)]);
+                term = (std::abs(m) + scale / 2) / scale * (m < 0 ? -1 : 1);
+            }
+            if (!fits)
+                break;
+            total += term;
+        }
+        if (fits && std::abs(total) <= kMantissaLimit)
+            return fromDecimal(std::int32_t(total), decimals);
+    }
+    return {};
 }
 
 double ReadingValue::toDouble() const

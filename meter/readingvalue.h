@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringView>
 #include <cstdint>
+#include <span>
 
 namespace meter {
 
@@ -24,6 +25,10 @@ public:
     // whole part does not fit, or any other text, is not a number.
     static ReadingValue fromText(QStringView text);
     static ReadingValue fromDecimal(std::int32_t mantissa, int decimals);
+    // The exact sum, with the decimals of the most precise value, or as many fewer as
+    // the mantissa needs (rounded off); not a number when one of the values is none
+    // or the whole part does not fit.
+    static ReadingValue sum(std::span<const ReadingValue> values);
 
     bool isNumber() const { return (bits_ & kDecimalsMask) != kNotANumber; }
     std::int32_t mantissa() const { return bits_ >> kDecimalsBits; }

@@ -2,8 +2,9 @@
 // readings through the entry point the meter feeds (time per reading in batches of
 // 10^4 ending at 10^4, 10^5 and 10^6 readings; memory per reading), then drawing the
 // window at 10^6 readings (the last ten minutes, and everything) and at a day of a
-// 300 ms poll that reads every quantity on each tick (2.88 * 10^6), and writing the
-// CSV. One line per figure.
+// 300 ms poll that reads every quantity on each tick (2.88 * 10^6), the same day with
+// the poll stopped and started again every ten minutes (every line broken 144 times),
+// and writing the CSV. One line per figure.
 //
 //   bench_chart            on the offscreen screen unless QT_QPA_PLATFORM says otherwise
 
@@ -34,18 +35,23 @@ constexpr qint64 kStart = 1711843200000;
 constexpr qint64 kPollMsecs = 300;
 constexpr int kBatch = 10'000;
 
-// Label texts as the panel shows them, and the names the meter gives its readings.
+// Readings as the meter sends them (six characters, a decimal point in the voltages
+// and currents), and the names the meter gives its readings.
 struct Feed {
     QStringList names;
     std::vector<QStringList> texts;
 
     Feed()
     {
-        for (const ReadingQuantity q : kAllReadingQuantities) {
+        for (const Quantity q : kAllQuantities) {
             names << quantityName(q);
             QStringList variants;
-            for (int i = 0; i < 64; ++i)
-                variants << QString::number(q <= ReadingQuantity::V3 ? 21900 + 7 * i : q <= ReadingQuantity::A3 ? 4800 + 11 * i : 1050 + 3 * i);
+            for (int i = 0; i < 64; ++i) {
+                const QString text = q <= Quantity::V3 ? QString::number((21900 + 7 * i) / 100.0, 'f', 2)
+                    : q <= Quantity::A3                ? QString::number((4800 + 11 * i) / 1000.0, 'f', 3)
+                                                       : QString::number(1050 + 3 * i);
+                variants << text.rightJustified(6, u' ');
+            }
             texts.push_back(variants);
         }
     }
@@ -53,7 +59,8 @@ struct Feed {
 
 // Feeds readings number 'first' to 'last' - 1, one per poll tick, the quantities in
 // turn, stamped in UTC or in local time, and returns the nanoseconds the history took.
-double feed(ReadingHistory& history, const Feed& f, qint64 first, qint64 last, Qt::TimeSpec stamps_in = Qt::UTC)
+double feed(ReadingHistory& history, const Feed& f, qint64 first, qint64 last, Qt::TimeSpec stamps_in = Qt::UTC,
+            qint64 runLength = 0)
 {
     std::vector<QDateTime> stamps;
     stamps.reserve(std::size_t(last - first));
@@ -62,8 +69,10 @@ double feed(ReadingHistory& history, const Feed& f, qint64 first, qint64 last, Q
     QElapsedTimer clock;
     clock.start();
     for (qint64 i = first; i < last; ++i) {
-        const qsizetype q = qsizetype(i % kReadingQuantityCount);
-        history.addShown(f.names[q], f.texts[std::size_t(q)][qsizetype(i / kReadingQuantityCount % 64)],
+        if (runLength > 0 && i % runLength == 0)
+            history.breakSeries();
+        const qsizetype q = qsizetype(i % kQuantityCount);
+        history.addShown(f.names[q], f.texts[std::size_t(q)][qsizetype(i / kQuantityCount % 64)],
                          stamps[std::size_t(i - first)]);
     }
     return double(clock.nsecsElapsed());
@@ -90,8 +99,9 @@ void measureRedraw(ReadingHistory& history, const char* label, TimeWindow choice
     clock.start();
     qsizetype points = 0;
     for (int r = 0; r < rounds; ++r)
-        for (const ReadingQuantity q : kAllReadingQuantities)
-            points += thinnedPoints(history.series(q), range, charts.front()->plotColumns()).size();
+        for (const Quantity q : kAllQuantities)
+            for (const QList<QPointF>& line : thinnedLines(history.series(q), range, charts.front()->plotColumns()))
+                points += line.size();
     const double thinMs = double(clock.nsecsElapsed()) / 1e6 / rounds;
 
     double allMs = 0, largestMs = 0, paintMs = 0;
@@ -166,9 +176,14 @@ int main(int argc, char** argv)
     measureCsv(history, "10^6");
 
     // A day of a 300 ms poll that reads every quantity each tick: 288,000 per series.
-    const qint64 day = 86'400'000 / kPollMsecs * kReadingQuantityCount;
+    const qint64 day = 86'400'000 / kPollMsecs * kQuantityCount;
     feed(history, f, fed, day);
     measureRedraw(history, "2.88 * 10^6", TimeWindow::All, "Всё");
     measureCsv(history, "2.88 * 10^6");
+
+    // The same day with the poll stopped and started again every ten minutes.
+    ReadingHistory broken;
+    feed(broken, f, 0, day, Qt::UTC, 600'000 / kPollMsecs * kQuantityCount);
+    measureRedraw(broken, "2.88 * 10^6, 144 runs", TimeWindow::All, "Всё");
     return 0;
 }

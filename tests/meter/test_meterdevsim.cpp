@@ -5,6 +5,7 @@
 #include "erkdevice.h"
 #include "meterfamily.h"
 #include "readinghistory.h"
+#include "readingthinning.h"
 #include "simulatorprocess.h"
 #include "virtualports.h"
 
@@ -135,16 +136,34 @@ void TestMeterDevsim::pollTwoCycles()
     }
     QCOMPARE(ctl<QLabel>("summ_wat")->text(), QString::number(powerSum));
 
-    // The readings over time got every reading of both cycles, each in its own series.
+    // The readings over time got every reading of both cycles, each in its own series,
+    // as the meter sent it (220.51, not the label's 22051), and the sum of each cycle.
     const auto* history = family->findChild<meter::ReadingHistory*>();
     QVERIFY(history);
+    std::vector<meter::ReadingValue> powers;
     for (int i = 0; i < 9; ++i) {
+        const meter::ReadingValue sent = meter::ReadingValue::fromText(
+            QString::fromLatin1(meter.reading(std::uint8_t(kReadingCodes[i]))));
+        QVERIFY(sent.isNumber());
+        if (i >= 6)
+            powers.push_back(sent);
         QStringList values;
-        for (auto at = history->series(meter::ReadingQuantity(i)).cursor(); !at.atEnd(); at.next())
+        for (auto at = history->series(Quantity(i)).cursor(); !at.atEnd(); at.next())
             values << at.reading().value.toText();
-        QCOMPARE(values.mid(0, 2), (QStringList{expected[i], expected[i]}));
+        QCOMPARE(values.mid(0, 2), (QStringList{sent.toText(), sent.toText()}));
     }
-    QVERIFY(history->series(meter::ReadingQuantity::Sum).size() >= 2);
+    QCOMPARE(history->series(Quantity::V1).cursor().reading().value.toText(), QStringLiteral("220.51"));
+    QVERIFY(history->series(Quantity::Sum).size() >= 2);
+    for (auto at = history->series(Quantity::Sum).cursor(); !at.atEnd(); at.next())
+        QCOMPARE(at.reading().value, meter::ReadingValue::sum(powers));
+
+    // Started again, the poll's readings are not joined to those before the stop.
+    const qsizetype before = shown.size();
+    click("read_all");
+    QTRY_VERIFY_WITH_TIMEOUT(shown.size() >= before + 9, 30000);
+    click("read_all");
+    const meter::TimeRange all{history->earliest(), history->latest()};
+    QCOMPARE(meter::thinnedLines(history->series(Quantity::V1), all, 1000).size(), 2);
     for (const QString& line : meterLog())
         QVERIFY2(line.startsWith(QStringLiteral("60 019")) || line.startsWith(QStringLiteral("60 01A"))
                      || line.startsWith(QStringLiteral("60 018")),

@@ -1,9 +1,11 @@
 // The meter's protocol without a window: reply decoding, the field rules, and the
 // poll and the settings sequences fed ticks with the line idle or busy.
 
+#include "frametext.h"
 #include "meterpoll.h"
 #include "meterreplies.h"
 #include "metertexts.h"
+#include "powersums.h"
 
 #include <QMetaEnum>
 #include <QTest>
@@ -27,7 +29,8 @@ QString shown(const MeterReply& reply)
     if (reply.requestLogLine)
         out << QStringLiteral("Memo1=") + *reply.requestLogLine;
     if (reply.reading)
-        out << QString::fromLatin1(quantityInfo(reply.reading->quantity).label) + u'=' + reply.reading->digits;
+        out << QString::fromLatin1(labelName(reply.reading->quantity)) + u'=' + reply.reading->digits
+                + QStringLiteral(" value=") + reply.reading->value.toText();
     if (reply.setting)
         out << QString::fromLatin1(kSettings.at(std::size_t(reply.setting->setting)).field) + u'='
                 + QString::number(reply.setting->value);
@@ -67,6 +70,8 @@ private slots:
     void replyDecoding();
     void powerSum_data();
     void powerSum();
+    void powerSumsOfCycles_data();
+    void powerSumsOfCycles();
     void settingValues_data();
     void settingValues();
     void newAddresses_data();
@@ -90,14 +95,15 @@ void TestMeterProtocol::replyDecoding_data()
     QTest::newRow("nothing came") << QByteArray() << 0x91 << "log=TimeOut";
     QTest::newRow("bad checksum") << QByteArray("91323200") << 0x91 << "log= CSM ERROR 4";
 
-    // Readings: the digits of bytes 1 to 6; a decimal point and blanks drop out.
-    QTest::newRow("V1 220.51") << QByteArray("913232302E353139") << 0x91 << "vv1=22051";
-    QTest::newRow("A2 blank and point") << QByteArray("A220342E383730BF") << 0xA2 << "aa2=4870";
-    QTest::newRow("W1 blanks") << QByteArray("8120203131323913") << 0x81 << "ww1=1129";
-    QTest::newRow("W3 only six characters count") << QByteArray("833132333435363738D4") << 0x83 << "ww3=123456";
+    // Readings: the label shows the digits of bytes 1 to 6 (a decimal point and blanks
+    // drop out); the value keeps the number as the meter sent it.
+    QTest::newRow("V1 220.51") << QByteArray("913232302E353139") << 0x91 << "vv1=22051 value=220.51";
+    QTest::newRow("A2 blank and point") << QByteArray("A220342E383730BF") << 0xA2 << "aa2=4870 value=4.870";
+    QTest::newRow("W1 blanks") << QByteArray("8120203131323913") << 0x81 << "ww1=1129 value=1129";
+    QTest::newRow("W3 only six characters count") << QByteArray("833132333435363738D4") << 0x83 << "ww3=123456 value=123456";
     // The checksum (39, "9") of a short reply is no digit of the reading.
-    QTest::newRow("short, checksum a digit") << QByteArray("A12039") << 0xA1 << "aa1=";
-    QTest::newRow("short, point and digit") << QByteArray("812E3939") << 0x81 << "ww1=9";
+    QTest::newRow("short, checksum a digit") << QByteArray("A12039") << 0xA1 << "aa1= value=";
+    QTest::newRow("short, point and digit") << QByteArray("812E3939") << 0x81 << "ww1=9 value=0.9";
     QTest::newRow("reading code without label") << QByteArray("843132333435369D") << 0x84 << "";
 
     // Settings: bytes 0 and 1, high first.
@@ -139,6 +145,59 @@ void TestMeterProtocol::powerSum()
     QFETCH(QStringList, powers);
     QFETCH(QString, sum);
     QCOMPARE(powerSumText({powers[0], powers[1], powers[2]}).value_or(QString()), sum);
+}
+
+// Events: "V1" the poll asks for V1; "W1=1.5" asks for W1 and the meter answers
+// 1.5 (six characters, blanks before); "W3~3" an answer nobody asked for; "restart"
+// the poll starts again. Shown after each power: the panel's sum ("-": kept) and, once
+// a cycle has its three powers, "Σ" and the cycle's sum in units.
+void TestMeterProtocol::powerSumsOfCycles_data()
+{
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("a full cycle: the panel adds digits, the chart values")
+        << QStringList{"V1", "W1=1.5", "W2=2", "W3=0.25"} << "15 17 42 Σ3.75";
+    QTest::newRow("a power without digits: no sum until it is read again")
+        << QStringList{"V1", "W1=100", "W2=", "W3=300", "V1", "W1=100", "W2=200", "W3=300"}
+        << "100 - - - 600 600 Σ600";
+    QTest::newRow("a cycle does not take the powers of the one before")
+        << QStringList{"W1=1", "W2=2", "W3", "W1", "W2=5", "W3=6"} << "1 3 6 12";
+    QTest::newRow("one quantity polled: each tick a cycle of its own")
+        << QStringList{"W1=5", "W1=5", "W1=5"} << "5 5 5";
+    QTest::newRow("a restart begins a cycle") << QStringList{"W1=1", "W2=2", "restart", "W3=3"} << "1 3 6";
+    QTest::newRow("an answer repeated: one sum per cycle")
+        << QStringList{"W1=1", "W2=2", "W3=3", "W3~3"} << "1 3 6 Σ6 6";
+}
+
+void TestMeterProtocol::powerSumsOfCycles()
+{
+    QFETCH(QStringList, events);
+    QFETCH(QString, shown);
+    PowerSums sums;
+    QStringList out;
+    for (const QString& event : events) {
+        if (event == u"restart") {
+            sums.restart();
+            continue;
+        }
+        const QString name = event.left(2);
+        const Quantity quantity = *quantityFromName(name);
+        if (!event.contains(u'~'))
+            sums.asked(quantity);
+        if (event.size() == 2)
+            continue;
+        // The reply the meter would send: the code, six characters and the checksum.
+        QByteArray reply(1, char(quantityInfo(quantity).code));
+        reply += event.mid(3).toLatin1().rightJustified(6, ' ');
+        reply += char(transport::frameChecksum(reply));
+        const MeterReply decoded = decodeReply(bytes(reply.toHex().constData()), quantityInfo(quantity).code);
+        const PowerSums::Sums sum = sums.add(*decoded.reading);
+        out << sum.label.value_or(QStringLiteral("-"));
+        if (sum.ofCycle)
+            out << QStringLiteral("Σ") + sum.ofCycle->toText();
+    }
+    QCOMPARE(out.join(u' '), shown);
 }
 
 void TestMeterProtocol::settingValues_data()

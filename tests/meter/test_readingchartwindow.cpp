@@ -33,8 +33,8 @@ constexpr qint64 kStart = 1711843200000;
 void fill(ReadingHistory& history, qint64 from, qint64 to, qint64 step)
 {
     for (qint64 t = from; t <= to; t += step)
-        for (const ReadingQuantity q : kAllReadingQuantities)
-            history.add(q, QDateTime::fromMSecsSinceEpoch(t), QString::number(100 * readingQuantityIndex(q) + (t / step) % 50));
+        for (const Quantity q : kAllQuantities)
+            history.add(q, QDateTime::fromMSecsSinceEpoch(t), QString::number(100 * int(quantityIndex(q)) + (t / step) % 50));
 }
 
 QChartView* chartView(QWidget& window, const char* name)
@@ -47,6 +47,16 @@ QChartView* chartView(QWidget& window, const char* name)
 QDateTimeAxis* timeAxis(QWidget& window, const char* chart)
 {
     return qobject_cast<QDateTimeAxis*>(chartView(window, chart)->chart()->axes(Qt::Horizontal).value(0));
+}
+
+// Every line a quantity is drawn with, in the order the chart holds them.
+QList<QLineSeries*> lines(QWidget& window, const char* chart, const QString& name)
+{
+    QList<QLineSeries*> found;
+    for (QAbstractSeries* series : chartView(window, chart)->chart()->series())
+        if (series->name() == name)
+            found << qobject_cast<QLineSeries*>(series);
+    return found;
 }
 
 QLineSeries* line(QWidget& window, const char* chart, const QString& name)
@@ -83,6 +93,7 @@ private slots:
     void timeWindowLimitsWhatIsDrawn();
     void pauseKeepsTheDrawnRangeStill();
     void legendHidesAndShowsASeries();
+    void unitsAndAGapWhereThePollStopped();
     void saves_data();
     void saves();
     void menuItemOpensOneNamedWindow();
@@ -144,7 +155,7 @@ void TestReadingChartWindow::pauseKeepsTheDrawnRangeStill()
     QCOMPARE(pause->text(), QStringLiteral("Продолжить"));
     const qsizetype before = history.size();
     fill(history, end + 1000, end + 60'000, 1000);
-    QCOMPARE(history.size(), before + 60 * kReadingQuantityCount);
+    QCOMPARE(history.size(), before + 60 * kQuantityCount);
     // The refresh clock's own turn, and one called at once.
     QTest::qWait(700);
     window.refresh();
@@ -170,7 +181,7 @@ void TestReadingChartWindow::legendHidesAndShowsASeries()
     fill(history, kStart, kStart + 60'000, 1000);
     // The sum far above the phases: hiding it must bring the value axis down to them.
     for (qint64 t = kStart; t <= kStart + 60'000; t += 1000)
-        history.add(ReadingQuantity::Sum, QDateTime::fromMSecsSinceEpoch(t), QStringLiteral("100000"));
+        history.add(Quantity::Sum, QDateTime::fromMSecsSinceEpoch(t), QStringLiteral("100000"));
     ReadingChartWindow window(history);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -194,6 +205,52 @@ void TestReadingChartWindow::legendHidesAndShowsASeries()
     QVERIFY(values->max() >= 100000);
 }
 
+void TestReadingChartWindow::unitsAndAGapWhereThePollStopped()
+{
+    ReadingHistory history;
+    const auto at = [](qint64 msecs) { return QDateTime::fromMSecsSinceEpoch(msecs); };
+    // V1 as the meter sent it for a minute, the poll stopped for a minute, then V1 again.
+    for (qint64 t = kStart; t <= kStart + 60'000; t += 1000)
+        history.add(Quantity::V1, at(t), QStringLiteral("220.51"));
+    history.breakSeries();
+    for (qint64 t = kStart + 120'000; t <= kStart + 180'000; t += 1000)
+        history.add(Quantity::V1, at(t), QStringLiteral("219.8"));
+    ReadingChartWindow window(history);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QTRY_COMPARE(lines(window, "chartVoltage", QStringLiteral("V1")).size(), 2);
+    const QList<QLineSeries*> v1 = lines(window, "chartVoltage", QStringLiteral("V1"));
+    QTRY_VERIFY(!v1[1]->points().isEmpty());
+    for (const QPointF& p : v1[0]->points())
+        QVERIFY(p.y() == 220.51 && p.x() <= double(kStart + 60'000));
+    for (const QPointF& p : v1[1]->points())
+        QVERIFY(p.y() == 219.8 && p.x() >= double(kStart + 120'000));
+    QCOMPARE(v1[1]->color(), v1[0]->color());
+
+    const std::pair<const char*, const char*> units[] = {{"chartVoltage", "V"}, {"chartCurrent", "A"}, {"chartPower", "W"}};
+    for (const auto& [chart, unit] : units)
+        QCOMPARE(chartView(window, chart)->chart()->axes(Qt::Vertical).value(0)->titleText(), QLatin1String(unit));
+
+    // One legend entry for the quantity, and it hides and shows both lines; shown
+    // again, the second line still stays out of the legend.
+    QChart* voltage = chartView(window, "chartVoltage")->chart();
+    const auto shownMarkers = [voltage] {
+        QList<QLegendMarker*> shown;
+        for (QLegendMarker* marker : voltage->legend()->markers())
+            if (marker->series()->name() == u"V1" && marker->isVisible())
+                shown << marker;
+        return shown;
+    };
+    QTRY_COMPARE(shownMarkers().size(), 1);
+    QLegendMarker* marker = shownMarkers().front();
+    emit marker->clicked();
+    QVERIFY(!v1[0]->isVisible() && !v1[1]->isVisible());
+    emit marker->clicked();
+    QVERIFY(v1[0]->isVisible() && v1[1]->isVisible());
+    QTRY_COMPARE(shownMarkers(), QList<QLegendMarker*>{marker});
+}
+
 void TestReadingChartWindow::saves_data()
 {
     QTest::addColumn<QString>("button");
@@ -215,7 +272,7 @@ void TestReadingChartWindow::saves()
     QTemporaryDir folder;
     ReadingHistory history;
     fill(history, kStart, kStart + 30'000, 1000);
-    history.add(ReadingQuantity::V2, QDateTime::fromMSecsSinceEpoch(kStart + 30'500), QString());
+    history.add(Quantity::V2, QDateTime::fromMSecsSinceEpoch(kStart + 30'500), QString());
     ReadingChartWindow window(history);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -248,9 +305,9 @@ void TestReadingChartWindow::saves()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.front(), QByteArray("time,quantity,value"));
+    QCOMPARE(lines.front(), QByteArray("time,quantity,value,unit"));
     QCOMPARE(lines.size(), history.size() + 2); // the header, and nothing after the last newline
-    QVERIFY(lines[lines.size() - 2].endsWith(",V2,"));
+    QVERIFY(lines[lines.size() - 2].endsWith(",V2,,V"));
 }
 
 void TestReadingChartWindow::menuItemOpensOneNamedWindow()

@@ -1,8 +1,10 @@
-// The reading history without a window: the values as the labels showed them, the
+// The reading history without a window: the values as the meter sent them, the
 // series against the simulated meter, the CSV, and what a chart is given to draw.
 
 #include "erkdevice.h"
 #include "frametext.h"
+#include "meterreplies.h"
+#include "powersums.h"
 #include "readingcsv.h"
 #include "readinghistory.h"
 #include "readingthinning.h"
@@ -30,16 +32,6 @@ std::vector<StoredReading> readingsOf(const ReadingSeries& series)
     return all;
 }
 
-// A label's text as the meter's reply puts it there: the digits among bytes 1 to 6.
-QString labelText(const QByteArray& reply)
-{
-    QString digits;
-    for (qsizetype i = 1; i <= 6 && i < reply.size(); ++i)
-        if (reply[i] >= '0' && reply[i] <= '9')
-            digits += QChar(reply[i]);
-    return digits;
-}
-
 } // namespace
 
 class TestReadingHistory : public QObject {
@@ -52,7 +44,11 @@ private slots:
     void quantityNames();
     void seriesKeepsEveryReading_data();
     void seriesKeepsEveryReading();
-    void twoPollCyclesOfTheSimulatedMeter();
+    void threePollCyclesOfTheSimulatedMeter();
+    void valueSums_data();
+    void valueSums();
+    void linesBreakWhereThePollStopped_data();
+    void linesBreakWhereThePollStopped();
     void csvLines();
     void isoTimeMatchesQt_data();
     void isoTimeMatchesQt();
@@ -113,13 +109,13 @@ void TestReadingHistory::quantityNames_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("quantity"); // -1: none
 
-    QTest::newRow("V1") << "V1" << int(ReadingQuantity::V1);
-    QTest::newRow("current, Cyrillic A") << QStringLiteral("А2") << int(ReadingQuantity::A2);
-    QTest::newRow("current, Latin A") << "A3" << int(ReadingQuantity::A3);
-    QTest::newRow("power as its row writes it") << "w3" << int(ReadingQuantity::W3);
-    QTest::newRow("sum") << QStringLiteral("Сумма") << int(ReadingQuantity::Sum);
-    QTest::newRow("sum's label") << "summ_wat" << int(ReadingQuantity::Sum);
-    QTest::newRow("voltage's label") << "vv2" << int(ReadingQuantity::V2);
+    QTest::newRow("V1") << "V1" << int(Quantity::V1);
+    QTest::newRow("current, Cyrillic A") << QStringLiteral("А2") << int(Quantity::A2);
+    QTest::newRow("current, Latin A") << "A3" << int(Quantity::A3);
+    QTest::newRow("power as its row writes it") << "w3" << int(Quantity::W3);
+    QTest::newRow("sum") << QStringLiteral("Сумма") << int(Quantity::Sum);
+    QTest::newRow("sum's label") << "summ_wat" << int(Quantity::Sum);
+    QTest::newRow("voltage's label") << "vv2" << int(Quantity::V2);
     QTest::newRow("no fourth phase") << "V4" << -1;
     QTest::newRow("empty") << "" << -1;
 }
@@ -128,7 +124,7 @@ void TestReadingHistory::quantityNames()
 {
     QFETCH(QString, name);
     QFETCH(int, quantity);
-    const std::optional<ReadingQuantity> found = quantityFromName(name);
+    const std::optional<Quantity> found = quantityFromName(name);
     QCOMPARE(found ? int(*found) : -1, quantity);
     if (found)
         QCOMPARE(quantityFromName(quantityName(*found)), found);
@@ -171,57 +167,138 @@ void TestReadingHistory::seriesKeepsEveryReading()
     }
 }
 
-// Two cycles of the poll against the simulated meter: each request is the meter's
-// frame, each reply goes through the label rule into the history, the sum after
-// every power as the panel recomputes it.
-void TestReadingHistory::twoPollCyclesOfTheSimulatedMeter()
+// Three cycles of the poll against the simulated meter, each reply decoded and summed
+// as the family does it: the history keeps the readings as the meter sent them, the
+// sum only of a cycle whose three powers all came, and the poll stopped and started
+// again before the third cycle breaks every line there.
+void TestReadingHistory::threePollCyclesOfTheSimulatedMeter()
 {
     devsim::ErkDevice device(0x01);
     ReadingHistory history;
-    const std::array<std::pair<ReadingQuantity, const char*>, 9> poll{{
-        {ReadingQuantity::V1, "91"}, {ReadingQuantity::V2, "92"}, {ReadingQuantity::V3, "93"},
-        {ReadingQuantity::A1, "A1"}, {ReadingQuantity::A2, "A2"}, {ReadingQuantity::A3, "A3"},
-        {ReadingQuantity::W1, "81"}, {ReadingQuantity::W2, "82"}, {ReadingQuantity::W3, "83"},
-    }};
-    std::array<qint64, 3> powerLabels{};
+    PowerSums sums;
     qint64 now = kNight;
-    for (int cycle = 0; cycle < 2; ++cycle) {
-        for (const auto& [quantity, code] : poll) {
+    QStringList labelSums;
+    for (int cycle = 0; cycle < 3; ++cycle) {
+        if (cycle == 2) {
+            history.breakSeries();
+            sums.restart();
+        }
+        for (const QuantityInfo& info : kQuantities) {
             now += 300;
-            const auto request = transport::frameTextToBytes(QStringLiteral("60 01%1*").arg(QLatin1String(code)));
+            sums.asked(info.quantity);
+            const auto request = transport::frameTextToBytes(QStringLiteral("60 01%1*").arg(info.code, 2, 16));
             QVERIFY(request);
             const QList<QByteArray> replies = device.receive(request->bytes, now);
             QCOMPARE(replies.size(), 1);
-            const QString label = labelText(replies.front());
-            history.add(quantity, QDateTime::fromMSecsSinceEpoch(now), label);
-            if (quantity >= ReadingQuantity::W1) {
-                powerLabels[std::size_t(readingQuantityIndex(quantity) - readingQuantityIndex(ReadingQuantity::W1))] = label.toLongLong();
-                const qint64 sum = powerLabels[0] + powerLabels[1] + powerLabels[2];
-                history.add(ReadingQuantity::Sum, QDateTime::fromMSecsSinceEpoch(now), QString::number(sum));
-            }
+            // The last cycle's W2 gets no answer.
+            if (cycle == 2 && info.quantity == Quantity::W2)
+                continue;
+            const QByteArray& bytes = replies.front();
+            const MeterReply reply = decodeReply(
+                std::span(reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())), info.code);
+            QVERIFY(reply.reading);
+            const QDateTime at = QDateTime::fromMSecsSinceEpoch(now);
+            history.add(reply.reading->quantity, at, reply.reading->value);
+            const PowerSums::Sums sum = sums.add(*reply.reading);
+            if (sum.label)
+                labelSums << *sum.label;
+            if (sum.ofCycle)
+                history.add(Quantity::Sum, at, *sum.ofCycle);
         }
     }
 
-    QCOMPARE(history.size(), 2 * 9 + 2 * 3);
-    const qint64 cycle = 9 * 300;
+    QCOMPARE(history.series(Quantity::V1).cursor().reading().value.toText(), QStringLiteral("220.51"));
     for (int phase = 1; phase <= 3; ++phase) {
-        const std::array<std::pair<ReadingQuantity, std::uint32_t>, 3> expected{{
-            {ReadingQuantity(readingQuantityIndex(ReadingQuantity::V1) + phase - 1), device.voltage(phase)},
-            {ReadingQuantity(readingQuantityIndex(ReadingQuantity::A1) + phase - 1), device.current(phase)},
-            {ReadingQuantity(readingQuantityIndex(ReadingQuantity::W1) + phase - 1), device.power(phase)},
+        const std::array<std::pair<Quantity, ReadingValue>, 3> expected{{
+            {Quantity(int(Quantity::V1) + phase - 1), ReadingValue::fromDecimal(std::int32_t(device.voltage(phase)), 2)},
+            {Quantity(int(Quantity::A1) + phase - 1), ReadingValue::fromDecimal(std::int32_t(device.current(phase)), 3)},
+            {Quantity(int(Quantity::W1) + phase - 1), ReadingValue::fromDecimal(std::int32_t(device.power(phase)), 0)},
         }};
         for (const auto& [quantity, value] : expected) {
             const std::vector<StoredReading> kept = readingsOf(history.series(quantity));
-            QCOMPARE(kept.size(), std::size_t(2));
-            QCOMPARE(kept[1].msecs - kept[0].msecs, cycle);
+            QCOMPARE(kept.size(), std::size_t(quantity == Quantity::W2 ? 2 : 3));
             for (const StoredReading& r : kept)
-                QCOMPARE(r.value.toText(), QString::number(value));
+                QCOMPARE(r.value, value);
         }
     }
-    const std::vector<StoredReading> sums = readingsOf(history.series(ReadingQuantity::Sum));
-    QCOMPARE(sums.size(), std::size_t(6));
-    QCOMPARE(sums.front().value.toText(), QString::number(device.power(1)));
-    QCOMPARE(sums.back().value.toText(), QString::number(device.power(1) + device.power(2) + device.power(3)));
+    const std::uint32_t total = device.power(1) + device.power(2) + device.power(3);
+    const std::vector<StoredReading> cycleSums = readingsOf(history.series(Quantity::Sum));
+    QCOMPARE(cycleSums.size(), std::size_t(2));
+    for (const StoredReading& r : cycleSums)
+        QCOMPARE(r.value, ReadingValue::fromDecimal(std::int32_t(total), 0));
+    // The panel's sum follows its labels after every power, the previous W2 included.
+    QCOMPARE(labelSums.size(), 8);
+    QCOMPARE(labelSums.last(), QString::number(total));
+
+    const TimeRange all{kNight, now};
+    QCOMPARE(thinnedLines(history.series(Quantity::V1), all, 1000).size(), 2);
+    QCOMPARE(thinnedLines(history.series(Quantity::Sum), all, 1000).size(), 1);
+}
+
+void TestReadingHistory::valueSums_data()
+{
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QString>("sum"); // empty: not a number
+
+    QTest::newRow("the most decimals") << QStringList{"1.5", "2", "0.25"} << "3.75";
+    QTest::newRow("signs") << QStringList{"-1.25", "0.5", "+0.75"} << "0.00";
+    QTest::newRow("whole part too large") << QStringList{"134217727", "1"} << "";
+    // Two decimals would not fit the mantissa, one would round to one too many: none.
+    QTest::newRow("decimals given up") << QStringList{"13421772.7", "0.05"} << "13421773";
+    QTest::newRow("one no number") << QStringList{"1", "", "2"} << "";
+}
+
+void TestReadingHistory::valueSums()
+{
+    QFETCH(QStringList, values);
+    QFETCH(QString, sum);
+    std::vector<ReadingValue> parsed;
+    for (const QString& text : values)
+        parsed.push_back(ReadingValue::fromText(text));
+    QCOMPARE(ReadingValue::sum(parsed).toText(), sum);
+}
+
+// Readings one a second with values 0, 1, 2, ... ("x": no number); a stop of the poll
+// before each reading listed in 'breaks' (twice where listed twice).
+void TestReadingHistory::linesBreakWhereThePollStopped_data()
+{
+    QTest::addColumn<QStringList>("values");
+    QTest::addColumn<QList<int>>("breaks");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<QList<int>>("lines"); // the points of each line drawn
+
+    const QStringList six{"0", "1", "2", "3", "4", "5"};
+    QTest::newRow("no stop") << six << QList<int>{} << 100 << QList<int>{6};
+    QTest::newRow("one stop") << six << QList<int>{3} << 100 << QList<int>{3, 3};
+    QTest::newRow("stops before the first reading and twice in a row") << six << QList<int>{0, 3, 3} << 100
+                                                                      << QList<int>{3, 3};
+    QTest::newRow("a run without numbers draws nothing") << QStringList{"0", "1", "x", "x", "4", "5"}
+                                                         << QList<int>{2, 4} << 100 << QList<int>{2, 2};
+    // On one column each run keeps its own lowest and highest reading.
+    QTest::newRow("runs sharing a column") << six << QList<int>{3} << 1 << QList<int>{2, 2};
+}
+
+void TestReadingHistory::linesBreakWhereThePollStopped()
+{
+    QFETCH(QStringList, values);
+    QFETCH(QList<int>, breaks);
+    QFETCH(int, columns);
+    QFETCH(QList<int>, lines);
+    ReadingSeries series;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        for (int b = 0; b < breaks.count(int(i)); ++b)
+            series.breakHere();
+        series.append(kNight + 1000 * i, ReadingValue::fromText(values[i]));
+    }
+    const QList<QList<QPointF>> drawn = thinnedLines(series, TimeRange{kNight, kNight + 1000 * values.size()}, columns);
+    QList<int> sizes;
+    for (qsizetype i = 0; i < drawn.size(); ++i) {
+        sizes << int(drawn[i].size());
+        // Every line lies before the next one begins.
+        if (i > 0)
+            QVERIFY(drawn[i - 1].last().x() < drawn[i].first().x());
+    }
+    QCOMPARE(sizes, lines);
 }
 
 void TestReadingHistory::csvLines()
@@ -229,11 +306,11 @@ void TestReadingHistory::csvLines()
     ReadingHistory history;
     const auto at = [](qint64 msecs) { return QDateTime::fromMSecsSinceEpoch(msecs); };
     // Fed out of the order of time, across the change to summer time at 01:00 UTC.
-    history.add(ReadingQuantity::W1, at(kNight + 3'600'000 + 7), QStringLiteral("1129"));
-    history.add(ReadingQuantity::Sum, at(kNight + 3'600'000 + 7), QStringLiteral("1129"));
-    history.add(ReadingQuantity::V1, at(kNight + 59 * 60'000 + 59'999), QStringLiteral("22051"));
-    history.add(ReadingQuantity::V2, at(kNight + 3'600'000 + 7), QString());
-    history.add(ReadingQuantity::A3, at(kNight + 3'600'000 + 300), QStringLiteral("5.120"));
+    history.add(Quantity::W1, at(kNight + 3'600'000 + 7), QStringLiteral("1129"));
+    history.add(Quantity::Sum, at(kNight + 3'600'000 + 7), QStringLiteral("1129"));
+    history.add(Quantity::V1, at(kNight + 59 * 60'000 + 59'999), QStringLiteral("220.51"));
+    history.add(Quantity::V2, at(kNight + 3'600'000 + 7), QString());
+    history.add(Quantity::A3, at(kNight + 3'600'000 + 300), QStringLiteral("5.120"));
     history.addShown(QStringLiteral("нет такой"), QStringLiteral("1"), at(kNight));
 
     QBuffer out;
@@ -241,12 +318,12 @@ void TestReadingHistory::csvLines()
     QVERIFY(writeReadingsCsv(history, out));
     const QStringList lines = QString::fromUtf8(out.data()).split(u'\n');
     const QStringList expected{
-        "time,quantity,value",
-        "2024-03-31T01:59:59.999+01:00,V1,22051",
-        "2024-03-31T03:00:00.007+02:00,V2,",
-        "2024-03-31T03:00:00.007+02:00,W1,1129",
-        QStringLiteral("2024-03-31T03:00:00.007+02:00,Сумма,1129"),
-        "2024-03-31T03:00:00.300+02:00,A3,5.120",
+        "time,quantity,value,unit",
+        "2024-03-31T01:59:59.999+01:00,V1,220.51,V",
+        "2024-03-31T03:00:00.007+02:00,V2,,V",
+        "2024-03-31T03:00:00.007+02:00,W1,1129,W",
+        QStringLiteral("2024-03-31T03:00:00.007+02:00,Сумма,1129,W"),
+        "2024-03-31T03:00:00.300+02:00,A3,5.120,A",
         "",
     };
     QCOMPARE(lines, expected);
@@ -319,7 +396,9 @@ void TestReadingHistory::windowChoiceLimitsWhatIsDrawn()
 
     const TimeRange range = windowRange(window, series.earliest(), end);
     QCOMPARE(range, (TimeRange{from, end}));
-    const QList<QPointF> points = thinnedPoints(series, range, columns);
+    const QList<QList<QPointF>> lines = thinnedLines(series, range, columns);
+    QCOMPARE(lines.size(), 1);
+    const QList<QPointF> points = lines.front();
 
     int numbersInRange = 0;
     series.visitBetween(range.from, range.to, [&](qint64, ReadingValue v) { numbersInRange += v.isNumber(); });
