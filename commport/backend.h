@@ -36,19 +36,10 @@ struct SystemError {
 //
 // Whatever the device held before, the line then carries every byte unchanged in both
 // directions: no echo, no line editing, no character translation, no signals, and no
-// handshake but the one flowControl asks for (fcDefault is the same as fcNone, as a
-// freshly opened port is elsewhere). fcSoftware stops output on xoffChar from the
-// device and resumes on xonChar, and sends them itself when its input queue fills.
-struct LineRequest {
-    TBaudRate baudRate = TBaudRate::cbr9600;
-    TParity parity = TParity::paNone;
-    TStopbits stopbits = TStopbits::sb10;
-    TDatabits databits = TDatabits::da8;
-    TFlowControl flowControl = TFlowControl::fcDefault;
-    TCommOptions options;
-    std::uint8_t xonChar = 0x11;
-    std::uint8_t xoffChar = 0x13;
-};
+// handshake but the one FlowControl asks for (fcDefault is the same as fcNone, as a
+// freshly opened port is elsewhere). fcSoftware stops output on XoffChar from the
+// device and resumes on XonChar, and sends them itself when its input queue fills.
+using LineRequest = TLineSettings;
 
 class EventWaiter;
 

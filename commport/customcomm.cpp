@@ -14,24 +14,19 @@ namespace commport {
 
 namespace {
 
-backend::LineRequest requestOf(const TLineSettings& settings)
-{
-    backend::LineRequest request;
-    request.baudRate = settings.BaudRate;
-    request.parity = settings.Parity;
-    request.stopbits = settings.Stopbits;
-    request.databits = settings.Databits;
-    request.flowControl = settings.FlowControl;
-    request.options = settings.Options;
-    request.xonChar = settings.XonChar;
-    request.xoffChar = settings.XoffChar;
-    return request;
-}
-
 void refuseWhileOpen(const TCustomComm& comm)
 {
     if (comm.IsOpen())
         RaiseCommError(kErrAlreadyOpen, -1, CommErrorKind::AlreadyOpen);
+}
+
+// The record with one value changed, through the one way onto the line.
+template <class T>
+void setOneValue(TCustomComm& comm, T TLineSettings::*value, T to)
+{
+    TLineSettings settings = comm.LineSettings();
+    settings.*value = to;
+    comm.SetLineSettings(settings);
 }
 
 [[noreturn]] void raiseLineSettingsError(const backend::SystemError& error)
@@ -146,7 +141,7 @@ void TCustomComm::Open()
         throw;
     }
 
-    if (const backend::SystemError error = d.device->ApplySettings(requestOf(d.settings))) {
+    if (const backend::SystemError error = d.device->ApplySettings(d.settings)) {
         d.failed(error);
         raiseLineSettingsError(error);
     }
@@ -331,7 +326,7 @@ void TCustomComm::SetLineSettings(const TLineSettings& settings)
     }
     if (settings == d.settings)
         return;
-    const backend::SystemError error = d.device->ApplySettings(requestOf(settings));
+    const backend::SystemError error = d.device->ApplySettings(settings);
     if (!error) {
         d.settings = settings;
         d.lineCarriesSettings = true;
@@ -342,52 +337,17 @@ void TCustomComm::SetLineSettings(const TLineSettings& settings)
     // A device may take part of a record before it refuses the rest (a driver that
     // drops a character format it cannot carry keeps the new speed): the line goes back
     // to the settings it carried, which LineSettings() goes on telling.
-    if (d.lineCarriesSettings && d.device->ApplySettings(requestOf(d.settings)))
+    if (d.lineCarriesSettings && d.device->ApplySettings(d.settings))
         d.lineCarriesSettings = false;
     raiseLineSettingsError(error);
 }
 
-void TCustomComm::SetBaudRate(TBaudRate value)
-{
-    TLineSettings s = LineSettings();
-    s.BaudRate = value;
-    SetLineSettings(s);
-}
-
-void TCustomComm::SetParity(TParity value)
-{
-    TLineSettings s = LineSettings();
-    s.Parity = value;
-    SetLineSettings(s);
-}
-
-void TCustomComm::SetStopbits(TStopbits value)
-{
-    TLineSettings s = LineSettings();
-    s.Stopbits = value;
-    SetLineSettings(s);
-}
-
-void TCustomComm::SetDatabits(TDatabits value)
-{
-    TLineSettings s = LineSettings();
-    s.Databits = value;
-    SetLineSettings(s);
-}
-
-void TCustomComm::SetOptions(TCommOptions value)
-{
-    TLineSettings s = LineSettings();
-    s.Options = value;
-    SetLineSettings(s);
-}
-
-void TCustomComm::SetFlowControl(TFlowControl value)
-{
-    TLineSettings s = LineSettings();
-    s.FlowControl = value;
-    SetLineSettings(s);
-}
+void TCustomComm::SetBaudRate(TBaudRate value) { setOneValue(*this, &TLineSettings::BaudRate, value); }
+void TCustomComm::SetParity(TParity value) { setOneValue(*this, &TLineSettings::Parity, value); }
+void TCustomComm::SetStopbits(TStopbits value) { setOneValue(*this, &TLineSettings::Stopbits, value); }
+void TCustomComm::SetDatabits(TDatabits value) { setOneValue(*this, &TLineSettings::Databits, value); }
+void TCustomComm::SetOptions(TCommOptions value) { setOneValue(*this, &TLineSettings::Options, value); }
+void TCustomComm::SetFlowControl(TFlowControl value) { setOneValue(*this, &TLineSettings::FlowControl, value); }
 
 TCommEventChars& TCustomComm::EventChars() { return impl_->eventChars; }
 const TCommEventChars& TCustomComm::EventChars() const { return impl_->eventChars; }

@@ -6,12 +6,12 @@ namespace commport::posix {
 
 int CheckLineRequest(const backend::LineRequest& r)
 {
-    const int bits = DatabitsValue(r.databits);
+    const int bits = DatabitsValue(r.Databits);
     if (bits < 5)
         return EINVAL;
-    if (r.stopbits == TStopbits::sb15 && bits != 5)
+    if (r.Stopbits == TStopbits::sb15 && bits != 5)
         return EINVAL;
-    if (r.stopbits == TStopbits::sb20 && bits == 5)
+    if (r.Stopbits == TStopbits::sb20 && bits == 5)
         return EINVAL;
     return 0;
 }
@@ -75,13 +75,13 @@ void BuildTermios(termios& t, const backend::LineRequest& r)
     t.c_cc[VTIME] = 0;
 
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    t.c_cflag |= CLOCAL | CREAD | sizeFlag(r.databits) | parityFlags(r.parity);
-    if (r.stopbits != TStopbits::sb10)
+    t.c_cflag |= CLOCAL | CREAD | sizeFlag(r.Databits) | parityFlags(r.Parity);
+    if (r.Stopbits != TStopbits::sb10)
         t.c_cflag |= CSTOPB;
 
-    t.c_cc[VSTART] = r.xonChar;
-    t.c_cc[VSTOP] = r.xoffChar;
-    switch (r.flowControl) {
+    t.c_cc[VSTART] = r.XonChar;
+    t.c_cc[VSTOP] = r.XoffChar;
+    switch (r.FlowControl) {
     case TFlowControl::fcCTS:
         t.c_cflag |= CRTSCTS;
         break;
@@ -96,7 +96,7 @@ void BuildTermios(termios& t, const backend::LineRequest& r)
     }
 
     // Parity checking is the only option with a termios twin.
-    if (r.options.Contains(TCommOption::coParityCheck))
+    if (r.Options.Contains(TCommOption::coParityCheck))
         t.c_iflag |= INPCK;
 }
 

@@ -274,7 +274,7 @@ private:
 
 SystemError TerminalDevice::ApplySettings(const LineRequest& request)
 {
-    if (request.flowControl == TFlowControl::fcDTR)
+    if (request.FlowControl == TFlowControl::fcDTR)
         return refusal(CommErrorKind::Unsupported, -1,
                        "DSR output flow control (fcDTR) has no counterpart on Linux");
     if (const int err = posix::CheckLineRequest(request))
@@ -284,7 +284,7 @@ SystemError TerminalDevice::ApplySettings(const LineRequest& request)
         return systemError(errno, CommErrorKind::SettingRefused);
     posix::BuildTermios(t, request);
 
-    const unsigned speed = BaudRateValue(request.baudRate);
+    const unsigned speed = BaudRateValue(request.BaudRate);
     const speed_t standard = posix::StandardSpeed(speed);
     if (standard != B0) {
         ::cfsetispeed(&t, standard);
@@ -296,7 +296,7 @@ SystemError TerminalDevice::ApplySettings(const LineRequest& request)
         if (const int err = posix::SetCustomLineSpeed(fd_, speed))
             return systemError(err, CommErrorKind::SettingRefused);
 
-    if (request.flowControl != TFlowControl::fcDefault) {
+    if (request.FlowControl != TFlowControl::fcDefault) {
         // DTR on, as a chosen handshake asks for. Pseudo-terminals and some adapters
         // have no modem lines; that is no reason to refuse the port. RTS stays as the
         // driver raised it at open (CRTSCTS then drives it): a plain serial line has

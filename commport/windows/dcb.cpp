@@ -32,12 +32,12 @@ BYTE parityCode(TParity parity)
 
 DWORD CheckLineRequest(const backend::LineRequest& request)
 {
-    const int bits = DatabitsValue(request.databits);
+    const int bits = DatabitsValue(request.Databits);
     if (bits < 5)
         return ERROR_INVALID_PARAMETER;
-    if (request.stopbits == TStopbits::sb15 && bits != 5)
+    if (request.Stopbits == TStopbits::sb15 && bits != 5)
         return ERROR_INVALID_PARAMETER;
-    if (request.stopbits == TStopbits::sb20 && bits == 5)
+    if (request.Stopbits == TStopbits::sb20 && bits == 5)
         return ERROR_INVALID_PARAMETER;
     return 0;
 }
@@ -45,12 +45,12 @@ DWORD CheckLineRequest(const backend::LineRequest& request)
 void BuildDcb(DCB& dcb, const backend::LineRequest& request)
 {
     dcb.DCBlength = sizeof(DCB);
-    dcb.BaudRate = BaudRateValue(request.baudRate);
-    dcb.ByteSize = static_cast<BYTE>(DatabitsValue(request.databits));
-    dcb.Parity = parityCode(request.parity);
-    dcb.StopBits = stopBitsCode(request.stopbits);
-    dcb.XonChar = static_cast<char>(request.xonChar);
-    dcb.XoffChar = static_cast<char>(request.xoffChar);
+    dcb.BaudRate = BaudRateValue(request.BaudRate);
+    dcb.ByteSize = static_cast<BYTE>(DatabitsValue(request.Databits));
+    dcb.Parity = parityCode(request.Parity);
+    dcb.StopBits = stopBitsCode(request.Stopbits);
+    dcb.XonChar = static_cast<char>(request.XonChar);
+    dcb.XoffChar = static_cast<char>(request.XoffChar);
     // Windows takes no other mode.
     dcb.fBinary = TRUE;
     // With it a line error stops every read and write until the next ClearCommError;
@@ -61,7 +61,7 @@ void BuildDcb(DCB& dcb, const backend::LineRequest& request)
     dcb.fOutxDsrFlow = FALSE;
     dcb.fOutX = FALSE;
     dcb.fInX = FALSE;
-    if (request.flowControl == TFlowControl::fcDefault) {
+    if (request.FlowControl == TFlowControl::fcDefault) {
         if (dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
             dcb.fRtsControl = RTS_CONTROL_ENABLE;
         if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE)
@@ -73,7 +73,7 @@ void BuildDcb(DCB& dcb, const backend::LineRequest& request)
         if (dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
             dcb.fRtsControl = RTS_CONTROL_ENABLE;
     }
-    switch (request.flowControl) {
+    switch (request.FlowControl) {
     case TFlowControl::fcCTS:
         // Both directions, as CRTSCTS is: CTS holds our output, RTS tells the device
         // when our input queue fills.
@@ -96,7 +96,7 @@ void BuildDcb(DCB& dcb, const backend::LineRequest& request)
         break;
     }
 
-    const TCommOptions& options = request.options;
+    const TCommOptions& options = request.Options;
     dcb.fParity = options.Contains(TCommOption::coParityCheck) ? TRUE : FALSE;
     dcb.fDsrSensitivity = options.Contains(TCommOption::coDsrSensitivity) ? TRUE : FALSE;
     // Without it only XON resumes output held by XOFF, as the device expects.

@@ -119,9 +119,9 @@ void TestCommLineSettings::characterFormat()
     QFETCH(bool, twoStop);
 
     backend::LineRequest request;
-    request.parity = parity;
-    request.stopbits = stopbits;
-    request.databits = databits;
+    request.Parity = parity;
+    request.Stopbits = stopbits;
+    request.Databits = databits;
     QCOMPARE(posix::CheckLineRequest(request), refusal);
     if (refusal)
         return;

@@ -170,10 +170,10 @@ TEST_CASE(dcbFromAHostileDevice)
         dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
         dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
         backend::LineRequest request;
-        request.baudRate = TBaudRate::cbr4800;
-        request.stopbits = TStopbits::sb20;
-        request.flowControl = row.flow;
-        request.options = row.options;
+        request.BaudRate = TBaudRate::cbr4800;
+        request.Stopbits = TStopbits::sb20;
+        request.FlowControl = row.flow;
+        request.Options = row.options;
         win::BuildDcb(dcb, request);
         CHECK_EQ(dcb.BaudRate, DWORD(4800));
         CHECK_EQ(int(dcb.StopBits), TWOSTOPBITS);
