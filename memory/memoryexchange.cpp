@@ -133,6 +133,8 @@ template <class... F>
 struct Overloaded : F... {
     using F::operator()...;
 };
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 bool* guardRaised(ChainStep& step)
 {
