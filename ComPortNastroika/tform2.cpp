@@ -3,7 +3,6 @@
 #include "controlnames.h"
 #include "typedbox.h"
 #include "linesettingstables.h"
-#include "customcomm.h"
 
 using ui::makeControl;
 using ui::makeLabel;
@@ -76,7 +75,6 @@ void TForm2::showSettings(const commport::TLineSettings& settings)
     selectPosition(StopBit, positionOf(settings.Stopbits));
 }
 
-void TForm2::showSettings(const commport::TCustomComm& comm) { showSettings(comm.LineSettings()); }
 
 QString TForm2::refusal() const
 {
@@ -108,30 +106,6 @@ commport::TLineSettings TForm2::lineSettings(const commport::TLineSettings& curr
     settings.Parity = parityFromText(chetnost->currentText()).value_or(current.Parity);
     settings.Stopbits = stopBitsFromText(StopBit->currentText()).value_or(current.Stopbits);
     return settings;
-}
-
-void TForm2::SpeedChange(commport::TCustomComm& comm) const
-{
-    if (const auto rate = speedFromText(Speed->currentText()))
-        comm.SetBaudRate(*rate);
-}
-
-void TForm2::BITChange(commport::TCustomComm& comm) const
-{
-    if (const auto bits = dataBitsFromText(BIT->currentText()))
-        comm.SetDatabits(*bits);
-}
-
-void TForm2::chetnostChange(commport::TCustomComm& comm) const
-{
-    if (const auto parity = parityFromText(chetnost->currentText()))
-        comm.SetParity(*parity);
-}
-
-void TForm2::StopBitChange(commport::TCustomComm& comm) const
-{
-    if (const auto stopBits = stopBitsFromText(StopBit->currentText()))
-        comm.SetStopbits(*stopBits);
 }
 
 } // namespace ComPortNastroika

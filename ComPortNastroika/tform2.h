@@ -11,10 +11,6 @@
 #include <QPushButton>
 #include <functional>
 
-namespace commport {
-class TCustomComm;
-}
-
 namespace ComPortNastroika {
 
 class TForm2 : public QDialog {
@@ -25,7 +21,6 @@ public:
     // Selects the positions that match the speed, parity and stop bits; a value
     // without a position leaves its list as it was. The data-bits list is not touched.
     void showSettings(const commport::TLineSettings& settings);
-    void showSettings(const commport::TCustomComm& comm);
     // Why the lists' texts cannot be applied ("" when they can): a text that names no
     // value the port knows. An empty text is no choice and leaves its value alone.
     QString refusal() const;
@@ -33,13 +28,6 @@ public:
     // nothing, or a text refusal() names, leaves its value as it is. The caller applies
     // the record to the port in one step.
     commport::TLineSettings lineSettings(const commport::TLineSettings& current) const;
-
-    // One value each, straight onto the port: every call writes the line. Kept only
-    // until the main window applies lineSettings() in one step; then they go.
-    void SpeedChange(commport::TCustomComm& comm) const;
-    void BITChange(commport::TCustomComm& comm) const;
-    void chetnostChange(commport::TCustomComm& comm) const;
-    void StopBitChange(commport::TCustomComm& comm) const;
 
     // What "Применить" runs (the main window's priminnastroiki).
     void setApplyHandler(std::function<void()> apply) { apply_ = std::move(apply); }

@@ -20,7 +20,7 @@ DispenserCommands::DispenserCommands(DispenserState& state, transport::Transport
 RequestInputs DispenserCommands::inputs() const
 {
     RequestInputs in;
-    in.address = inputs_.kontroller->currentText();
+    in.address = inputs_.address();
     in.hose = inputs_.trkedit->currentText();
     in.litri = inputs_.litri->text();
     in.Stoimost = inputs_.Stoimost->text();

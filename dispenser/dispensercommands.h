@@ -5,6 +5,8 @@
 #include "dispenserstate.h"
 #include "requesttexts.h"
 
+#include <functional>
+
 class QComboBox;
 class QLineEdit;
 
@@ -20,7 +22,8 @@ namespace dispenser {
 class DispenserCommands {
 public:
     struct Inputs {
-        QComboBox* kontroller = nullptr;
+        // The controller address as typed.
+        std::function<QString()> address;
         QComboBox* trkedit = nullptr;
         QLineEdit* litri = nullptr;
         QLineEdit* Stoimost = nullptr;

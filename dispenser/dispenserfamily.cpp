@@ -14,7 +14,7 @@ DispenserFamily::DispenserFamily(const ui::FamilyContext& context)
     , console_(context.clientArea)
     , panel_(context.clientArea)
     , commands_(state_, context.line,
-                {.kontroller = context.kontroller,
+                {.address = context.address.typed,
                  .trkedit = panel_.trkedit,
                  .litri = panel_.litri,
                  .Stoimost = panel_.Stoimost,

@@ -10,9 +10,9 @@ class QWidget;
 
 namespace mainwindow {
 
-// The text the error box shows for an exception: the serial component's message, the
-// device it was about, and a Russian hint for the operator where one helps.
-QString errorBoxText(const std::exception& error, const QString& device = {});
+// The text the error box shows for an exception: its message, and for the serial
+// component's a Russian hint for the operator where one helps.
+QString errorBoxText(const std::exception& error);
 
 // Runs one command. Returns false when it failed (the error box has been shown).
 bool runCommand(QWidget* parent, const std::function<void()>& command);

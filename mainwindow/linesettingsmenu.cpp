@@ -26,7 +26,7 @@ void TForm1::COMnastroikaClick()
 
 void TForm1::pokaznastr()
 {
-    settingsWindow()->showSettings(Comm1_);
+    settingsWindow()->showSettings(session_->comm().LineSettings());
 }
 
 void TForm1::priminnastroiki()
@@ -38,11 +38,10 @@ void TForm1::priminnastroiki()
         showErrorBox(window, refusal);
         return;
     }
+    // One record, applied once: a refusal leaves the line as it was.
     runCommand(window, [this, window] {
-        window->SpeedChange(Comm1_);
-        window->BITChange(Comm1_);
-        window->chetnostChange(Comm1_);
-        window->StopBitChange(Comm1_);
+        commport::TComm& comm = session_->comm();
+        comm.SetLineSettings(window->lineSettings(comm.LineSettings()));
     });
 }
 

@@ -1,40 +1,57 @@
 // The main window's port corner: the port list, "Открыть", "Закрыть", the status
-// label, and the component's own events that change the port's state.
+// label and the waiting notice. The port's life is the port session's; this corner
+// passes the operator's choices to it and shows the state it reports.
 
 #include "tform1.h"
 
+#include "controlnames.h"
 #include "errorboundary.h"
 #include "familymode.h"
 #include "portcombobox.h"
 #include "portlist.h"
+#include "portsession.h"
 #include "portstatus.h"
-#include "reconnection.h"
-#include "transport.h"
 #include "typedbox.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 namespace mainwindow {
+
+using portsession::PortSession;
 
 void TForm1::setupPortControls()
 {
     OpenPort_->setGeometry(40, 0, 57, 17);
     ClosePort_->setGeometry(96, 0, 57, 17);
-    ClosePort_->setEnabled(false);
     ui::makeTypedBox(COM_);
     COM_->setGeometry(104, 24, 65, 19);
     COM_->addItems(ports::builtInPortNames());
     COM_->setCurrentIndex(0);
-    // Never shown, but kept current: it is the record of the port's state.
+    // Never shown, but kept current, as the window always had it.
     Label11_->setGeometry(176, 3, 185, 17);
     Label11_->setAlignment(Qt::AlignCenter);
     Label11_->setAutoFillBackground(true);
     Label11_->hide();
     setPortStatus(QStringLiteral("COM-порт закрыт"), kPortClosedColour);
 
+    AutoReconnect_ = ui::nameControl(N7_->addAction(QStringLiteral("Переподключать автоматически")), "AutoReconnect");
+    AutoReconnect_->setCheckable(true);
+    AutoReconnect_->setChecked(session_->automaticReconnect());
+    PortWaitLabel_ = ui::makeControl<QLabel>(clientArea_, "PortWaitLabel");
+    // Under the port list, above the panels, which start at 56.
+    PortWaitLabel_->setGeometry(8, 44, 168, 12);
+    PortWaitLabel_->setAutoFillBackground(true);
+    QPalette palette = PortWaitLabel_->palette();
+    palette.setColor(QPalette::Window, kPortWaitingColour);
+    PortWaitLabel_->setPalette(palette);
+    showPortState(PortSession::State::Closed);
+
+    PortSession* session = session_.get();
     connect(OpenPort_, &QPushButton::clicked, this, &TForm1::OpenPortClick);
     connect(ClosePort_, &QPushButton::clicked, this, &TForm1::ClosePortClick);
     // The text of the box is the port's name, and only a finished name is taken: one
@@ -42,42 +59,30 @@ void TForm1::setupPortControls()
     // it. A name taken at each keystroke passed through others on the way ("COM20"
     // through "COM2") and an open port was closed and reopened on each of them.
     // Activated also comes for the item already current, whose text typing had changed.
-    connect(COM_, &QComboBox::currentIndexChanged, this, [this] { COMChange(); });
-    connect(COM_, &QComboBox::activated, this, [this] { COMChange(); });
-    connect(COM_->lineEdit(), &QLineEdit::returnPressed, this, [this] { COMChange(); });
-    connect(COM_, &QComboBox::editTextChanged, this, &TForm1::portNameEdited);
+    connect(COM_, &QComboBox::currentIndexChanged, this, &TForm1::COMChange);
+    connect(COM_, &QComboBox::activated, this, &TForm1::COMChange);
+    connect(COM_->lineEdit(), &QLineEdit::returnPressed, this, &TForm1::COMChange);
+    connect(COM_, &QComboBox::editTextChanged, session, &PortSession::nameTyped);
     connect(COM_, &PortComboBox::leaving, this, &TForm1::dropUnconfirmedPortName);
+    connect(COM_, &PortComboBox::popupAboutToShow, session, &PortSession::readPortNames);
+    COM_->setToolTipSource([this] { return session_->describe(COM_->currentText()); });
+    connect(AutoReconnect_, &QAction::toggled, session, &PortSession::setAutomaticReconnect);
     connect(COMnastroika_, &QAction::triggered, this, &TForm1::COMnastroikaClick);
-    COM_->setToolTipSource([this] {
-        const QString name = COM_->currentText();
-        const QString path = portDirectory_.resolveDevicePath(name);
-        return path.isEmpty() ? QStringLiteral("Порт %1 на этом компьютере не найден").arg(name) : path;
-    });
-}
 
-void TForm1::setupComm1()
-{
-    Comm1_.SetDeviceName("Com1");
-    Comm1_.SetMonitorEvents({commport::TCommEventState::evRxChar});
-    Comm1_.SetBaudRate(commport::TBaudRate::cbr4800);
-    Comm1_.SetParity(commport::TParity::paNone);
-    Comm1_.SetStopbits(commport::TStopbits::sb20);
-    Comm1_.SetDatabits(commport::TDatabits::da8);
-    Comm1_.SetReadBufSize(4096);
-    Comm1_.SetWriteBufSize(1024);
-    Comm1_.SetCharsTimeOut(1);
-    Comm1_.SetFlowControl(commport::TFlowControl::fcDefault);
-    Comm1_.SetDevicePathResolver([this](const std::string& name) {
-        return portDirectory_.resolveDevicePath(QString::fromStdString(name)).toStdString();
+    connect(session, &PortSession::stateChanged, this, &TForm1::showPortState);
+    connect(session, &PortSession::openAttempted, this,
+            [this] { setPortStatus(portOpeningText(), kPortClosedColour); });
+    connect(session, &PortSession::nameChanged, this, &TForm1::showPortName);
+    connect(session, &PortSession::portNamesChanged, this, &TForm1::showPortList);
+    connect(session, &PortSession::failed, this, [this](const QString& message) { showErrorBox(this, message); });
+    connect(session, &PortSession::started, this, [this] {
+        for (ui::FamilyMode* family : families_)
+            family->portOpened();
     });
-    Comm1_.SetMainThreadPoster([this](std::function<void()> call) {
-        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    connect(session, &PortSession::stopping, this, [this] {
+        for (ui::FamilyMode* family : families_)
+            family->portClosed();
     });
-    Comm1_.OnRxChar = [this](commport::TCustomComm*, int count) { transport_->Comm1RxChar(count); };
-    Comm1_.OnDeviceLost = [this](commport::TCustomComm*) { Comm1DeviceLost(); };
-    // Output the line could not take within the write time-out is dropped; the
-    // operator learns of it in the log of the current mode.
-    Comm1_.OnOutputDropped = [this](commport::TCustomComm*, int dropped) { transport_->reportOutputDropped(dropped); };
 }
 
 void TForm1::setPortStatus(const QString& text, const QColor& colour)
@@ -88,149 +93,91 @@ void TForm1::setPortStatus(const QString& text, const QColor& colour)
     Label11_->setPalette(palette);
 }
 
-void TForm1::showClosedPortButtons()
+void TForm1::showPortState(PortSession::State state)
 {
-    OpenPort_->setEnabled(true);
-    ClosePort_->setEnabled(false);
+    // The two buttons show opposite states; while the console waits for a device both
+    // are on: "Закрыть" ends the wait, "Открыть" tries at once.
+    OpenPort_->setEnabled(state != PortSession::State::Open);
+    ClosePort_->setEnabled(state != PortSession::State::Closed);
+    switch (state) {
+    case PortSession::State::Closed:
+        setPortStatus(portClosedText(), kPortClosedColour);
+        break;
+    case PortSession::State::Open:
+        setPortStatus(portOpenText(), kPortOpenColour);
+        break;
+    case PortSession::State::Waiting:
+        break;
+    }
+    if (state != PortSession::State::Waiting) {
+        PortWaitLabel_->hide();
+        return;
+    }
+    const QString name = session_->name();
+    PortWaitLabel_->setText(QStringLiteral("Жду устройство %1").arg(name));
+    PortWaitLabel_->setToolTip(QStringLiteral("Устройство %1 отключено. Порт откроется снова, когда оно вернётся; "
+                                              "«Закрыть» — не ждать.")
+                                   .arg(name));
+    PortWaitLabel_->show();
 }
 
-void TForm1::showOpenPortButtons()
+void TForm1::showPortList(const QStringList& items)
 {
-    OpenPort_->setEnabled(false);
-    ClosePort_->setEnabled(true);
+    QStringList shown;
+    for (int item = 0; item < COM_->count(); ++item)
+        shown << COM_->itemText(item);
+    if (items == shown)
+        return;
+    // The text is the port's name: it stays as it is, and no change of it may reach
+    // COMChange, which would close an open port.
+    const QString text = COM_->currentText();
+    const QSignalBlocker quiet(COM_);
+    COM_->clear();
+    COM_->addItems(items);
+    showPortName(text);
+}
+
+void TForm1::showPortName(const QString& name)
+{
+    const QSignalBlocker quiet(COM_);
+    const int item = COM_->findText(name);
+    if (item >= 0)
+        COM_->setCurrentIndex(item);
+    COM_->setEditText(name);
 }
 
 void TForm1::Comportname()
 {
-    const std::optional<QStringList> items = ports::portListItems(portDirectory_.entries());
-    if (!items)
-        return;
-    const QSignalBlocker quiet(COM_);
-    COM_->clear();
-    COM_->addItems(*items);
-    COM_->setCurrentIndex(0);
+    showPortName(session_->readPortNames().value(0));
+}
+
+void TForm1::refreshPortList()
+{
+    session_->readPortNames();
 }
 
 void TForm1::COMChange()
 {
-    const QString name = COM_->currentText();
-    // Enter on the port's own name, or the list catching up with a name already taken:
-    // nothing changes, so an open port stays open and a wait for its device goes on.
-    if (name == QString::fromStdString(Comm1_.DeviceName()))
-        return;
-    const bool wasClosed = OpenPort_->isEnabled();
-    Comm1_.Close();
-    setPortStatus(portClosedText(), kPortClosedColour);
-    showClosedPortButtons();
-
-    Comm1_.SetDeviceName(name.toStdString());
-    // Another port chosen: the device that vanished from the old one is not waited for.
-    if (reconnection_->waiting() && reconnection_->waitedName() != name)
-        reconnection_->stop();
-
-    if (wasClosed)
-        return;
-
-    if (portNameKnown(name) && openPortShowingState())
-        Comm1_.PurgeInput();
-}
-
-void TForm1::portNameEdited(const QString& text)
-{
-    // Typing another name while the console waits for a vanished device: the operator
-    // has taken the port over, and the device is not reopened behind the box's back.
-    if (reconnection_->waiting() && reconnection_->waitedName() != text)
-        reconnection_->stop();
+    session_->choose(COM_->currentText());
 }
 
 void TForm1::dropUnconfirmedPortName()
 {
     // A name typed while the port is open and left without Enter is dropped: the box
     // shows the port that is open, never one that is not.
-    const QString open = QString::fromStdString(Comm1_.DeviceName());
-    if (OpenPort_->isEnabled() || COM_->currentText() == open)
-        return;
-    const QSignalBlocker quiet(COM_);
-    const int item = COM_->findText(open);
-    if (item >= 0)
-        COM_->setCurrentIndex(item);
-    COM_->setEditText(open);
-}
-
-bool TForm1::portNameKnown(const QString& name)
-{
-    // A device path is opened as it stands; a listed name goes to the component, which
-    // says what it found there.
-    if (name.startsWith(u'/') || COM_->findText(name) >= 0)
-        return true;
-    // Not in the list: the system's list is read once more, a port may have come since.
-    const QList<ports::PortEntry> entries = portDirectory_.entries();
-    showPortList(entries);
-    for (const ports::PortEntry& entry : entries)
-        if (entry.name == name)
-            return true;
-    showErrorBox(this, name.isEmpty() ? QStringLiteral("Порт не выбран: выберите его из списка.")
-                                      : QStringLiteral("Порт «%1» не найден на этом компьютере.").arg(name));
-    return false;
-}
-
-bool TForm1::openPortShowingState()
-{
-    setPortStatus(portOpeningText(), kPortClosedColour);
-    if (!openComm1())
-        return false;
-    setPortStatus(portOpenText(), kPortOpenColour);
-    showOpenPortButtons();
-    reconnection_->portOpened(QString::fromStdString(Comm1_.DeviceName()), QString::fromStdString(Comm1_.DevicePath()));
-    return true;
-}
-
-bool TForm1::openComm1()
-{
-    try {
-        Comm1_.Open();
-        return true;
-    } catch (const std::exception& error) {
-        // A device that opened but refused its settings stays held by the component;
-        // the window shows the port closed, so it must really be closed.
-        Comm1_.Close();
-        const QString name = QString::fromStdString(Comm1_.DeviceName());
-        const QString path = QString::fromStdString(Comm1_.DevicePath());
-        showErrorBox(this, errorBoxText(error, path.isEmpty() ? name : name + QStringLiteral(": ") + path));
-        return false;
-    }
+    if (session_->state() == PortSession::State::Open)
+        showPortName(session_->name());
 }
 
 void TForm1::OpenPortClick()
 {
-    reconnection_->stop();
     // The name in the box is the port opened, whatever was taken before.
-    const QString name = COM_->currentText();
-    Comm1_.Close();
-    Comm1_.SetDeviceName(name.toStdString());
-    if (!portNameKnown(name) || !openPortShowingState())
-        return;
-    for (ui::FamilyMode* family : families_)
-        family->portOpened();
+    session_->open(COM_->currentText());
 }
 
 void TForm1::ClosePortClick()
 {
-    reconnection_->stop();
-    showClosedPortButtons();
-    for (ui::FamilyMode* family : families_)
-        family->portClosed();
-    Comm1_.Close();
-    setPortStatus(portClosedText(), kPortClosedColour);
-}
-
-void TForm1::Comm1DeviceLost()
-{
-    const QString name = QString::fromStdString(Comm1_.DeviceName());
-    const QString path = QString::fromStdString(Comm1_.DevicePath());
-    ClosePortClick();
-    // No box: a pulled adapter is routine in the field, and the console waits for it.
-    reconnection_->deviceLost(name, path);
+    session_->close();
 }
 
 } // namespace mainwindow

@@ -56,7 +56,8 @@ void addWindowMenu(QMenuBar* bar, QAction* before, const std::vector<ui::FamilyM
 } // namespace
 
 TForm1::TForm1()
-    : clientArea_(nameControl(new QWidget, "TForm1_client"))
+    : session_(std::make_unique<portsession::PortSession>())
+    , clientArea_(nameControl(new QWidget, "TForm1_client"))
     , EditFile_(makeMenu(menuBar(), "EditFile", QStringLiteral("Файл")))
     , N7_(makeMenu(menuBar(), "N7", QStringLiteral("Настройка")))
     , N6_(makeMenu(menuBar(), "N6", QStringLiteral("Справка")))
@@ -74,7 +75,7 @@ TForm1::TForm1()
     , Label24_(makeLabel(clientArea_, "Label24", QStringLiteral("01-7F"), {360, 32}))
     , proteus_check_(makeControl<QCheckBox>(clientArea_, "proteus_check", QStringLiteral("Протеус")))
     , Label14_(makeControl<QLabel>(clientArea_, "Label14"))
-    , transport_(new transport::Transport(Comm1_, this))
+    , transport_(new transport::Transport(*session_, this))
     , dialogs_(systemMenuDialogs())
     , FontDialog1_(startPaneFont())
 {
@@ -92,8 +93,6 @@ TForm1::TForm1()
     setupFileMenu();
     setupFontMenu();
     setupHelpMenu();
-    setupComm1();
-    setupPortWatching();
 
     applyOuterGeometryLimits();
     move(kStartPosition);
@@ -104,8 +103,9 @@ TForm1::~TForm1()
 {
     // The port box loses the focus as the window goes: nothing of this window may hear it.
     COM_->disconnect(this);
-    // The event thread hands events to this window: it must be gone before the window.
-    Comm1_.Close();
+    // The families and the line go with the window's children, after its members: the
+    // port is closed before anything it serves is gone.
+    session_->close();
 }
 
 void TForm1::createFamilies()
@@ -113,18 +113,12 @@ void TForm1::createFamilies()
     const ui::FamilyContext context{
         .line = *transport_,
         .clientArea = clientArea_,
-        .kontroller = kontroller_,
+        .address = {.typed = [this] { return kontroller_->currentText(); },
+                    .selectItem = [this](int index) { kontroller_->setCurrentIndex(index); }},
         .hideAllPanels = [this] { skritPanelki(); },
         .windowTop = [this] { return frameGeometry().top(); },
         .captionHeight = [this] { return chrome().caption; },
-        .requestLogLine =
-            [this](const QString& line) {
-                for (ui::FamilyMode* family : families_)
-                    if (ui::LogPane* log = family->requestLog()) {
-                        log->appendLine(line);
-                        return;
-                    }
-            },
+        .sharedLogs = sharedLogs_,
     };
     // The mode switch's items, in order.
     families_ = {
@@ -133,9 +127,11 @@ void TForm1::createFamilies()
         new meter::MeterFamily(context),
     };
 
-    prog_->setGeometry(184, -8, 89, 57);
+    // One item a family, 15 pixels apart.
+    const int items = static_cast<int>(families_.size());
+    prog_->setGeometry(184, -8, 89, 12 + 15 * items);
     std::vector<transport::LineClient*> clients;
-    for (int item = 0; item < static_cast<int>(families_.size()); ++item) {
+    for (int item = 0; item < items; ++item) {
         ui::FamilyMode* family = families_[static_cast<std::size_t>(item)];
         auto* button = makeControl<QRadioButton>(prog_, family->switchName(), family->switchCaption());
         button->setGeometry(8, 10 + 15 * item, 75, 15);
@@ -145,12 +141,16 @@ void TForm1::createFamilies()
     transport_->setClients(std::move(clients));
     progItems_->button(0)->setChecked(true);
     addWindowMenu(menuBar(), N6_->menuAction(), families_);
-    connect(progItems_, &QButtonGroup::idClicked, this, [this] { progClick(); });
-    // The reply of a window goes to the mode selected when the window ends.
+    // The reply of a window goes to the mode selected when the window ends. An item
+    // checked without a click (a screen reader's action) switches the panels as a click
+    // does; a click, also on the item already checked, shows the mode's panels (again).
     connect(progItems_, &QButtonGroup::idToggled, this, [this](int item, bool checked) {
-        if (checked)
-            transport_->setActiveClient(item);
+        if (!checked)
+            return;
+        transport_->setActiveClient(item);
+        progClick();
     });
+    connect(progItems_, &QButtonGroup::idClicked, this, [this] { progClick(); });
 }
 
 void TForm1::FormCreate()
@@ -196,7 +196,7 @@ int TForm1::outerHeight() const
 
 int TForm1::mode() const
 {
-    return progItems_->checkedId();
+    return transport_->activeClient();
 }
 
 void TForm1::skritPanelki()

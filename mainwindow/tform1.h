@@ -4,7 +4,8 @@
 
 #include "customcomm.h"
 #include "menudialogs.h"
-#include "portdirectory.h"
+#include "portsession.h"
+#include "sharedlogs.h"
 #include "windowchrome.h"
 
 #include <QColor>
@@ -31,9 +32,6 @@ class TForm3;
 namespace transport {
 class Transport;
 }
-namespace ports {
-struct ReturnedDevice;
-}
 namespace ui {
 class FamilyMode;
 class LogPane;
@@ -42,8 +40,6 @@ class LogPane;
 namespace mainwindow {
 
 class PortComboBox;
-class Reconnection;
-struct ReopenResult;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -64,7 +60,7 @@ public:
     int outerWidth() const;
     int outerHeight() const;
     // The serial component, for what shows the port's state.
-    const commport::TComm& port() const { return Comm1_; }
+    const commport::TComm& port() const { return session_->comm(); }
 
     // Mode switching and layout.
     void skritPanelki();
@@ -77,7 +73,6 @@ public:
     void COMChange();
     void OpenPortClick();
     void ClosePortClick();
-    void Comm1DeviceLost();
     // The list read afresh; the text, and with it the port, stays as it is.
     void refreshPortList();
 
@@ -110,18 +105,13 @@ private:
     void createFamilies();
     void applyOuterGeometryLimits();
     void setPortStatus(const QString& text, const QColor& colour);
-    void showClosedPortButtons();
-    void showOpenPortButtons();
-    void setupComm1();
     void setupPortControls();
-    // The open sequence of "Открыть" and of a port change: status, open, buttons.
-    bool openPortShowingState();
-    // Whether `name` leads anywhere: a device path, a listed name, or one the system
-    // lists when asked again. Shows the message when it does not.
-    bool portNameKnown(const QString& name);
-    void portNameEdited(const QString& text);
+    void showPortState(portsession::PortSession::State state);
+    // The port's name in the box, without taking it again.
+    void showPortName(const QString& name);
+    // The items of the port list; the text stays as it is.
+    void showPortList(const QStringList& items);
     void dropUnconfirmedPortName();
-    bool openComm1();
     void setupFileMenu();
     void setupFontMenu();
     void setupHelpMenu();
@@ -129,17 +119,11 @@ private:
     ui::LogPane* fileLog() const;
     // Writes the file log to `path`; false (with the error box shown) when it did not.
     bool saveLogTo(const QString& path);
-    // Devices that come and go (portwatching.cpp).
-    void setupPortWatching();
-    // The items of the port list from the system's entries; the text stays as it is.
-    void showPortList(const QList<ports::PortEntry>& entries);
-    // A line about the port in the log of the selected mode.
-    void logPortNotice(const QString& line);
-    void showPortWaiting(const QString& name);
-    ReopenResult reopenReturnedDevice(const ports::ReturnedDevice& device);
 
-    ports::PortDirectory portDirectory_;
-    commport::TComm Comm1_;
+    // The port's life; first, so that everything made after it may use it.
+    const std::unique_ptr<portsession::PortSession> session_;
+    // Logs one family keeps and the others write to.
+    ui::SharedLogs sharedLogs_;
 
     QWidget* const clientArea_;
     QMenu* const EditFile_;
@@ -155,7 +139,6 @@ private:
     QLabel* const Label11_;
     QLabel* PortWaitLabel_ = nullptr;
     QAction* AutoReconnect_ = nullptr;
-    Reconnection* reconnection_ = nullptr;
 
     QGroupBox* const prog_;
     QButtonGroup* const progItems_;

@@ -3,6 +3,7 @@
 #include "frametext.h"
 #include "logline.h"
 #include "logpane.h"
+#include "sharedlogs.h"
 #include "transport.h"
 
 #include <QComboBox>
@@ -15,6 +16,8 @@ MemoryFamily::MemoryFamily(const ui::FamilyContext& context)
     , panel_(context.clientArea, [this](MemoryPanel& panel) { panelBuilt(panel); })
 {
     setObjectName(QStringLiteral("MemoryFamily"));
+    // The request log; the meter notes the answers to its writes there too.
+    context.sharedLogs.keep(ui::kRequestLog, [this] { return panel_->Memo1; });
 }
 
 void MemoryFamily::panelBuilt(MemoryPanel& panel)
@@ -33,7 +36,7 @@ void MemoryFamily::run(Step step)
 {
     transport::Transport& line = context_.line;
     MemoryControls controls = panel_->controls();
-    controls.kontroller = context_.kontroller->currentText();
+    controls.kontroller = context_.address.typed();
     const MemoryOutput output = step(controls, LineStatus{.busy = line.busy(), .open = line.portOpen()});
     panel_->show(controls, output);
     for (const QString& frame : output.frames)

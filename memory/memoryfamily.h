@@ -25,7 +25,6 @@ public:
     void setHintsVisible(bool visible) override;
     void layout(const ui::WindowFrame& frame) override;
     std::vector<ui::LogPane*> fontPanes() const override;
-    ui::LogPane* requestLog() const override { return panel_->Memo1; }
 
     // Every frame sent in any mode is logged in Memo2.
     void frameSent(const QString& line, bool active) override;

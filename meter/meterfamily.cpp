@@ -7,6 +7,7 @@
 #include "frametext.h"
 #include "logpane.h"
 #include "metertexts.h"
+#include "sharedlogs.h"
 #include "transport.h"
 
 #include <QCheckBox>
@@ -130,7 +131,7 @@ void MeterFamily::lineNotice(const QString& line)
 
 std::optional<QString> MeterFamily::frameAddress()
 {
-    const QString typed = context_.kontroller->currentText();
+    const QString typed = context_.address.typed();
     const std::optional<QString> address = transport::frameAddressText(typed);
     if (!address)
         panel_->Memo_log->appendLine(transport::badAddressLine(typed));
@@ -327,8 +328,8 @@ void MeterFamily::showReply(const MeterReply& reply)
 {
     for (const QString& line : reply.logLines)
         panel_->Memo_log->appendLine(line);
-    if (reply.requestLogLine && context_.requestLogLine)
-        context_.requestLogLine(*reply.requestLogLine);
+    if (reply.requestLogLine)
+        context_.sharedLogs.append(ui::kRequestLog, *reply.requestLogLine);
 
     if (reply.reading) {
         const Reading& reading = *reply.reading;
@@ -348,7 +349,7 @@ void MeterFamily::showReply(const MeterReply& reply)
     if (reply.address) {
         panel_->edit_adr_zap->setText(reply.address->text);
         if (reply.address->controllerItem)
-            context_.kontroller->setCurrentIndex(*reply.address->controllerItem);
+            context_.address.selectItem(*reply.address->controllerItem);
     }
 }
 

@@ -71,4 +71,18 @@ QString openFailureDetail(commport::CommErrorKind kind, const QString& devicePat
     }
 }
 
+QString failureText(const std::exception& error, const QString& device)
+{
+    QString text = QString::fromLocal8Bit(error.what());
+    if (const auto* comm = dynamic_cast<const commport::ECommError*>(&error)) {
+        if (!device.isEmpty())
+            text += u'\n' + device;
+        const qsizetype pathStart = device.indexOf(u'/');
+        const QString detail = openFailureDetail(comm->Kind, pathStart >= 0 ? device.mid(pathStart) : QString());
+        if (!detail.isEmpty())
+            text += u'\n' + detail;
+    }
+    return text;
+}
+
 } // namespace ports

@@ -3,6 +3,7 @@
 #include "customcomm.h"
 #include "frametext.h"
 #include "logline.h"
+#include "portsession.h"
 #include "replywindowtimer.h"
 
 #include <algorithm>
@@ -32,15 +33,21 @@ QStringList splitFrames(const QString& text)
 
 } // namespace
 
-Transport::Transport(commport::TCustomComm& comm, QObject* parent)
+Transport::Transport(portsession::PortSession& session, QObject* parent)
     : QObject(parent)
-    , comm_(comm)
+    , comm_(session.comm())
     , Timer1_(new ReplyWindowTimer(this))
 {
     setObjectName(QStringLiteral("Transport"));
     Timer1_->setObjectName(QStringLiteral("Timer1"));
     Timer1_->setInterval(kFirstReplyWindowMs);
     connect(Timer1_, &ReplyWindowTimer::timeout, this, &Transport::readportandobrabotka);
+
+    connect(&session, &portsession::PortSession::bytesWaiting, this, &Transport::Comm1RxChar);
+    connect(&session, &portsession::PortSession::outputDropped, this, &Transport::reportOutputDropped);
+    // What happens to the port is told in the log of the mode selected now.
+    connect(&session, &portsession::PortSession::notice, this, &Transport::noticeToActive);
+    session.setLineBusy([this] { return busy(); });
 }
 
 void Transport::setClients(std::vector<LineClient*> clients)
@@ -150,7 +157,9 @@ void Transport::readportandobrabotka()
 
 void Transport::reportOutputDropped(int bytes)
 {
-    noticeToActive(QStringLiteral("Передача не завершена за 1500 мс: %1 байт не отправлено").arg(bytes));
+    // Not in time, not room in the queue, or refused by the device: the line did not
+    // take them, and that is what the operator needs to know.
+    noticeToActive(QStringLiteral("Не отправлено %1 байт: линия их не приняла").arg(bytes));
 }
 
 LineClient* Transport::activeLineClient() const

@@ -15,6 +15,9 @@
 namespace commport {
 class TCustomComm;
 }
+namespace portsession {
+class PortSession;
+}
 
 namespace transport {
 
@@ -31,7 +34,9 @@ inline constexpr int kSlowReplyWindowMs = 2000;
 class Transport : public QObject {
     Q_OBJECT
 public:
-    explicit Transport(commport::TCustomComm& comm, QObject* parent = nullptr);
+    // Takes the session's bytes and events itself; while a reply window runs, the
+    // session reopens no returning device.
+    explicit Transport(portsession::PortSession& session, QObject* parent = nullptr);
 
     // One client per mode, in the mode switch's order.
     void setClients(std::vector<LineClient*> clients);
@@ -60,12 +65,8 @@ public:
     // Cuts frame text at each "*" and writes the frames; nothing while busy or closed.
     void obrabZapstr(const QString& text);
 
-    // The port's receive event: how many bytes wait.
-    void Comm1RxChar(int count);
     // The end of the reply window: read, hand over, line idle again.
     void readportandobrabotka();
-    // Output the port gave up on: told to the selected family's log.
-    void reportOutputDropped(int bytes);
 
 signals:
     // Emitted for each frame handed to the port, after it was logged.
@@ -76,6 +77,10 @@ signals:
     void replyRead(int bytes);
 
 private:
+    // The port's receive event: how many bytes wait.
+    void Comm1RxChar(int count);
+    // Output the port gave up on: told to the selected family's log.
+    void reportOutputDropped(int bytes);
     void writePort(const QByteArray& frame);
     LineClient* activeLineClient() const;
     void noticeToActive(const QString& line);

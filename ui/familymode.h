@@ -13,7 +13,6 @@
 #include <vector>
 
 class QAction;
-class QComboBox;
 class QWidget;
 
 namespace transport {
@@ -23,6 +22,15 @@ class Transport;
 namespace ui {
 
 class LogPane;
+class SharedLogs;
+
+// The controller address on the window's top row, shared by the families.
+struct AddressSource {
+    // The address as typed ("1", "7f", "01"): the families pad and check it.
+    std::function<QString()> typed;
+    // Selects the item `index` of the list "01".."7F" ("01" is 0); -1 selects none.
+    std::function<void(int index)> selectItem;
+};
 
 // The window's outer size and the height of its decoration (caption, frame and menu
 // bar), which the layout rules are written for.
@@ -37,17 +45,15 @@ struct FamilyContext {
     transport::Transport& line;
     // The window's client area: the parent of the family's panels.
     QWidget* clientArea = nullptr;
-    // The controller address on the top row, shared by the families.
-    QComboBox* kontroller = nullptr;
+    AddressSource address;
     // Hides every panel of every family.
     std::function<void()> hideAllPanels;
     // The main window's outer top edge on the screen and its caption height, for
     // pop-ups placed at the pointer.
     std::function<int()> windowTop;
     std::function<int()> captionHeight;
-    // Adds a line to the request log of the family that keeps one (see
-    // FamilyMode::requestLog): one-byte answers are noted there whichever family asked.
-    std::function<void(const QString&)> requestLogLine;
+    // Logs kept by one family that the others write to.
+    SharedLogs& sharedLogs;
 };
 
 class FamilyMode : public transport::LineClient {
@@ -77,9 +83,6 @@ public:
     virtual std::vector<LogPane*> fontPanes() const { return {}; }
     // The pane the file menu loads and saves, if this family has it.
     virtual LogPane* fileLog() const { return nullptr; }
-    // The pane where this family logs its requests and the line's one-byte answers,
-    // if it keeps one; other families' one-byte answers are noted there too.
-    virtual LogPane* requestLog() const { return nullptr; }
 
     // Windows of its own the family opens, such as a chart of its readings: the main
     // menu lists them under "Вид".

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <utility>
 
-namespace mainwindow {
+namespace portsession {
 
 namespace {
 
@@ -120,4 +120,4 @@ void Reconnection::attempt()
     }
 }
 
-} // namespace mainwindow
+} // namespace portsession

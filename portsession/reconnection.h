@@ -14,7 +14,7 @@
 #include <functional>
 #include <optional>
 
-namespace mainwindow {
+namespace portsession {
 
 struct ReopenResult {
     bool opened = false;
@@ -74,4 +74,4 @@ private:
     bool failureLogged_ = false;
 };
 
-} // namespace mainwindow
+} // namespace portsession

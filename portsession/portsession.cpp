@@ -1,0 +1,249 @@
+#include "portsession.h"
+
+#include "commerror.h"
+#include "openfailure.h"
+#include "portlist.h"
+#include "portwatcher.h"
+#include "reconnection.h"
+
+#include <QMetaObject>
+
+namespace portsession {
+
+PortSession::PortSession(QObject* parent)
+    : PortSession(ports::PortRoots::thisMachine(), parent)
+{
+}
+
+PortSession::PortSession(ports::PortRoots roots, QObject* parent)
+    : QObject(parent)
+    , directory_(std::move(roots))
+    , listed_(ports::builtInPortNames())
+{
+    setObjectName(QStringLiteral("PortSession"));
+    setUpComm();
+    setUpWatching();
+}
+
+PortSession::~PortSession()
+{
+    comm_.Close();
+}
+
+void PortSession::setUpComm()
+{
+    // The line as the console starts with it: 4800 bit/s, 8 data bits, no parity, 2 stop
+    // bits, no handshake; the settings window changes it.
+    comm_.SetMonitorEvents({commport::TCommEventState::evRxChar});
+    comm_.SetBaudRate(commport::TBaudRate::cbr4800);
+    comm_.SetParity(commport::TParity::paNone);
+    comm_.SetStopbits(commport::TStopbits::sb20);
+    comm_.SetDatabits(commport::TDatabits::da8);
+    comm_.SetReadBufSize(4096);
+    comm_.SetWriteBufSize(1024);
+    comm_.SetCharsTimeOut(1);
+    comm_.SetFlowControl(commport::TFlowControl::fcDefault);
+    comm_.SetDevicePathResolver([this](const std::string& name) {
+        return directory_.resolveDevicePath(QString::fromStdString(name)).toStdString();
+    });
+    comm_.SetMainThreadPoster([this](std::function<void()> call) {
+        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    });
+    comm_.OnRxChar = [this](commport::TCustomComm*, int count) { emit bytesWaiting(count); };
+    comm_.OnDeviceLost = [this](commport::TCustomComm*) { deviceLost(); };
+    comm_.OnOutputDropped = [this](commport::TCustomComm*, int dropped) { emit outputDropped(dropped); };
+}
+
+void PortSession::setUpWatching()
+{
+    reconnection_ = std::make_unique<Reconnection>(
+        directory_,
+        ReconnectionHooks{
+            .reopen = [this](const ports::ReturnedDevice& device) { return reopenReturnedDevice(device); },
+            .lineBusy = [this] { return lineBusy_ && lineBusy_(); },
+            .notice = [this](const QString& line) { emit notice(line); },
+            .showWaiting = [this](const QString&) { updateState(); },
+        });
+    // A virtual ports folder another user could have planted is left alone, and said so.
+    directory_.setNoticeHandler([this](const QString& line) { emit notice(line); });
+
+    watcher_ = new ports::PortWatcher(directory_.roots(), this);
+    connect(watcher_, &ports::PortWatcher::portsChanged, this, [this] {
+        readPortNames();
+        reconnection_->portsChanged();
+    });
+}
+
+QString PortSession::name() const
+{
+    return QString::fromStdString(comm_.DeviceName());
+}
+
+QString PortSession::devicePath() const
+{
+    return QString::fromStdString(comm_.DevicePath());
+}
+
+QStringList PortSession::readPortNames()
+{
+    const std::optional<QStringList> items = ports::portListItems(directory_.entries());
+    listed_ = items ? *items : ports::builtInPortNames();
+    emit portNamesChanged(listed_);
+    return listed_;
+}
+
+QString PortSession::describe(const QString& name) const
+{
+    const QString path = directory_.resolveDevicePath(name);
+    return path.isEmpty() ? QStringLiteral("Порт %1 на этом компьютере не найден").arg(name) : path;
+}
+
+bool PortSession::knows(const QString& name)
+{
+    // A device path is opened as it stands; a listed name goes to the component, which
+    // says what it found there.
+    if (name.startsWith(u'/') || listed_.contains(name))
+        return true;
+    // Not in the list: the system's list is read once more, a port may have come since.
+    const QList<ports::PortEntry> entries = directory_.entries();
+    const std::optional<QStringList> items = ports::portListItems(entries);
+    listed_ = items ? *items : ports::builtInPortNames();
+    emit portNamesChanged(listed_);
+    for (const ports::PortEntry& entry : entries)
+        if (entry.name == name)
+            return true;
+    emit failed(name.isEmpty() ? QStringLiteral("Порт не выбран: выберите его из списка.")
+                               : QStringLiteral("Порт «%1» не найден на этом компьютере.").arg(name));
+    return false;
+}
+
+bool PortSession::openShowingFailure()
+{
+    emit openAttempted();
+    try {
+        comm_.Open();
+    } catch (const std::exception& error) {
+        // A device that opened but refused its settings stays held by the component;
+        // the port is shown closed, so it must really be closed.
+        comm_.Close();
+        const QString path = devicePath();
+        emit failed(ports::failureText(error, path.isEmpty() ? name() : name() + QStringLiteral(": ") + path));
+        return false;
+    }
+    reconnection_->portOpened(name(), devicePath());
+    return true;
+}
+
+void PortSession::closeComm()
+{
+    comm_.Close();
+}
+
+bool PortSession::open(const QString& name)
+{
+    reconnection_->stop();
+    // The name given is the port opened, whatever was taken before.
+    closeComm();
+    comm_.SetDeviceName(name.toStdString());
+    // A failure leaves the state as it was, and the attempt shown as it ended.
+    if (!knows(name) || !openShowingFailure())
+        return false;
+    updateState();
+    emit started();
+    return true;
+}
+
+void PortSession::choose(const QString& name)
+{
+    // The port's own name again, or the list catching up with a name already taken:
+    // nothing changes, so an open port stays open and a wait for its device goes on.
+    if (name == this->name())
+        return;
+    const bool wasOpen = state_ == State::Open;
+    closeComm();
+    comm_.SetDeviceName(name.toStdString());
+    // Another port chosen: the device that vanished from the old one is not waited for.
+    if (reconnection_->waiting() && reconnection_->waitedName() != name)
+        reconnection_->stop();
+    updateState();
+    if (!wasOpen)
+        return;
+    if (knows(name) && openShowingFailure()) {
+        comm_.PurgeInput();
+        updateState();
+    }
+}
+
+void PortSession::close()
+{
+    reconnection_->stop();
+    emit stopping();
+    closeComm();
+    updateState();
+}
+
+void PortSession::nameTyped(const QString& name)
+{
+    // Typing another name while the console waits for a vanished device: the operator
+    // has taken the port over, and the device is not reopened behind the list's back.
+    if (reconnection_->waiting() && reconnection_->waitedName() != name)
+        reconnection_->stop();
+}
+
+bool PortSession::automaticReconnect() const
+{
+    return reconnection_->automatic();
+}
+
+void PortSession::setAutomaticReconnect(bool on)
+{
+    reconnection_->setAutomatic(on);
+}
+
+void PortSession::deviceLost()
+{
+    const QString lostName = name();
+    const QString lostPath = devicePath();
+    close();
+    // No error box: a pulled adapter is routine in the field, and the console waits.
+    reconnection_->deviceLost(lostName, lostPath);
+}
+
+ReopenResult PortSession::reopenReturnedDevice(const ports::ReturnedDevice& device)
+{
+    // The adapter may have come back under another number: the name follows it.
+    comm_.SetDeviceName(device.name.toStdString());
+    emit nameChanged(device.name);
+    emit openAttempted();
+    ReopenResult result;
+    try {
+        comm_.Open();
+        comm_.PurgeInput();
+    } catch (const std::exception& error) {
+        result.message = QString::fromLocal8Bit(error.what());
+        const auto* comm = dynamic_cast<const commport::ECommError*>(&error);
+        result.errorCode = comm ? comm->ErrorCode : -1;
+        result.devicePath = devicePath();
+        try {
+            comm_.Close();
+        } catch (const std::exception&) {
+            // Closing a device that failed its settings has nothing more to report.
+        }
+        return result;
+    }
+    result.opened = true;
+    result.devicePath = devicePath();
+    updateState();
+    emit started();
+    return result;
+}
+
+void PortSession::updateState()
+{
+    state_ = comm_.IsOpen() ? State::Open : reconnection_->waiting() ? State::Waiting : State::Closed;
+    // Also when the state stays: a change of port shows the port closed again even
+    // when it was closed already.
+    emit stateChanged(state_);
+}
+
+} // namespace portsession

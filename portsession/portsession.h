@@ -1,0 +1,128 @@
+#pragma once
+// The port's life in one place: the name chosen, opening and closing, the port list as
+// the system has it, the watcher of ports that come and go, and the wait for a device
+// that vanished with its reopening. The window shows the session's state and passes the
+// operator's choices on; the transport takes the bytes and the events of the line from
+// it. Nothing here knows a widget.
+//
+// States: Closed; Open; Waiting (closed, but the device that vanished will be reopened
+// when it is back). The session owns the serial component, whose line settings stay
+// with it across closes and reopens.
+
+#include "customcomm.h"
+#include "portdirectory.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace ports {
+class PortWatcher;
+struct ReturnedDevice;
+}
+
+namespace portsession {
+
+class Reconnection;
+struct ReopenResult;
+
+class PortSession : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Closed, Open, Waiting };
+    Q_ENUM(State)
+
+    // This machine's ports, or those of a tree of roots (tests).
+    explicit PortSession(QObject* parent = nullptr);
+    explicit PortSession(ports::PortRoots roots, QObject* parent = nullptr);
+    // Closes the port: the event thread hands its events to this object.
+    ~PortSession() override;
+
+    State state() const { return state_; }
+    // The port's name: the one open, or the one the next open takes.
+    QString name() const;
+    // The device the last open tried for the name.
+    QString devicePath() const;
+
+    // The serial component: line settings, reads and writes.
+    commport::TComm& comm() { return comm_; }
+    const commport::TComm& comm() const { return comm_; }
+    const ports::PortDirectory& directory() const { return directory_; }
+
+    // The names the port list offers, read from the system now: the system's ports, or
+    // the built-in names when it lists fewer than two. Also announced by portNamesChanged.
+    QStringList readPortNames();
+    // What a name stands for on this machine, for the port list's tool tip.
+    QString describe(const QString& name) const;
+
+    // "Открыть": the port opens on `name`, whatever was taken before; a wait ends. A
+    // name the system does not know (after reading its list once more) opens nothing.
+    // False when nothing opened; `failed` has said why.
+    bool open(const QString& name);
+    // A name chosen from the list or confirmed with Enter. The same name changes
+    // nothing; another closes the port and, when it was open, opens the new one and
+    // empties its input. While closed only the name is taken.
+    void choose(const QString& name);
+    // "Закрыть", and before the line settings change: the port closes, a wait ends.
+    void close();
+    // The operator typed a name in the port list: a wait for another name's device ends.
+    void nameTyped(const QString& name);
+
+    // "Переподключать автоматически". Turning it off ends a wait.
+    bool automaticReconnect() const;
+    void setAutomaticReconnect(bool on);
+
+    // Whether a reply window runs: a returning device is not reopened under it.
+    void setLineBusy(std::function<bool()> busy) { lineBusy_ = std::move(busy); }
+
+signals:
+    // After every close, change of port and successful open, also when the state stays
+    // the same; not after an open that failed, which leaves the attempt shown.
+    void stateChanged(portsession::PortSession::State state);
+    // An open is tried; a state change, or none for a failure, follows.
+    void openAttempted();
+    // The session took another name itself: a device came back under another one.
+    void nameChanged(const QString& name);
+    // The port was opened by the operator or reopened after its device came back: what
+    // needs the line may start. A change of port while open is not one.
+    void started();
+    // The port closes for good (not for a change of port): what uses the line stops.
+    // Emitted while the port is still open.
+    void stopping();
+    // An open the operator asked for failed: the text for the error box.
+    void failed(const QString& message);
+    // A line about the port for the log of the selected mode.
+    void notice(const QString& line);
+    // The system's port list as read now; it may equal the last one.
+    void portNamesChanged(const QStringList& names);
+    // The line's events, on the GUI thread: bytes wait in the input queue; output the
+    // line did not take was dropped.
+    void bytesWaiting(int count);
+    void outputDropped(int bytes);
+
+private:
+    void setUpComm();
+    void setUpWatching();
+    // Whether `name` leads anywhere: a device path, a listed name, or one the system
+    // lists when asked again.
+    bool knows(const QString& name);
+    // Opens the component on its name; `failed` tells of a failure.
+    bool openShowingFailure();
+    void closeComm();
+    void deviceLost();
+    ReopenResult reopenReturnedDevice(const ports::ReturnedDevice& device);
+    void updateState();
+
+    ports::PortDirectory directory_;
+    commport::TComm comm_;
+    std::unique_ptr<Reconnection> reconnection_;
+    ports::PortWatcher* watcher_ = nullptr;
+    std::function<bool()> lineBusy_;
+    QStringList listed_;
+    State state_ = State::Closed;
+};
+
+} // namespace portsession

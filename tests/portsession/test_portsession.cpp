@@ -1,0 +1,166 @@
+// The port session on its own: pseudo-terminals published as virtual ports in a folder
+// of the test's, the operator's opens and closes, a device that goes and comes back.
+
+#include "portsession.h"
+#include "ptypair.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <map>
+#include <memory>
+
+using portsession::PortSession;
+using qldixw::testing::PtyPair;
+
+namespace {
+
+const QMap<QString, PortSession::State> kStates{
+    {"Closed", PortSession::State::Closed}, {"Open", PortSession::State::Open}, {"Waiting", PortSession::State::Waiting}};
+
+// The system as the session sees it: a private folder of virtual ports and nothing else.
+class Ports {
+public:
+    // Two ports stay all along, so the list is the system's (with fewer it would be the
+    // built-in COM1 to COM10) and shows when a third comes or goes.
+    Ports()
+    {
+        for (const char* folder : {"ports", "sys", "dev"})
+            QDir(dir_.path()).mkpath(QString::fromLatin1(folder));
+        plug(QStringLiteral("COM5"));
+        plug(QStringLiteral("COM6"));
+    }
+    ports::PortRoots roots() const { return {dir_.filePath("sys"), dir_.filePath("dev"), folder()}; }
+    QString folder() const { return dir_.filePath(QStringLiteral("ports")); }
+
+    // A device appears under `name`: a new terminal, published as the simulator does.
+    void plug(const QString& name)
+    {
+        devices_[name] = std::make_unique<PtyPair>();
+        link(name, QString::fromStdString(devices_[name]->portPath()));
+    }
+    void link(const QString& name, const QString& target)
+    {
+        const QString temporary = QDir(folder()).filePath(name + QStringLiteral(".new"));
+        QFile::link(target, temporary);
+        ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(QDir(folder()).filePath(name)).constData());
+    }
+    // The device goes: its terminal hangs up and its link is removed.
+    void unplug(const QString& name)
+    {
+        devices_.erase(name);
+        QFile::remove(QDir(folder()).filePath(name));
+    }
+    PtyPair* device(const QString& name) { return devices_.count(name) ? devices_[name].get() : nullptr; }
+
+private:
+    QTemporaryDir dir_;
+    std::map<QString, std::unique_ptr<PtyPair>> devices_;
+};
+
+} // namespace
+
+class TestPortSession : public QObject {
+    Q_OBJECT
+private slots:
+    void steps_data();
+    void steps();
+};
+
+void TestPortSession::steps_data()
+{
+    QTest::addColumn<QStringList>("script");
+    const auto row = [](const char* name, const QStringList& script) { QTest::newRow(name) << script; };
+    // "plug COM9" / "unplug COM9" / "link COM9 <path>": the system; "open COM9", "choose
+    // COM8", "close", "typed COM8", "auto off": the operator; "state Open": waits for
+    // the state; "said <events>": the session's started/stopping/failed since the last
+    // check; "name COM9"; "send COM9": a byte from the device reaches bytesWaiting;
+    // "listed COM9" / "unlisted COM9": waits until the list the session read says so
+    // (the session has then also heard that the ports changed).
+    row("closed, open, waiting, open again",
+        {"plug COM9", "open COM9", "state Open", "said started", "send COM9", "unplug COM9", "state Waiting",
+         "said stopping", "plug COM9", "state Open", "said started", "send COM9", "close", "state Closed",
+         "said stopping"});
+    row("a close while waiting ends the wait",
+        {"plug COM9", "open COM9", "state Open", "unplug COM9", "state Waiting", "close", "state Closed",
+         "plug COM9", "listed COM9", "state Closed", "open COM8", "state Closed",
+         "said started stopping stopping failed:Порт «COM8» не найден на этом компьютере."});
+    row("a name the system lacks opens nothing",
+        {"open COM20", "state Closed", "said failed:Порт «COM20» не найден на этом компьютере.", "name COM20"});
+    row("a device that is no terminal is refused",
+        {"link COM9 /dev/null", "open COM9", "state Closed", "said failed"});
+    row("another port while open: reopened on it, nothing stopped",
+        {"plug COM9", "plug COM8", "open COM9", "state Open", "said started", "choose COM8", "state Open",
+         "name COM8", "said", "send COM8"});
+    row("another port while closed: only the name",
+        {"plug COM9", "choose COM9", "state Closed", "name COM9", "said"});
+    row("typing another name ends the wait",
+        {"plug COM9", "open COM9", "unplug COM9", "state Waiting", "typed COM8", "state Closed", "plug COM9",
+         "listed COM9", "state Closed"});
+    row("no automatic reconnection: no wait",
+        {"auto off", "plug COM9", "open COM9", "state Open", "unplug COM9", "unlisted COM9", "state Closed",
+         "plug COM9", "listed COM9", "state Closed"});
+}
+
+void TestPortSession::steps()
+{
+    QFETCH(QStringList, script);
+    Ports system;
+    PortSession session(system.roots());
+    QStringList said;
+    connect(&session, &PortSession::started, this, [&] { said << "started"; });
+    connect(&session, &PortSession::stopping, this, [&] { said << "stopping"; });
+    connect(&session, &PortSession::failed, this, [&](const QString& message) {
+        said << (message.contains(u'\n') ? QStringLiteral("failed") : QStringLiteral("failed:") + message);
+    });
+    QStringList listed;
+    connect(&session, &PortSession::portNamesChanged, this, [&](const QStringList& names) { listed = names; });
+    int bytes = 0;
+    connect(&session, &PortSession::bytesWaiting, this, [&](int count) { bytes = count; });
+
+    for (const QString& step : script) {
+        const QString verb = step.section(u' ', 0, 0);
+        const QString what = step.section(u' ', 1, 1);
+        if (verb == u"plug") {
+            system.plug(what);
+        } else if (verb == u"unplug") {
+            system.unplug(what);
+        } else if (verb == u"link") {
+            system.link(what, step.section(u' ', 2));
+        } else if (verb == u"open") {
+            session.open(what);
+        } else if (verb == u"choose") {
+            session.choose(what);
+        } else if (verb == u"close") {
+            session.close();
+        } else if (verb == u"typed") {
+            session.nameTyped(what);
+        } else if (verb == u"auto") {
+            session.setAutomaticReconnect(what == u"on");
+        } else if (verb == u"state") {
+            QTRY_COMPARE_WITH_TIMEOUT(session.state(), kStates.value(what), 10000);
+        } else if (verb == u"said") {
+            QCOMPARE(said.join(u' '), step.section(u' ', 1));
+            said.clear();
+        } else if (verb == u"listed" || verb == u"unlisted") {
+            QTRY_COMPARE_WITH_TIMEOUT(listed.contains(what), verb == u"listed", 10000);
+        } else if (verb == u"name") {
+            QCOMPARE(session.name(), what);
+        } else if (verb == u"send") {
+            bytes = 0;
+            QVERIFY(system.device(what)->send("x"));
+            QTRY_COMPARE_WITH_TIMEOUT(bytes, 1, 10000);
+            char byte = 0;
+            QCOMPARE(session.comm().Read(&byte, 1), 1);
+        } else {
+            QFAIL(qPrintable(QStringLiteral("not a step: ") + step));
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestPortSession)
+#include "test_portsession.moc"
