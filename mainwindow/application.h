@@ -19,7 +19,8 @@ struct ProgramWindows {
     oprog::TForm3* Form3() const { return Form1->aboutWindow(); }
 };
 
-// Sets the application font and creates the main window. Needs a QApplication.
+// Sets the application font, puts Qt's own words into Russian and creates the main
+// window. Needs a QApplication.
 ProgramWindows createProgramWindows();
 
 } // namespace mainwindow

@@ -12,6 +12,7 @@
 #include <QFont>
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -53,6 +54,11 @@ public:
     oprog::TForm3* aboutWindow();
     // The common dialogs and the desktop, which the menus call; the system's at start.
     void setMenuDialogs(MenuDialogs dialogs) { dialogs_ = std::move(dialogs); }
+
+    // The port and the mode asked for on the command line: the name goes into the port
+    // box as if confirmed there (the port stays closed until "Открыть"), and the mode is
+    // selected as its item would be.
+    void startWith(const QString& port, std::optional<int> mode);
 
     // The selected item of the mode switch.
     int mode() const;

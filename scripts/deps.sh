@@ -9,6 +9,7 @@ QLDIXW_PACKAGES=(
   libqt6opengl6-dev   # Qt Charts' CMake package asks for Qt OpenGL's, which Debian 12 does not pull in
   fonts-wine          # a metric-compatible Tahoma with Cyrillic
   libqt6gui6          # its JPEG image plugin (qjpeg, over libjpeg-turbo) shows the About pictures
+  qt6-translations-l10n # Qt's own words (dialogs, message-box buttons) in Russian
   clang-14 libclang-rt-14-dev # libFuzzer and the sanitizers for the fuzz targets
   dpkg-dev file               # CPack's library dependencies of the Debian package
 )
