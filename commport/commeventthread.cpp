@@ -107,9 +107,10 @@ void TCommEventThread::execute()
         mask &= monitored_;
         if (mask == 0)
             continue;
-        if (!handOver_->RunAndWait([this, mask, errors] {
+        if (!handOver_->RunAndWait([this, mask, errors, now] {
                 EventMask = mask;
                 LineErrors = errors;
+                WakeTime = now;
                 DeliverEvent();
             }))
             break;

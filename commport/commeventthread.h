@@ -77,6 +77,10 @@ public:
     std::uint32_t EventMask = 0;
     // The CE_* flags of the errors the driver counted since the event before it.
     std::uint32_t LineErrors = 0;
+    // When the wait that found the event's bytes ended (steady clock: CLOCK_MONOTONIC on
+    // Linux), taken on this thread before the hand-over, so the GUI thread's own delays
+    // do not move it.
+    std::chrono::steady_clock::time_point WakeTime{};
     TSignalEvent OnSignal;
 
     // Processor time the thread has used so far (for measurements).

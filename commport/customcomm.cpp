@@ -366,6 +366,8 @@ void TCustomComm::HandleEvents(TCommEventThread* Sender, std::uint32_t EventMask
             DispatchEvent(bit);
     }
 }
+        // A delivery called by hand (tests) has no wake-up of its own: it happens now.
+        d.lineStatus.EventTime = Sender ? Sender->WakeTime : std::chrono::steady_clock::now();
 
 void TCustomComm::DispatchEvent(std::uint32_t EventMask)
 {

@@ -53,6 +53,10 @@ struct TCommStatus {
 
 class TCustomComm {
 public:
+    // When the event thread woke up and found the event (steady clock, CLOCK_MONOTONIC on
+    // Linux): for evRxChar, the arrival of the bytes waiting, to within the wake-up's own
+    // latency. What a handler reads later may hold bytes that came after it.
+    std::chrono::steady_clock::time_point EventTime{};
     TCustomComm();
     virtual ~TCustomComm();
     TCustomComm(const TCustomComm&) = delete;

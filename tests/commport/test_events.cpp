@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <numeric>
+#include <vector>
 #include <unistd.h>
 
 using namespace commtesting;
@@ -146,11 +147,19 @@ void TestCommEvents::countIsQueueSizeWhenHandled()
     wire(comm, pair, gui);
     comm.SetMonitorEvents({TCommEventState::evRxChar});
     log.attach(comm);
+    // The time of each event as its handler sees it.
+    std::vector<std::chrono::steady_clock::time_point> eventTimes;
+    comm.OnRxChar = [&eventTimes, logged = comm.OnRxChar](commport::TCustomComm* sender, int count) {
+        eventTimes.push_back(sender->LineStatus().EventTime);
+        logged(sender, count);
+    };
     comm.Open();
 
+    const auto sent = std::chrono::steady_clock::now();
     QVERIFY(pair.send(pattern(std::size_t(first), 1)));
     // The thread has handed the event over and waits; the GUI has not run it yet.
     QTRY_VERIFY_WITH_TIMEOUT(gui.waiting() > 0, 5000);
+    const auto handedOver = std::chrono::steady_clock::now();
     QTRY_COMPARE_WITH_TIMEOUT(queuedInput(comm.DeviceHandle()), first, 5000);
     if (later > 0) {
         QVERIFY(pair.send(pattern(std::size_t(later), 2)));
@@ -158,6 +167,9 @@ void TestCommEvents::countIsQueueSizeWhenHandled()
     }
     QCOMPARE(gui.runPending(), 1);
     QCOMPARE(log.rxCounts.value(0), first + later);
+    // The event's time is the wake-up's, taken before the hand-over, not the handling's.
+    QCOMPARE(eventTimes.size(), std::size_t(1));
+    QVERIFY(eventTimes[0] >= sent && eventTimes[0] <= handedOver);
 
     // Bytes that came during the hand-over make one more event; then, with every byte
     // still unread, the thread sleeps: no event repeats for bytes already announced.
