@@ -42,24 +42,32 @@ DispenserReply versionExchange(std::span<const std::uint8_t> reply, const QStrin
 
 } // namespace
 
-QString acknowledgementLine(std::uint8_t code, const QString& timeStamp)
+std::optional<QString> acknowledgementMeaning(std::uint8_t code)
 {
-    const std::uint8_t bytes[] = {code};
-    const QString frameLine = transport::receivedFrameLine(bytes, timeStamp);
     switch (code) {
     case 0x00:
-        return frameLine + QStringLiteral(" Успешно");
+        return QStringLiteral("Успешно");
     case 0xFE:
-        return frameLine + QStringLiteral(" Нет ресурсов");
+        return QStringLiteral("Нет ресурсов");
     case 0xFF:
-        return frameLine + QStringLiteral(" Отвергнуто");
+        return QStringLiteral("Отвергнуто");
     case 0x05:
     case 0x15:
-        return frameLine;
+        return QString();
     default:
-        // Codes the controller does not document: one blank only, as the log always had.
-        return transport::receivedLinePrefix(timeStamp) + u' ' + hexByte(code);
+        return std::nullopt;
     }
+}
+
+QString acknowledgementLine(std::uint8_t code, const QString& timeStamp)
+{
+    const std::optional<QString> meaning = acknowledgementMeaning(code);
+    // Codes the controller does not document: one blank only, as the log always had.
+    if (!meaning)
+        return transport::receivedLinePrefix(timeStamp) + u' ' + hexByte(code);
+    const std::uint8_t bytes[] = {code};
+    const QString frameLine = transport::receivedFrameLine(bytes, timeStamp);
+    return meaning->isEmpty() ? frameLine : frameLine + u' ' + *meaning;
 }
 
 DispenserReply decodeDispenserReply(std::span<const std::uint8_t> reply, ExpectedReply expected,

@@ -53,6 +53,10 @@ struct DispenserReply {
     std::optional<int> replyWindowMs;
 };
 
+// What a one-byte acknowledgement says: "Успешно", "Нет ресурсов", "Отвергнуто"; empty
+// for the codes the controller sends without a word of their own (05, 15); nothing for a
+// code it does not document.
+std::optional<QString> acknowledgementMeaning(std::uint8_t code);
 // The acknowledgement line for a one-byte reply.
 QString acknowledgementLine(std::uint8_t code, const QString& timeStamp);
 

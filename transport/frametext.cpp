@@ -74,6 +74,35 @@ bool isBlankFramePiece(const QString& piece)
     return true;
 }
 
+QStringList splitFrameText(const QString& text)
+{
+    QString s = text;
+    qsizetype pair;
+    while ((pair = s.indexOf(QStringLiteral("**"))) >= 0)
+        s.remove(pair, 1);
+    QStringList pieces;
+    qsizetype star;
+    while ((star = s.indexOf(u'*')) >= 0) {
+        pieces << s.left(star + 1);
+        s.remove(0, star + 1);
+    }
+    if (!s.isEmpty() && !isBlankFramePiece(s))
+        pieces << s;
+    return pieces;
+}
+
+std::optional<QByteArray> lineBytesOfText(const QString& text)
+{
+    QByteArray bytes;
+    for (const QString& piece : splitFrameText(text)) {
+        const std::optional<FrameBytes> frame = frameTextToBytes(piece);
+        if (!frame)
+            return std::nullopt;
+        bytes += frame->bytes;
+    }
+    return bytes;
+}
+
 std::optional<FrameBytes> frameTextToBytes(const QString& frameText)
 {
     QString text = frameText;

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -44,6 +45,13 @@ bool isBlankFramePiece(const QString& piece);
 // A character that is not a hex digit counts 0 in either position of a pair.
 // Returns nothing when the frame would exceed kMaxFrameBytes.
 std::optional<FrameBytes> frameTextToBytes(const QString& frameText);
+
+// A text of several frames cut at each "*" (runs of "*" count once); the rest after the
+// last "*" is a frame without checksum unless it holds nothing but blanks.
+QStringList splitFrameText(const QString& text);
+// Every byte a text puts on the line, its frames one after the other; nothing when a
+// frame would exceed kMaxFrameBytes.
+std::optional<QByteArray> lineBytesOfText(const QString& text);
 
 // " 60 01 81 FB": one blank and two upper-case hex digits per byte.
 QString byteText(std::span<const std::uint8_t> bytes);
