@@ -1,7 +1,8 @@
 #pragma once
 // What the line asks of a device family. The transport holds one client per family
 // and knows nothing else of them: every client hears what was sent, the client of the
-// mode selected when a reply window ends gets that window's bytes.
+// mode selected when a reply window ends gets that window's bytes. A client that holds
+// the line (Transport::hold, a test script run) gets the bytes of its own windows.
 
 #include <QString>
 #include <cstdint>

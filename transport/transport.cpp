@@ -7,6 +7,7 @@
 #include "replywindowtimer.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace transport {
 
@@ -47,7 +48,8 @@ Transport::Transport(portsession::PortSession& session, QObject* parent)
     connect(&session, &portsession::PortSession::outputDropped, this, &Transport::reportOutputDropped);
     // What happens to the port is told in the log of the mode selected now.
     connect(&session, &portsession::PortSession::notice, this, &Transport::noticeToActive);
-    session.setLineBusy([this] { return busy(); });
+    // A returning device is not reopened under a window; a hold alone does not stop it.
+    session.setLineBusy([this] { return windowOpen(); });
 }
 
 void Transport::setClients(std::vector<LineClient*> clients)
@@ -62,7 +64,32 @@ void Transport::setActiveClient(int index)
 
 bool Transport::busy() const
 {
+    return windowOpen() || holder_ != nullptr;
+}
+
+bool Transport::windowOpen() const
+{
     return Timer1_->isActive();
+}
+
+void Transport::hold(LineClient& holder)
+{
+    holder_ = &holder;
+}
+
+void Transport::release()
+{
+    holder_ = nullptr;
+    windowHolder_ = nullptr;
+}
+
+bool Transport::sendHeld(const QString& text)
+{
+    if (!holder_ || windowOpen() || !send(text))
+        return false;
+    windowHeld_ = true;
+    windowHolder_ = holder_;
+    return true;
 }
 
 bool Transport::portOpen() const
@@ -91,8 +118,14 @@ void Transport::sendComposedRequest(const QString& text)
 
 void Transport::obrabZapstr(const QString& text)
 {
-    if (busy() || !comm_.IsOpen())
-        return;
+    if (!busy())
+        send(text);
+}
+
+bool Transport::send(const QString& text)
+{
+    if (windowOpen() || !comm_.IsOpen())
+        return false;
 
     // Convert every frame first: a text with a frame too long for the buffer is
     // refused whole rather than sent in part.
@@ -101,7 +134,7 @@ void Transport::obrabZapstr(const QString& text)
         const std::optional<FrameBytes> frame = frameTextToBytes(piece);
         if (!frame) {
             noticeToActive(QStringLiteral("Кадр длиннее %1 байт не отправлен").arg(kMaxFrameBytes));
-            return;
+            return false;
         }
         frames.push_back(frame->bytes);
     }
@@ -112,6 +145,7 @@ void Transport::obrabZapstr(const QString& text)
         Timer1_->start();
         emit windowOpened();
     }
+    return true;
 }
 
 void Transport::writePort(const QByteArray& frame)
@@ -151,6 +185,11 @@ void Transport::readportandobrabotka()
     receivedByteCount_ = 0;
     emit replyRead(received);
 
+    if (std::exchange(windowHeld_, false)) {
+        if (LineClient* holder = std::exchange(windowHolder_, nullptr))
+            holder->replyWindowEnded(std::span(replyBuffer_.data(), static_cast<std::size_t>(received)));
+        return;
+    }
     if (LineClient* client = activeLineClient())
         client->replyWindowEnded(std::span(replyBuffer_.data(), static_cast<std::size_t>(received)));
 }

@@ -44,10 +44,26 @@ public:
     void setActiveClient(int index);
     int activeClient() const { return active_; }
 
-    // A reply is awaited: every send does nothing. The running window is the only
-    // interlock of the program.
+    // A reply is awaited, or a holder has the line: every send does nothing. The
+    // running window is the only interlock of the program.
     bool busy() const;
+    // A reply window runs.
+    bool windowOpen() const;
     bool portOpen() const;
+
+    // A client that takes the line for itself (a test script run). While it holds the
+    // line every send of the families does nothing (busy() is true for them), and the
+    // bytes of each window it opens go to it alone, whatever mode is selected; frames
+    // it sends are still logged as every frame is. A window of a family that is open
+    // when the hold begins still ends at that family.
+    void hold(LineClient& holder);
+    // The families may send again. A window the holder opened that is still open ends
+    // unheard: its reply belongs to no family.
+    void release();
+    bool held() const { return holder_ != nullptr; }
+    // Sends frame text for the holder as obrabZapstr does. False when nothing went
+    // out: no holder, a window open, the port closed or a frame too long.
+    bool sendHeld(const QString& text);
 
     // The slow line ("Протеус"): every window the transport sets itself is 2000 ms.
     void setSlowLine(bool slow) { slowLine_ = slow; }
@@ -68,6 +84,9 @@ public:
     // The end of the reply window: read, hand over, line idle again.
     void readportandobrabotka();
 
+    // A line for the log of the mode selected now.
+    void noticeToActive(const QString& line);
+
 signals:
     // Emitted for each frame handed to the port, after it was logged.
     void frameWritten(const QByteArray& bytes);
@@ -81,14 +100,21 @@ private:
     void Comm1RxChar(int count);
     // Output the port gave up on: told to the selected family's log.
     void reportOutputDropped(int bytes);
+    // Converts and writes the frames of the text and opens the window; false when the
+    // text was refused.
+    bool send(const QString& text);
     void writePort(const QByteArray& frame);
     LineClient* activeLineClient() const;
-    void noticeToActive(const QString& line);
 
     commport::TCustomComm& comm_;
     ReplyWindowTimer* const Timer1_;
     std::vector<LineClient*> clients_;
     int active_ = 0;
+    LineClient* holder_ = nullptr;
+    // The window open now was opened by the holder; who gets its bytes (nobody once
+    // the hold is released).
+    bool windowHeld_ = false;
+    LineClient* windowHolder_ = nullptr;
     bool slowLine_ = false;
     std::int32_t receivedByteCount_ = 0;
     std::array<std::uint8_t, kReplyBufferSize> replyBuffer_{};

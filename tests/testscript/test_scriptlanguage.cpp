@@ -1,0 +1,303 @@
+// The script language without a line: reply patterns against bytes, every refusal of a
+// bad script with its line, and runs of the machine fed replies as a device gives them.
+
+#include "frametext.h"
+#include "replypattern.h"
+#include "runtexts.h"
+#include "scriptparser.h"
+#include "scriptrun.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace testscript;
+
+namespace {
+
+// Hex with "=" standing for the checksum of the bytes since the last "=" (or the start).
+QByteArray bytes(const QString& hex)
+{
+    QByteArray out;
+    qsizetype frameStart = 0;
+    for (const QString& word : hex.split(u' ', Qt::SkipEmptyParts)) {
+        if (word == u"=") {
+            out.append(char(transport::frameChecksum(out.mid(frameStart))));
+            frameStart = out.size();
+        } else {
+            out.append(QByteArray::fromHex(word.toLatin1()));
+        }
+    }
+    return out;
+}
+
+std::span<const std::uint8_t> span(const QByteArray& b)
+{
+    return {reinterpret_cast<const std::uint8_t*>(b.constData()), std::size_t(b.size())};
+}
+
+} // namespace
+
+class TestScriptLanguage : public QObject {
+    Q_OBJECT
+private slots:
+    void patterns_data();
+    void patterns();
+    void refusals_data();
+    void refusals();
+    void refusedFiles_data();
+    void refusedFiles();
+    void runs_data();
+    void runs();
+    void stopEndsTheRun();
+};
+
+void TestScriptLanguage::patterns_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("reply"); // "=": a correct checksum
+    QTest::addColumn<bool>("matches");
+    QTest::addColumn<QString>("written"); // the pattern in its one form
+
+    QTest::newRow("exact") << "01 80 00" << "01 80 00" << true << "01 80 00";
+    QTest::newRow("pairs together, lower case") << "0180ff" << "01 80 FF" << true << "01 80 FF";
+    QTest::newRow("exact, one byte more") << "01 80" << "01 80 00" << false << "01 80";
+    QTest::newRow("exact, one byte less") << "01 80 00" << "01 80" << false << "01 80 00";
+    QTest::newRow("any byte") << "01 ?? 00" << "01 7F 00" << true << "01 ?? 00";
+    QTest::newRow("any byte is one byte") << "01 ?? 00" << "01 00" << false << "01 ?? 00";
+    QTest::newRow("checksum") << "01 80 00 00 00 00 ?? *" << "01 80 00 00 00 00 04 =" << true
+                              << "01 80 00 00 00 00 ?? *";
+    QTest::newRow("wrong checksum") << "01 80 *" << "01 80 00" << false << "01 80 *";
+    QTest::newRow("checksum of nothing") << "*" << "FF" << true << "*";
+    QTest::newRow("two frames") << "60 01 * 00 *" << "60 01 = 00 =" << true << "60 01 * 00 *";
+    QTest::newRow("second frame checked alone") << "60 01 * 00 *" << "60 01 = 00 DB" << false << "60 01 * 00 *";
+    QTest::newRow("run at the end") << "C8 ..." << "C8 10 00" << true << "C8 ...";
+    QTest::newRow("run may be empty") << "C8 ..." << "C8" << true << "C8 ...";
+    QTest::newRow("run at the start") << "... 00" << "C8 10 00" << true << "... 00";
+    QTest::newRow("run then checksum") << "01 ... *" << "01 22 33 44 =" << true << "01 ... *";
+    QTest::newRow("run then wrong checksum") << "01 ... *" << "01 22 33 44 45" << false << "01 ... *";
+    QTest::newRow("runs between frames") << "... * ... *" << "05 06 = 07 =" << true << "... * ... *";
+    QTest::newRow("run must find its tail") << "... 00 00" << "00 01 00" << false << "... 00 00";
+    QTest::newRow("two runs in a row are one") << "01 ... ... 02" << "01 02" << true << "01 ... 02";
+    QTest::newRow("nothing against bytes") << "..." << "" << true << "...";
+    QTest::newRow("byte against nothing") << "06" << "" << false << "06";
+    // Many runs against a long reply that never fits: each state is tried once.
+    QTest::newRow("runs without a fit, long reply") << "... 01 ... 01 ... 01 ... 01 ... 02"
+                                                    << QString(QStringLiteral("01 ")).repeated(3000) << false
+                                                    << "... 01 ... 01 ... 01 ... 01 ... 02";
+}
+
+void TestScriptLanguage::patterns()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, reply);
+    QFETCH(bool, matches);
+    QFETCH(QString, written);
+    const PatternParse parsed = parseReplyPattern(pattern);
+    QVERIFY2(parsed.pattern, qPrintable(parsed.error));
+    QCOMPARE(patternMatches(*parsed.pattern, span(bytes(reply))), matches);
+    QCOMPARE(patternText(*parsed.pattern), written);
+}
+
+void TestScriptLanguage::refusals_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("why"); // a part of the message
+
+    const QString ok = QStringLiteral("send 60 01 81 *\n");
+    QTest::newRow("unknown keyword") << ok + "# note\n\nsned 60 01 81 *" << 4 << "неизвестное слово «sned»";
+    QTest::newRow("send without frame") << QStringLiteral("send\n") << 1 << "у send нет кадра";
+    QTest::newRow("stray character in frame") << QStringLiteral("send 60 0G 81 *") << 1 << "символ «G»";
+    QTest::newRow("odd digits") << QStringLiteral("send 60 01 8 *") << 1 << "нечётное число";
+    QTest::newRow("odd digits in the last frame") << QStringLiteral("send 60 01 81 * 123") << 1 << "нечётное число";
+    QTest::newRow("checksum of an empty frame") << QStringLiteral("send 60 01 81 * *") << 1 << "«*» без байтов";
+    QTest::newRow("frame too long") << "send " + QString(QStringLiteral("00")).repeated(1024) + " *" << 1
+                                    << "кадр длиннее 1024 байт";
+    QTest::newRow("unknown placeholder") << QStringLiteral("send 60 {adr} 81 *") << 1 << "только подстановка {addr}";
+    QTest::newRow("expect before send") << QStringLiteral("expect 01\nsend 60 01 81 *") << 1 << "expect без send";
+    QTest::newRow("expect after the send of another case")
+        << ok + "case two\nexpect 01 ..." << 3 << "expect без send";
+    QTest::newRow("expect without pattern") << ok + "expect" << 2 << "нет образца";
+    QTest::newRow("lone question mark") << ok + "expect 01 ?" << 2 << "«?» стоит без пары";
+    QTest::newRow("two dots") << ok + "expect 01 .." << 2 << "тремя точками";
+    QTest::newRow("half a byte") << ok + "expect 01 8" << 2 << "полбайта";
+    QTest::newRow("bad character in pattern") << ok + "expect 01 xx" << 2 << "символ «x»";
+    QTest::newRow("window 0") << QStringLiteral("window 0\n") + ok << 1 << "от 1 до 60000";
+    QTest::newRow("window too long") << QStringLiteral("window 60001\n") + ok << 1 << "от 1 до 60000";
+    QTest::newRow("window not a number") << QStringLiteral("window 20ms\n") + ok << 1 << "нужно число";
+    QTest::newRow("wait negative") << ok + "wait -5" << 2 << "нужно число";
+    QTest::newRow("address not hex") << QStringLiteral("address G1\n") + ok << 1 << "address «G1»";
+    QTest::newRow("address three digits") << QStringLiteral("address 123\n") + ok << 1 << "address «123»";
+    QTest::newRow("repeat zero") << QStringLiteral("repeat 0\n") + ok + "end" << 1 << "repeat «0»";
+    QTest::newRow("repeat too many") << QStringLiteral("repeat 1000001\n") + ok + "end" << 1 << "от 1 до 1000000";
+    QTest::newRow("end without repeat") << ok + "end" << 2 << "end без repeat";
+    QTest::newRow("end with a word") << QStringLiteral("repeat 2\n") + ok + "end now" << 3 << "после end";
+    QTest::newRow("repeat without end") << ok + "repeat 2\n" + ok + ok << 2 << "repeat без end";
+    QTest::newRow("case inside repeat") << QStringLiteral("repeat 2\n") + ok + "case x\nend" << 3
+                                        << "case внутри repeat (строка 1)";
+    QTest::newRow("case without name") << QStringLiteral("case\n") + ok << 1 << "у case нет имени";
+    QTest::newRow("case twice") << QStringLiteral("case a\n") + ok + "case a\n" + ok << 3
+                                << "case «a» уже есть (строка 1)";
+    QTest::newRow("case without steps") << QStringLiteral("case a\ncase b\n") + ok << 1 << "case «a» без шагов";
+    QTest::newRow("last case without steps") << ok + "case b\n# nothing" << 2 << "case «b» без шагов";
+    QTest::newRow("nothing but comments") << QStringLiteral("# a\n\n# b\n") << 3 << "нет ни одного шага";
+    QTest::newRow("too many steps") << QStringLiteral("repeat 1000000\nrepeat 1000000\n") + ok + "end\nend" << 1
+                                    << "больше 1000000000 шагов";
+}
+
+void TestScriptLanguage::refusals()
+{
+    QFETCH(QString, script);
+    QFETCH(int, line);
+    QFETCH(QString, why);
+    const ScriptParse parsed = parseScript(script, QStringLiteral("file"));
+    QVERIFY(!parsed.script);
+    QVERIFY2(parsed.error.contains(why), qPrintable(parsed.error));
+    QCOMPARE(parsed.errorLine, line);
+    QCOMPARE(scriptErrorText(QStringLiteral("a.qlt"), parsed), QStringLiteral("a.qlt:%1: ").arg(line) + parsed.error);
+}
+
+void TestScriptLanguage::refusedFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("not UTF-8") << QByteArray("send 60 01 81 *\r\n# \xcf\xf0\xe8\r\nsend 60 01 81 *\r\n") << 2
+                               << "UTF-8";
+    QTest::newRow("a directory") << QByteArray() << 0 << "не файл";
+}
+
+void TestScriptLanguage::refusedFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, line);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    QString path = dir.path();
+    if (!content.isEmpty()) {
+        path = dir.filePath(QStringLiteral("s.qlt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    const ScriptParse parsed = readScriptFile(path);
+    QVERIFY(!parsed.script);
+    QCOMPARE(parsed.errorLine, line);
+    QVERIFY2(parsed.error.contains(why), qPrintable(parsed.error));
+}
+
+void TestScriptLanguage::runs_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("replies"); // one per window, in order ("=": a checksum)
+    // What the run asked for, one word each: "send <frame text>/<window>", "wait <ms>".
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QStringList>("results"); // one result line per case
+
+    QTest::newRow("cases, keywords in any case, the file's own case first")
+        << QStringLiteral("ADDRESS 7\nSend 60 {ADDR} 81 *   # status\nExpect 07 80 ?? ?? ?? ?? ?? *\n"
+                          "case second\n\twindow 20\nsend 60 {addr} 71 *\nexpect nothing\n")
+        << QStringList{"07 80 00 00 00 00 00 =", ""}
+        << QStringList{"send 60 07 81 */-", "send 60 07 71 */20"}
+        << QStringList{"Сценарий: case file пройден", "Сценарий: case second пройден"};
+    QTest::newRow("second case fails, third still runs, with the settings in force")
+        << QStringLiteral("case one\nsend 60 01 81 *\nexpect 01 ...\ncase two\nwindow 30\nsend 60 01 81 *\n"
+                          "expect 01 80 *\naddress 05\nsend 60 {addr} 81 *\ncase three\nsend 60 {addr} 81 *\n"
+                          "expect ...\n")
+        << QStringList{"01 80 00 00 00 00 00 =", "06", "01"}
+        << QStringList{"send 60 01 81 */-", "send 60 01 81 */30", "send 60 01 81 */30"}
+        << QStringList{"Сценарий: case one пройден",
+                       "Сценарий: case two не пройден: ожидалось 01 80 *, получено 06 (строка 7)",
+                       "Сценарий: case three пройден"};
+    QTest::newRow("repeats, nested, with a pause")
+        << QStringLiteral("repeat 2\n  send C0\n  repeat 2\n    wait 5\n  end\nend\nsend 00\nexpect 01\n")
+        << QStringList{"", "", "01"}
+        << QStringList{"send C0/-", "wait 5", "wait 5", "send C0/-", "wait 5", "wait 5", "send 00/-"}
+        << QStringList{"Сценарий: case file пройден"};
+    QTest::newRow("a failure inside a repeat skips the rest of it")
+        << QStringLiteral("repeat 3\nsend 60 01 81 *\nexpect nothing\nend\ncase after\nsend 00\n")
+        << QStringList{"", "06", ""}
+        << QStringList{"send 60 01 81 */-", "send 60 01 81 */-", "send 00/-"}
+        << QStringList{"Сценарий: case file не пройден: ожидалось: ничего (TimeOut), получено 06 (строка 3)",
+                       "Сценарий: case after пройден"};
+    QTest::newRow("no address known for {addr}")
+        << QStringLiteral("case a\nsend 60 {addr} 81 *\ncase b\naddress 2\nsend 60 {addr} 81 *\n")
+        << QStringList{""}
+        << QStringList{"send 60 02 81 */-"}
+        << QStringList{"Сценарий: case a не пройден: адрес контроллера для {addr} не задан (строка 2)",
+                       "Сценарий: case b пройден"};
+}
+
+void TestScriptLanguage::runs()
+{
+    QFETCH(QString, script);
+    QFETCH(QStringList, replies);
+    QFETCH(QStringList, commands);
+    QFETCH(QStringList, results);
+
+    ScriptParse parsed = parseScript(script, QStringLiteral("file"));
+    QVERIFY2(parsed.script, qPrintable(parsed.error));
+    const bool noAddress = QTest::currentDataTag() == QByteArray("no address known for {addr}");
+    QCOMPARE(parsed.script->needsStartAddress, noAddress);
+    ScriptRun run(std::move(*parsed.script), noAddress ? std::optional<QString>() : QStringLiteral("01"));
+
+    QStringList asked;
+    QStringList caseLines;
+    std::int64_t lastStep = 0;
+    qsizetype reply = 0;
+    RunOutput out = run.start();
+    for (int guard = 0; guard < 100; ++guard) {
+        for (const RunEvent& event : out.events) {
+            if (const auto* done = std::get_if<StepDone>(&event)) {
+                // Steps are told once each, in order; skipped ones are passed over.
+                QVERIFY(done->number > lastStep);
+                lastStep = done->number;
+            } else if (const auto* finished = std::get_if<CaseFinished>(&event)) {
+                caseLines << caseResultLine(finished->result);
+            }
+        }
+        if (out.next.kind == RunCommand::Kind::Finished)
+            break;
+        if (out.next.kind == RunCommand::Kind::Wait) {
+            asked << QStringLiteral("wait %1").arg(out.next.waitMs);
+            out = run.waitEnded();
+        } else {
+            asked << QStringLiteral("send ") + out.next.frameText + u'/'
+                    + (out.next.windowMs ? QString::number(*out.next.windowMs) : QStringLiteral("-"));
+            QVERIFY(reply < replies.size());
+            out = run.windowEnded(span(bytes(replies[reply++])));
+        }
+    }
+    QVERIFY(run.finished());
+    QCOMPARE(asked, commands);
+    QCOMPARE(reply, replies.size());
+    QCOMPARE(caseLines, results);
+    QCOMPARE(run.stepsDone(), run.stepCount());
+}
+
+void TestScriptLanguage::stopEndsTheRun()
+{
+    ScriptParse parsed = parseScript(QStringLiteral("case a\nsend 00\ncase b\nwait 10\ncase c\nsend 01\n"),
+                                     QStringLiteral("file"));
+    QVERIFY(parsed.script);
+    ScriptRun run(std::move(*parsed.script), QStringLiteral("01"));
+    QCOMPARE(run.stepCount(), 3);
+    run.start();
+    run.windowEnded({});
+    QCOMPARE(run.currentStep(), 2); // the pause
+    const RunOutput out = run.stop(CaseOutcome::Stopped);
+    QCOMPARE(out.next.kind, RunCommand::Kind::Finished);
+    QVERIFY(run.finished());
+    // A window or a pause that ends after the stop changes nothing.
+    QVERIFY(run.waitEnded().events.empty());
+    const std::vector<CaseResult>& results = run.results();
+    QCOMPARE(results.size(), std::size_t(3));
+    QCOMPARE(results[0].outcome, CaseOutcome::Passed);
+    QCOMPARE(results[1].outcome, CaseOutcome::Stopped);
+    QCOMPARE(results[1].failedLine, 4);
+    QCOMPARE(results[2].outcome, CaseOutcome::NotRun);
+    QCOMPARE(summaryLine(tally(results)), QStringLiteral("1 passed, 0 failed, 2 not run"));
+}
+
+QTEST_APPLESS_MAIN(TestScriptLanguage)
+#include "test_scriptlanguage.moc"

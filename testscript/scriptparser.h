@@ -1,0 +1,38 @@
+#pragma once
+// Script text to a script, or the first error with its line. Nothing is sent from a
+// script with an error, so every check that can be made before a run is made here:
+// the keywords, the frames as the console would send them, the patterns, the numbers,
+// the nesting of repeats, an expect with no send before it.
+
+#include "script.h"
+
+#include <QString>
+#include <optional>
+
+namespace testscript {
+
+// The longest pause and window a script may ask for, and the most steps a run may take.
+inline constexpr int kLongestWindowMs = 60'000;
+inline constexpr int kLongestWaitMs = 3'600'000;
+inline constexpr int kMostRepeats = 1'000'000;
+inline constexpr std::int64_t kMostSteps = 1'000'000'000;
+// A script file larger than this is no script.
+inline constexpr qint64 kLargestScriptFile = 4 * 1024 * 1024;
+
+struct ScriptParse {
+    std::optional<Script> script;
+    // Set when the text is refused: the line (from 1; 0 for the file as a whole) and why.
+    int errorLine = 0;
+    QString error;
+};
+
+// `defaultCaseName` names the case of the steps before the first "case".
+ScriptParse parseScript(const QString& text, const QString& defaultCaseName);
+
+// Reads and parses a script file (UTF-8); the default case is named after the file.
+ScriptParse readScriptFile(const QString& path);
+
+// "FILE:LINE: why" (or "FILE: why" for the file as a whole), for a message or stderr.
+QString scriptErrorText(const QString& path, const ScriptParse& parse);
+
+} // namespace testscript
