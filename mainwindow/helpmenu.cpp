@@ -23,7 +23,8 @@ void TForm1::setupHelpMenu()
 
 void TForm1::ZENT111Click()
 {
-    const QString path = findHelpFile(helpFolders());
+    // The original description when it is there, otherwise the program's own page.
+    const QString path = findHelpFile(dialogs_.helpFolders);
     if (path.isEmpty()) {
         QMessageBox::information(this, QStringLiteral("QLDIXw"), QStringLiteral("Файл справки не найден"));
         return;

@@ -1,5 +1,7 @@
 #include "menudialogs.h"
 
+#include "helpfile.h"
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -26,6 +28,7 @@ MenuDialogs systemMenuDialogs()
             return chosen;
         },
         .openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); },
+        .helpFolders = helpFolders(),
     };
 }
 

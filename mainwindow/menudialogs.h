@@ -5,6 +5,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -21,6 +22,8 @@ struct MenuDialogs {
     std::function<std::optional<QFont>(QWidget* parent, const QFont& initial)> font;
     // Hands a document to the program the desktop associates with it.
     std::function<bool(const QUrl& url)> openUrl;
+    // Where "Справка" looks for the protocol description (helpfile.h).
+    QStringList helpFolders;
     // How long a load or save of the log runs before its progress window, with "Отмена",
     // comes up; 0 brings it up at the first step, for a test to answer.
     int progressDelayMs = 500;

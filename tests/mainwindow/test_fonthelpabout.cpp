@@ -1,7 +1,9 @@
 // "Настройка" → "Шрифт...", "Справка" → the protocol description and the About window,
-// on the whole program. The font dialog and the desktop are answered by the test.
+// on the whole program, and Qt's own words in Russian. The font dialog and the desktop
+// are answered by the test.
 
 #include "consoletestbench.h"
+#include "frametext.h"
 #include "helpfile.h"
 #include "modalcatcher.h"
 #include "tform3.h"
@@ -12,11 +14,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QXmlStreamReader>
 
 using namespace qldixw::testing;
 
@@ -57,7 +63,11 @@ private slots:
     void fontGoesToTheFivePanesOnly();
     void helpFile_data();
     void helpFile();
+    void helpPageBesideProgramAndInstalled();
+    void helpPageFramesCarryTheirChecksums();
     void aboutWindow();
+    void qtWordsInRussian_data();
+    void qtWordsInRussian();
 
 private:
     void trigger(const char* item) { bench_->window().findChild<QAction*>(QString::fromLatin1(item))->trigger(); }
@@ -140,42 +150,53 @@ void TestFontHelpAbout::fontGoesToTheFivePanesOnly()
     QCOMPARE(paneFonts(kOtherPanes), others);
 }
 
+// Files are named "<folder>/<document>": folders "program" and "data" are where the
+// window looks, "work" is the working folder; documents "original" and "page".
 void TestFontHelpAbout::helpFile_data()
 {
-    QTest::addColumn<bool>("besideProgram");
-    QTest::addColumn<bool>("inWorkingFolder");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("opened"); // empty: the box says there is none
 
-    QTest::newRow("beside the program") << true << false;
-    QTest::newRow("beside the program and in the working folder") << true << true;
-    QTest::newRow("in the working folder only") << false << true;
-    QTest::newRow("nowhere") << false << false;
+    QTest::newRow("original and page beside the program")
+        << QStringList{"program/original", "program/page"} << QString("program/original");
+    QTest::newRow("page beside the program") << QStringList{"program/page"} << QString("program/page");
+    QTest::newRow("original in the data folder preferred to the page beside the program")
+        << QStringList{"data/original", "program/page"} << QString("data/original");
+    QTest::newRow("page in the data folder") << QStringList{"data/page"} << QString("data/page");
+    QTest::newRow("both in the working folder only") << QStringList{"work/original", "work/page"} << QString();
+    QTest::newRow("nowhere") << QStringList{} << QString();
 }
 
 void TestFontHelpAbout::helpFile()
 {
-    QFETCH(bool, besideProgram);
-    QFETCH(bool, inWorkingFolder);
+    QFETCH(QStringList, files);
+    QFETCH(QString, opened);
 
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(mainwindow::kHelpFileName);
-    QTemporaryDir workingFolder;
-    const QString savedWorkingFolder = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(workingFolder.path()));
-    const auto restore = qScopeGuard([&] {
-        QDir::setCurrent(savedWorkingFolder);
-        QFile::remove(beside);
-    });
-    QFile::remove(beside);
-    for (const auto& [wanted, path] : {std::pair{besideProgram, beside},
-                                       std::pair{inWorkingFolder, workingFolder.filePath(mainwindow::kHelpFileName)}}) {
-        QFile file(path);
-        if (wanted)
-            QVERIFY(file.open(QIODevice::WriteOnly));
+    QTemporaryDir program, data, work;
+    const QMap<QString, QString> folders{{"program", program.path()}, {"data", data.path()}, {"work", work.path()}};
+    const QMap<QString, QString> documents{{"original", mainwindow::kHelpFileName}, {"page", mainwindow::kHelpPageName}};
+    const auto pathOf = [&](const QString& file) {
+        return QDir(folders[file.section(u'/', 0, 0)]).filePath(documents[file.section(u'/', 1)]);
+    };
+    for (const QString& file : files) {
+        QFile document(pathOf(file));
+        QVERIFY(document.open(QIODevice::WriteOnly));
     }
+    const QString savedWorkingFolder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(work.path()));
+    const auto restore = qScopeGuard([&] { QDir::setCurrent(savedWorkingFolder); });
+    mainwindow::MenuDialogs dialogs = mainwindow::systemMenuDialogs();
+    dialogs.openUrl = [this](const QUrl& url) {
+        opened_ << url;
+        return true;
+    };
+    dialogs.helpFolders = {program.path(), data.path()};
+    bench_->window().setMenuDialogs(dialogs);
 
     ModalCatcher boxes;
     trigger("ZENT111");
-    if (besideProgram) {
-        QTRY_COMPARE_WITH_TIMEOUT(opened_, QList<QUrl>{QUrl::fromLocalFile(beside)}, 10000);
+    if (!opened.isEmpty()) {
+        QTRY_COMPARE_WITH_TIMEOUT(opened_, QList<QUrl>{QUrl::fromLocalFile(pathOf(opened))}, 10000);
         QCOMPARE(boxes.texts(), QStringList());
     } else {
         QTRY_COMPARE_WITH_TIMEOUT(boxes.texts(), QStringList{QStringLiteral("Файл справки не найден")}, 10000);
@@ -183,6 +204,65 @@ void TestFontHelpAbout::helpFile()
     }
     // An empty or relative folder never stands for the working folder.
     QCOMPARE(mainwindow::findHelpFile({QString(), QStringLiteral("."), QStringLiteral("sub/..")}), QString());
+}
+
+// The program's own page is found by the program where the build puts it and where an
+// install puts it, wherever that install went.
+void TestFontHelpAbout::helpPageBesideProgramAndInstalled()
+{
+    const QString programFolder = QStringLiteral(QLDIXW_PROGRAM_DIR);
+    QCOMPARE(mainwindow::findHelpFile(mainwindow::helpFolders(programFolder)),
+             QDir(programFolder).filePath(mainwindow::kHelpPageName));
+
+    QTemporaryDir prefix;
+    QProcess install;
+    install.setProcessChannelMode(QProcess::MergedChannels);
+    install.start(QStringLiteral(QLDIXW_CMAKE), {"--install", QStringLiteral(QLDIXW_BUILD_DIR), "--prefix",
+                                                 prefix.path(), "--component", "help"});
+    QVERIFY(install.waitForFinished(60000));
+    QVERIFY2(install.exitStatus() == QProcess::NormalExit && install.exitCode() == 0, install.readAll().constData());
+    const QString installedProgramFolder = QDir(prefix.path()).filePath(QStringLiteral("bin"));
+    const QString found = mainwindow::findHelpFile(mainwindow::helpFolders(installedProgramFolder));
+    QVERIFY2(found.startsWith(prefix.path() + u'/'), qPrintable(found));
+    QCOMPARE(QFileInfo(found).fileName(), mainwindow::kHelpPageName);
+}
+
+// Every frame the page writes out with its checksum is right, the page is well formed
+// (an unclosed element would show as garbage in a browser), and its links lead to its
+// own headings.
+void TestFontHelpAbout::helpPageFramesCarryTheirChecksums()
+{
+    QFile page(QDir(QStringLiteral(QLDIXW_PROGRAM_DIR)).filePath(mainwindow::kHelpPageName));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&page);
+    int frames = 0;
+    QSet<QString> ids, links;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QXmlStreamAttributes attributes = xml.attributes();
+        if (attributes.hasAttribute(QStringLiteral("id")))
+            ids << attributes.value(QStringLiteral("id")).toString();
+        if (xml.name() == u"a")
+            links << attributes.value(QStringLiteral("href")).toString();
+        if (xml.name() != u"code" || attributes.value(QStringLiteral("class")) != u"frame")
+            continue;
+        const QString text = xml.readElementText();
+        QByteArray bytes;
+        for (const QString& pair : text.split(u' ', Qt::SkipEmptyParts)) {
+            bool ok = false;
+            bytes.append(char(pair.toUInt(&ok, 16)));
+            QVERIFY2(ok && pair.size() == 2, qPrintable(text));
+        }
+        QVERIFY2(bytes.size() >= 2, qPrintable(text));
+        QVERIFY2(transport::frameChecksum(bytes.first(bytes.size() - 1)) == std::uint8_t(bytes.back()), qPrintable(text));
+        ++frames;
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString())));
+    QVERIFY2(frames >= 40, qPrintable(QString::number(frames)));
+    QVERIFY(!links.isEmpty());
+    for (const QString& link : links)
+        QVERIFY2(link.startsWith(u'#') && ids.contains(link.mid(1)), qPrintable(link));
 }
 
 // "О программе..." shows the About window modally until "Закрыть"; its pictures are
@@ -227,6 +307,28 @@ void TestFontHelpAbout::aboutWindow()
 
     QTest::mouseClick(about.findChild<QLabel*>(QStringLiteral("Label2")), Qt::LeftButton);
     QCOMPARE(linked, QList<QUrl>{QUrl(QString::fromLatin1(oprog::kProjectAddress))});
+}
+
+void TestFontHelpAbout::qtWordsInRussian_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("Cancel") << int(QMessageBox::Cancel) << QStringLiteral("Отмена");
+    QTest::newRow("Save") << int(QMessageBox::Save) << QStringLiteral("Сохранить");
+    QTest::newRow("Open") << int(QMessageBox::Open) << QStringLiteral("Открыть");
+    QTest::newRow("Yes") << int(QMessageBox::Yes) << QStringLiteral("&Да");
+}
+
+// The program's start puts Qt's own dialogs into Russian, as the rest of the window is.
+void TestFontHelpAbout::qtWordsInRussian()
+{
+    QFETCH(int, button);
+    QFETCH(QString, text);
+
+    QMessageBox box(QMessageBox::Question, QStringLiteral("QLDIXw"), QStringLiteral("?"),
+                    QMessageBox::StandardButton(button), &bench_->window());
+    QCOMPARE(box.button(QMessageBox::StandardButton(button))->text(), text);
 }
 
 QTEST_MAIN(TestFontHelpAbout)
