@@ -64,40 +64,51 @@ public:
     template <typename Visit>
     void visitBetween(qint64 from, qint64 to, Visit&& visit) const
     {
-        visitIndexed(from, to, [&](qsizetype, qint64 msecs, ReadingValue value) { visit(msecs, value); });
+        visitRunsBetween(from, to, [](qsizetype, qint64, qint64) {}, visit);
     }
-    // The same with the run each reading belongs to: visit(run, msecs, value), the runs
-    // counted from 0 at the first reading of the series.
-    template <typename Visit>
-    void visitRunsBetween(qint64 from, qint64 to, Visit&& visit) const
+    // The same in runs: before the first reading of each run that has readings in the
+    // range, runStarted(run, last, first) with the run's number (counted from 0 at the
+    // first reading of the series), the time of the last reading visited before it
+    // (none: the minimum of qint64) and the time of its own first one; then
+    // visit(msecs, value) for its readings.
+    template <typename RunStarted, typename Visit>
+    void visitRunsBetween(qint64 from, qint64 to, RunStarted&& runStarted, Visit&& visit) const
     {
-        auto nextBreak = breaks_.begin();
-        visitIndexed(from, to, [&](qsizetype index, qint64 msecs, ReadingValue value) {
-            while (nextBreak != breaks_.end() && *nextBreak <= index)
-                ++nextBreak;
-            visit(qsizetype(nextBreak - breaks_.begin()), msecs, value);
-        });
-    }
-
-private:
-    template <typename Visit>
-    void visitIndexed(qint64 from, qint64 to, Visit&& visit) const
-    {
-        // Every chunk but the last is full, so a reading's index follows from its place.
+        std::size_t run = 0;
+        bool announced = false;
+        qint64 last = std::numeric_limits<qint64>::min();
         for (std::size_t c = 0; c < chunks_.size(); ++c) {
             const Chunk& chunk = chunks_[c];
             if (chunk.maxMsecs < from || chunk.minMsecs > to)
                 continue;
             const bool whole = chunk.minMsecs >= from && chunk.maxMsecs <= to;
+            // Every chunk but the last is full, so a reading's index follows from its place.
             const qsizetype first = qsizetype(c) * kChunkCapacity;
-            for (std::uint32_t i = 0; i < chunk.count; ++i) {
-                const qint64 msecs = chunk.base + chunk.entries[i].offset;
-                if (whole || (msecs >= from && msecs <= to))
-                    visit(first + i, msecs, chunk.entries[i].value);
+            for (std::uint32_t i = 0; i < chunk.count;) {
+                while (run < breaks_.size() && breaks_[run] <= first + i) {
+                    ++run;
+                    announced = false;
+                }
+                // The readings up to the next break go without looking for one.
+                const std::uint32_t end = run < breaks_.size() && breaks_[run] < first + chunk.count
+                    ? std::uint32_t(breaks_[run] - first)
+                    : chunk.count;
+                for (; i < end; ++i) {
+                    const qint64 msecs = chunk.base + chunk.entries[i].offset;
+                    if (!whole && (msecs < from || msecs > to))
+                        continue;
+                    if (!announced) {
+                        runStarted(qsizetype(run), last, msecs);
+                        announced = true;
+                    }
+                    visit(msecs, chunk.entries[i].value);
+                    last = msecs;
+                }
             }
         }
     }
 
+private:
     struct Chunk {
         qint64 base = 0;
         qint64 minMsecs = 0;

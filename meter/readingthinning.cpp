@@ -1,6 +1,7 @@
 #include "readingthinning.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace meter {
@@ -47,15 +48,11 @@ QList<QList<QPointF>> thinnedLines(const ReadingSeries& series, TimeRange range,
         return lines;
     const qint64 span = range.to - range.from + 1;
     std::vector<Extremes> extremes(static_cast<std::size_t>(columns));
-    // The columns the current run reached: only those are read and reset at its end,
-    // so the runs cost what they cover, not the width each.
-    int firstColumn = columns;
-    int lastColumn = -1;
+    // Each run is drawn as a line of its own: what the columns hold goes into the line
+    // and the columns are emptied for the next run.
     const auto endRun = [&] {
         QList<QPointF> points;
-        points.reserve(2 * std::max(0, lastColumn - firstColumn + 1));
-        for (int column = firstColumn; column <= lastColumn; ++column) {
-            Extremes& e = extremes[std::size_t(column)];
+        for (Extremes& e : extremes) {
             if (!e.any)
                 continue;
             const bool lowFirst = e.lowOrder <= e.highOrder;
@@ -66,23 +63,21 @@ QList<QList<QPointF>> thinnedLines(const ReadingSeries& series, TimeRange range,
         }
         if (!points.isEmpty())
             lines.append(points);
-        firstColumn = columns;
-        lastColumn = -1;
     };
-    qsizetype run = -1;
-    std::uint32_t order = 0;
-    series.visitRunsBetween(range.from, range.to, [&](qsizetype readingRun, qint64 msecs, ReadingValue value) {
-        if (readingRun != run) {
+    const auto columnOf = [&](qint64 msecs) { return int((msecs - range.from) * columns / span); };
+    // A gap narrower than a column could not be seen: the runs on either side of it are
+    // drawn as one line.
+    const auto startRun = [&](qsizetype, qint64 last, qint64 first) {
+        if (last != std::numeric_limits<qint64>::min() && columnOf(first) != columnOf(last))
             endRun();
-            run = readingRun;
-        }
+    };
+    std::uint32_t order = 0;
+    series.visitRunsBetween(range.from, range.to, startRun, [&](qint64 msecs, ReadingValue value) {
         ++order;
         if (!value.isNumber())
             return;
         const double y = value.toDouble();
-        const int column = int((msecs - range.from) * columns / span);
-        firstColumn = std::min(firstColumn, column);
-        lastColumn = std::max(lastColumn, column);
+        const int column = columnOf(msecs);
         Extremes& e = extremes[std::size_t(column)];
         if (!e.any) {
             e = Extremes{msecs, y, msecs, y, order, order, true};

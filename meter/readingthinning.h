@@ -26,10 +26,11 @@ struct TimeRange {
 TimeRange windowRange(TimeWindow window, qint64 earliest, qint64 end);
 
 // The lines to draw of the readings within 'range' on 'columns' pixel columns: one
-// line for each run of the series (a stopped poll breaks it), and in it, for every
-// column the lowest and the highest reading, in the order they came, so every spike
-// stays visible. x is the time in milliseconds since the epoch, y the value;
-// readings that are not numbers are left out, and so is a run without a number.
+// line for each run of the series (a stopped poll breaks it) unless the gap is too
+// narrow to be seen (the next run goes on in the column the last one ended in), and
+// in it, for every column the lowest and the highest reading, in the order they came,
+// so every spike stays visible. x is the time in milliseconds since the epoch, y the
+// value; readings that are not numbers are left out, and so is a run without a number.
 QList<QList<QPointF>> thinnedLines(const ReadingSeries& series, TimeRange range, int columns);
 
 } // namespace meter

@@ -274,8 +274,9 @@ void TestReadingHistory::linesBreakWhereThePollStopped_data()
                                                                       << QList<int>{3, 3};
     QTest::newRow("a run without numbers draws nothing") << QStringList{"0", "1", "x", "x", "4", "5"}
                                                          << QList<int>{2, 4} << 100 << QList<int>{2, 2};
-    // On one column each run keeps its own lowest and highest reading.
-    QTest::newRow("runs sharing a column") << six << QList<int>{3} << 1 << QList<int>{2, 2};
+    // A gap within one column cannot be seen: one line, its lowest and highest reading.
+    QTest::newRow("a gap narrower than a column") << six << QList<int>{3} << 1 << QList<int>{2};
+    QTest::newRow("runs in neighbouring columns") << six << QList<int>{3} << 6 << QList<int>{3, 3};
 }
 
 void TestReadingHistory::linesBreakWhereThePollStopped()
