@@ -14,6 +14,7 @@ build="$QLDIXW_ROOT/build/release"
 QLDIXW_TARGETS="qldixw qldixw-devsim" qldixw_build "$build" -DCMAKE_BUILD_TYPE=Release
 
 family=${QLDIXW_SIM:-dix}
+console_options=()
 if [ "$family" != none ]; then
   sim_options=(--family "$family" --port COM9)
   # A real memory controller refuses an ER write made without its guard bit.
@@ -25,7 +26,9 @@ if [ "$family" != none ]; then
     echo "the device simulator did not start" >&2
     exit 1
   fi
-  echo "device simulator ($family) answers on COM9 ($link -> $pty): choose COM9 and press \"Открыть\""
+  echo "device simulator ($family) answers on COM9 ($link -> $pty): the console starts on COM9 in its mode; press \"Открыть\""
+  # The console opens with the simulator's port in its box and the simulator's mode selected.
+  console_options=(--port COM9 --mode "$family")
 fi
 
-"$build/mainwindow/qldixw" "$@"
+"$build/mainwindow/qldixw" "${console_options[@]}" "$@"

@@ -41,16 +41,41 @@ qldixw_install_deps() {
 
 # Configures and builds one build directory: qldixw_build <dir> <cmake args...>
 # QLDIXW_TARGETS="a b" builds only those targets (and what they need).
+# A directory configured before with the same arguments (and compiler) is not configured
+# again: the build step itself configures again when a CMakeLists.txt changed.
 qldixw_build() {
   local dir=$1; shift
-  cmake -S "$QLDIXW_ROOT" -B "$dir" "$@" >"$dir.configure.log" 2>&1 ||
-    { cat "$dir.configure.log" >&2; return 1; }
+  local arguments
+  arguments=$(printf '%q ' "CXX=${CXX:-}" "$@")
+  if [ ! -f "$dir/CMakeCache.txt" ] || [ "$(cat "$dir.configure.args" 2>/dev/null)" != "$arguments" ]; then
+    echo "configuring $dir"
+    rm -f "$dir.configure.args"
+    cmake -S "$QLDIXW_ROOT" -B "$dir" "$@" >"$dir.configure.log" 2>&1 ||
+      { cat "$dir.configure.log" >&2; return 1; }
+    printf '%s' "$arguments" >"$dir.configure.args"
+  fi
   local targets=()
   [ -n "${QLDIXW_TARGETS:-}" ] && targets=(--target $QLDIXW_TARGETS)
-  if ! cmake --build "$dir" --parallel "$(nproc)" "${targets[@]}" >"$dir.build.log" 2>&1; then
-    grep -E -A5 'error|Error' "$dir.build.log" | head -80 >&2
+  echo "building $dir${QLDIXW_TARGETS:+ ($QLDIXW_TARGETS)}; a first build takes minutes, its log: $dir.build.log"
+  local started=$SECONDS status
+  # The whole output goes to the log; the terminal gets a line every 5 per cent.
+  { cmake --build "$dir" --parallel "$(nproc)" "${targets[@]}" 2>&1 && echo 0 >"$dir.build.status" ||
+      echo $? >"$dir.build.status"; } | tee "$dir.build.log" | qldixw_build_progress
+  status=$(cat "$dir.build.status")
+  if [ "$status" != 0 ]; then
+    { grep -E -A5 'error|Error' "$dir.build.log" || tail -20 "$dir.build.log"; } | head -80 >&2
     echo "build failed; full log: $dir.build.log" >&2
     return 1
   fi
   grep -E 'warning:' "$dir.build.log" >&2 || true
+  echo "built $dir in $((SECONDS - started)) s"
+}
+
+# The build's own progress lines ("[ 42%] Building CXX object ..."), one every 5 per cent;
+# none when there is nothing to build.
+qldixw_build_progress() {
+  awk '/^\[ *[0-9]+%\] (Building|Linking|Generating)/ {
+         match($0, /[0-9]+%/); percent = substr($0, RSTART, RLENGTH - 1) + 0
+         if (!worked || percent >= shown + 5) { print "  " $0; fflush(); shown = percent }
+         worked = 1 }'
 }
