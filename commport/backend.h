@@ -1,9 +1,11 @@
 #pragma once
 // The seam between the serial port component and the system under it. Everything the
 // component and its event thread ask of the system goes through the operations here,
-// so the component itself names no system type. The build picks one backend (linux/
-// on Linux); a backend for another system is one more file that implements OpenDevice,
-// Device, EventWaiter and ThreadCpuTime.
+// so the component itself names no system type. The build picks one backend for local
+// devices (linux/ on Linux); a backend for another system is one more file that
+// implements OpenLocalDevice, Device, EventWaiter and ThreadCpuTime. OpenDevice chooses
+// by the name: a line behind a serial device server ("rfc2217://", "tcp://", net/) or
+// the system's own device.
 //
 // Threads: a Device is used from the GUI thread and from the event thread at once,
 // but never for the same operation at the same time (output is serialised by the
@@ -107,8 +109,11 @@ public:
 
 // Opens `path` for exclusive use as a serial port: nullptr with `error` set when it
 // does not exist (NotFound), may not be used (AccessDenied), is held by another program
-// (Busy) or is no serial device (NotAPort).
+// (Busy) or is no serial device (NotAPort). A network name (net/networkname.h) is
+// connected to, which blocks the caller for a few seconds at most (net/netconnection.h).
 std::unique_ptr<Device> OpenDevice(const std::string& path, SystemError& error);
+// The system's own device of that path, never a network line.
+std::unique_ptr<Device> OpenLocalDevice(const std::string& path, SystemError& error);
 
 // Processor time a running thread has used so far; zero when the system cannot tell.
 std::chrono::nanoseconds ThreadCpuTime(std::thread::native_handle_type thread);

@@ -3,6 +3,8 @@
 #include "backend.h"
 #include "commeventthread.h"
 #include "handover.h"
+#include "net/netconnection.h"
+#include "net/netdevice.h"
 #include "outputqueue.h"
 
 #include <climits>
@@ -61,6 +63,7 @@ struct TCustomComm::Impl {
     std::string devicePath;
     std::function<std::string(const std::string&)> resolver;
     MainThreadPoster poster;
+    std::unique_ptr<net::Connection> prepared;
     TCommStatus lineStatus;
     std::uint32_t lastErrors = 0;
     TCommLastError lastError;
@@ -221,7 +224,11 @@ void TCustomComm::OpenDevice()
     Impl& d = *impl_;
     d.devicePath = d.resolver ? d.resolver(d.deviceName) : d.deviceName;
     backend::SystemError error;
-    d.device = backend::OpenDevice(d.devicePath, error);
+    std::unique_ptr<net::Connection> prepared = std::move(d.prepared);
+    if (prepared && prepared->Name() == d.devicePath)
+        d.device = net::OpenConnectedDevice(std::move(prepared), error);
+    else
+        d.device = backend::OpenDevice(d.devicePath, error);
     if (d.device)
         return;
     d.failed(error);
@@ -359,6 +366,8 @@ void TCustomComm::HandleEvents(TCommEventThread* Sender, std::uint32_t EventMask
         d.lineStatus.InQueue = static_cast<std::uint32_t>(d.device->InputQueued());
         d.lineStatus.OutQueue = static_cast<std::uint32_t>(d.device->OutputQueued() + d.output.Pending());
         d.lastErrors = Sender ? Sender->LineErrors : 0;
+        // A delivery called by hand (tests) has no wake-up of its own: it happens now.
+        d.lineStatus.EventTime = Sender ? Sender->WakeTime : std::chrono::steady_clock::now();
     }
     for (TCommEventState state : kAllEventStates) {
         const std::uint32_t bit = EventBit(state);
@@ -366,8 +375,6 @@ void TCustomComm::HandleEvents(TCommEventThread* Sender, std::uint32_t EventMask
             DispatchEvent(bit);
     }
 }
-        // A delivery called by hand (tests) has no wake-up of its own: it happens now.
-        d.lineStatus.EventTime = Sender ? Sender->WakeTime : std::chrono::steady_clock::now();
 
 void TCustomComm::DispatchEvent(std::uint32_t EventMask)
 {
@@ -439,6 +446,11 @@ void TCustomComm::SetDevicePathResolver(std::function<std::string(const std::str
 }
 
 void TCustomComm::SetMainThreadPoster(MainThreadPoster poster) { impl_->poster = std::move(poster); }
+
+void TCustomComm::SetPreparedConnection(std::unique_ptr<net::Connection> connection)
+{
+    impl_->prepared = std::move(connection);
+}
 
 const TCommStatus& TCustomComm::LineStatus() const { return impl_->lineStatus; }
 std::uint32_t TCustomComm::LastErrors() const { return impl_->lastErrors; }

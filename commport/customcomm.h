@@ -26,6 +26,10 @@
 
 namespace commport {
 
+namespace net {
+class Connection;
+}
+
 class TCommEventThread;
 class TCustomComm;
 
@@ -49,14 +53,14 @@ using TCommOutputDroppedEvent = std::function<void(TCustomComm* Sender, int Drop
 struct TCommStatus {
     std::uint32_t InQueue = 0;
     std::uint32_t OutQueue = 0;
-};
-
-class TCustomComm {
-public:
     // When the event thread woke up and found the event (steady clock, CLOCK_MONOTONIC on
     // Linux): for evRxChar, the arrival of the bytes waiting, to within the wake-up's own
     // latency. What a handler reads later may hold bytes that came after it.
     std::chrono::steady_clock::time_point EventTime{};
+};
+
+class TCustomComm {
+public:
     TCustomComm();
     virtual ~TCustomComm();
     TCustomComm(const TCustomComm&) = delete;
@@ -140,6 +144,11 @@ public:
     void SetDevicePathResolver(std::function<std::string(const std::string& name)> resolver);
     // Takes effect at the next Open.
     void SetMainThreadPoster(MainThreadPoster poster);
+    // A line behind a serial device server, connected beforehand away from the GUI
+    // thread (net/connector.h): the next Open of the name it was made for takes it
+    // instead of connecting itself, which would hold the caller for up to the connect
+    // time-out. Dropped by an Open of another name.
+    void SetPreparedConnection(std::unique_ptr<net::Connection> connection);
     const TCommStatus& LineStatus() const;
     std::uint32_t LastErrors() const;
 

@@ -327,7 +327,7 @@ SystemError TerminalDevice::ApplySettings(const LineRequest& request)
 
 } // namespace
 
-std::unique_ptr<Device> OpenDevice(const std::string& path, SystemError& error)
+std::unique_ptr<Device> OpenLocalDevice(const std::string& path, SystemError& error)
 {
     return OpenTerminalDevice(path, error, SystemRoots{});
 }

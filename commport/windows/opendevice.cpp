@@ -1,4 +1,4 @@
-// The serial port backend for Windows: OpenDevice and the thread clock.
+// The serial port backend for Windows: OpenLocalDevice and the thread clock.
 
 #include "backend.h"
 #include "commdevice.h"
@@ -12,7 +12,7 @@
 
 namespace commport::backend {
 
-std::unique_ptr<Device> OpenDevice(const std::string& path, SystemError& error)
+std::unique_ptr<Device> OpenLocalDevice(const std::string& path, SystemError& error)
 {
     const std::string name = win::DeviceNamespacePath(path);
     // No sharing: a port another program holds is refused, and while we hold it no

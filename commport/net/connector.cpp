@@ -1,0 +1,77 @@
+#include "connector.h"
+
+#include "netconnection.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace commport::net {
+
+Connector::Connector(std::string name, std::chrono::milliseconds timeout, std::function<void()> done)
+    : done_(std::move(done))
+{
+    cancelFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    thread_ = std::thread([this, name = std::move(name), timeout]() mutable { run(std::move(name), timeout); });
+}
+
+Connector::~Connector()
+{
+    Cancel();
+    if (thread_.joinable())
+        thread_.join();
+    if (cancelFd_ >= 0)
+        ::close(cancelFd_);
+}
+
+void Connector::Cancel()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (cancelled_)
+            return;
+        cancelled_ = true;
+    }
+    if (cancelFd_ >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(cancelFd_, &one, sizeof one);
+    }
+}
+
+bool Connector::Ended() const
+{
+    std::lock_guard lock(mutex_);
+    return ended_;
+}
+
+std::unique_ptr<Connection> Connector::Take(backend::SystemError& error)
+{
+    std::lock_guard lock(mutex_);
+    error = error_;
+    return std::move(connection_);
+}
+
+void Connector::run(std::string name, std::chrono::milliseconds timeout)
+{
+    backend::SystemError error;
+    std::unique_ptr<Connection> connection;
+    if (cancelFd_ < 0)
+        error = backend::SystemError{CommErrorKind::Other, errno, "no event descriptor for the connect"};
+    else
+        connection = Connect(name, timeout, cancelFd_, error);
+    {
+        std::lock_guard lock(mutex_);
+        if (cancelled_) {
+            connection.reset();
+            error = backend::SystemError{CommErrorKind::Other, ECANCELED, "the connect was cancelled"};
+        }
+        connection_ = std::move(connection);
+        error_ = error;
+        ended_ = true;
+    }
+    if (done_)
+        done_();
+}
+
+} // namespace commport::net

@@ -1,0 +1,435 @@
+// The network line behind the backend seam: a connected non-blocking socket, the
+// protocol spoken over it under one lock, and epoll with eventfds for the event thread.
+//
+// Reading the socket is not the GUI thread's business in general: the event thread
+// reads it whenever it wakes, decodes it and reports the data. Only while the GUI
+// thread waits for the answers to line settings does it read the socket too (the event
+// thread may be blocked in a hand-over to the GUI thread just then); each side tells
+// the other through an eventfd what it found, so nothing waits for what the other has
+// already taken.
+
+#include "netdevice.h"
+
+#include "netconnection.h"
+#include "socketerror.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <utility>
+
+namespace commport::net {
+
+namespace {
+
+using backend::EventWaiter;
+using backend::SystemError;
+using Clock = LineProtocol::Clock;
+
+// How long line settings wait for the server's answers. Each is one round trip, all
+// asked at once.
+constexpr auto kAnswerWait = std::chrono::seconds(3);
+// How long data is taken for what came before a purge, while its confirmation is awaited.
+constexpr auto kPurgeWait = std::chrono::seconds(2);
+
+void closeIfOpen(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+void notify(int fd)
+{
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(fd, &one, sizeof one);
+}
+
+void drain(int fd)
+{
+    std::uint64_t count;
+    [[maybe_unused]] ssize_t n = ::read(fd, &count, sizeof count);
+}
+
+class NetWaiter;
+
+class NetDevice final : public backend::Device {
+public:
+    NetDevice(std::unique_ptr<Connection> connection, SystemError& error)
+        : fd_(connection->ReleaseSocket()), protocol_(connection->ReleaseProtocol())
+    {
+        wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        answerFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (wakeFd_ < 0 || answerFd_ < 0)
+            error = SocketError(errno);
+        // What came with the negotiation is reported with the first wake-up.
+        unreported_ = !protocol_->Input().empty();
+    }
+
+    ~NetDevice() override
+    {
+        closeIfOpen(fd_);
+        closeIfOpen(wakeFd_);
+        closeIfOpen(answerFd_);
+    }
+
+    SystemError ApplySettings(const backend::LineRequest& request) override;
+    std::ptrdiff_t Read(void* buffer, std::size_t count, SystemError& error) override;
+    std::ptrdiff_t Write(const void* buffer, std::size_t count, SystemError& error) override;
+
+    std::size_t InputQueued() override
+    {
+        std::lock_guard lock(mutex_);
+        return protocol_->Input().size();
+    }
+    // The socket's buffers cannot be emptied again, so they are trusted with what they
+    // take (see outputqueue.h); the buffer is kept small for it (netconnection.cpp).
+    std::size_t OutputQueued() override { return 0; }
+    SystemError PurgeInput() override
+    {
+        std::lock_guard lock(mutex_);
+        pumpLocked(false);
+        protocol_->PurgeInput(Clock::now(), kPurgeWait);
+        unreported_ = false;
+        flushLocked();
+        return {};
+    }
+    void PurgeOutput() override {}
+
+    LineErrorCounts ErrorCounts() override
+    {
+        std::lock_guard lock(mutex_);
+        return protocol_->ErrorCounts();
+    }
+
+    std::unique_ptr<EventWaiter> MakeWaiter(SystemError& error) override;
+    std::intptr_t NativeHandle() const override { return fd_; }
+
+private:
+    friend class NetWaiter;
+
+    // Takes everything the socket holds into the protocol and sends what the protocol
+    // has to say. `eventThread`: who is asking, so the other side is told.
+    void pumpLocked(bool eventThread);
+    void flushLocked();
+    bool goneLocked() const { return lost_ || closed_; }
+    SystemError goneErrorLocked() const { return lost_ ? lost_ : ClosedByPeer(protocol_->Input()); }
+
+    int fd_;
+    int wakeFd_ = -1;   // the GUI thread decoded data: the event thread is to report it
+    int answerFd_ = -1; // the event thread took answers the GUI thread waits for
+    std::mutex mutex_;
+    std::unique_ptr<LineProtocol> protocol_;
+    std::string wire_;             // scratch for the wire form of one write
+    bool unreported_ = false;      // data came that no wake-up has reported yet
+    bool awaitingAnswers_ = false; // the GUI thread waits in ApplySettings
+    bool closed_ = false;          // the server closed the connection
+    SystemError lost_;             // the connection failed
+};
+
+void NetDevice::flushLocked()
+{
+    std::string& out = protocol_->Outgoing();
+    while (!out.empty() && !lost_) {
+        const ssize_t n = ::send(fd_, out.data(), out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            out.erase(0, static_cast<std::size_t>(n));
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            break;
+        } else {
+            lost_ = SocketError(n < 0 ? errno : EPIPE);
+            out.clear();
+        }
+    }
+}
+
+void NetDevice::pumpLocked(bool eventThread)
+{
+    const std::size_t before = protocol_->Input().size();
+    bool received = false;
+    std::uint8_t buffer[4096];
+    while (!goneLocked()) {
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            protocol_->Receive(buffer, static_cast<std::size_t>(n), Clock::now());
+            received = true;
+            continue;
+        }
+        if (n == 0) {
+            closed_ = true;
+            received = true;
+        } else if (errno == EINTR) {
+            continue;
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            lost_ = SocketError(errno);
+            received = true;
+        }
+        break;
+    }
+    flushLocked();
+    if (protocol_->Input().size() > before) {
+        unreported_ = true;
+        if (!eventThread)
+            notify(wakeFd_);
+    }
+    if (eventThread && received && awaitingAnswers_)
+        notify(answerFd_);
+}
+
+SystemError NetDevice::ApplySettings(const backend::LineRequest& request)
+{
+    std::unique_lock lock(mutex_);
+    if (goneLocked())
+        return goneErrorLocked();
+    if (SystemError refused = protocol_->RequestSettings(request))
+        return refused;
+    flushLocked();
+    const Clock::time_point deadline = Clock::now() + kAnswerWait;
+    awaitingAnswers_ = true;
+    while (protocol_->SettingsPending()) {
+        if (goneLocked()) {
+            protocol_->AbandonSettings();
+            awaitingAnswers_ = false;
+            return goneErrorLocked();
+        }
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            break;
+        pollfd fds[2] = {{fd_, static_cast<short>(POLLIN | (protocol_->Outgoing().empty() ? 0 : POLLOUT)), 0},
+                         {answerFd_, POLLIN, 0}};
+        lock.unlock();
+        ::poll(fds, 2, static_cast<int>(left));
+        lock.lock();
+        if (fds[1].revents)
+            drain(answerFd_);
+        pumpLocked(false);
+    }
+    awaitingAnswers_ = false;
+    if (protocol_->SettingsPending())
+        return protocol_->AbandonSettings();
+    return protocol_->SettingsResult();
+}
+
+std::ptrdiff_t NetDevice::Read(void* buffer, std::size_t count, SystemError&)
+{
+    std::lock_guard lock(mutex_);
+    std::string& input = protocol_->Input();
+    const std::size_t n = std::min(count, input.size());
+    std::copy_n(input.data(), n, static_cast<char*>(buffer));
+    input.erase(0, n);
+    return static_cast<std::ptrdiff_t>(n);
+}
+
+std::ptrdiff_t NetDevice::Write(const void* buffer, std::size_t count, SystemError& error)
+{
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer);
+    std::lock_guard lock(mutex_);
+    if (goneLocked()) {
+        error = goneErrorLocked();
+        error.kind = CommErrorKind::Gone;
+        return -1;
+    }
+    // Negotiation and requests go first; data waits behind them.
+    flushLocked();
+    if (!protocol_->Outgoing().empty())
+        return 0;
+    wire_.clear();
+    protocol_->EncodeData(bytes, count, wire_);
+    ssize_t sent;
+    do {
+        sent = ::send(fd_, wire_.data(), wire_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    } while (sent < 0 && errno == EINTR);
+    if (sent < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return 0;
+        lost_ = SocketError(errno);
+        error = lost_;
+        error.kind = CommErrorKind::Gone;
+        return -1;
+    }
+    const auto taken = static_cast<std::size_t>(sent);
+    if (taken == wire_.size())
+        return static_cast<std::ptrdiff_t>(count);
+    // The data bytes whose wire form went out whole; a doubled byte cut in two counts
+    // as taken, and its second half goes first next time.
+    std::size_t wire = 0;
+    std::size_t data = 0;
+    while (data < count) {
+        const std::size_t size = protocol_->WireSize(bytes[data]);
+        if (wire + size > taken) {
+            if (wire < taken) {
+                protocol_->Outgoing().append(wire_, taken, wire + size - taken);
+                ++data;
+            }
+            break;
+        }
+        wire += size;
+        ++data;
+    }
+    return static_cast<std::ptrdiff_t>(data);
+}
+
+class NetWaiter final : public EventWaiter {
+public:
+    enum Source : std::uint32_t { kSignal = 1, kWake = 2, kInput = 3, kRoom = 4 };
+
+    NetWaiter(NetDevice& device, SystemError& error)
+        : device_(device)
+    {
+        signalFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
+        inputFd_ = ::fcntl(device.fd_, F_DUPFD_CLOEXEC, 0);
+        roomFd_ = ::fcntl(device.fd_, F_DUPFD_CLOEXEC, 0);
+        bool ok = signalFd_ >= 0 && epollFd_ >= 0 && inputFd_ >= 0 && roomFd_ >= 0;
+        auto add = [&](int fd, std::uint32_t events, Source source) {
+            epoll_event ev{};
+            ev.events = events;
+            ev.data.u32 = source;
+            ok = ok && ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &ev) == 0;
+        };
+        add(signalFd_, EPOLLIN, kSignal);
+        add(device.wakeFd_, EPOLLIN, kWake);
+        add(inputFd_, EPOLLIN | EPOLLRDHUP | EPOLLET, kInput);
+        add(roomFd_, EPOLLET, kRoom);
+        if (!ok)
+            error = SocketError(errno);
+        // Data that came with the negotiation, or requests still to send.
+        notify(device.wakeFd_);
+    }
+
+    ~NetWaiter() override
+    {
+        closeIfOpen(inputFd_);
+        closeIfOpen(roomFd_);
+        closeIfOpen(epollFd_);
+        closeIfOpen(signalFd_);
+    }
+
+    Wakeup Wait(std::optional<std::chrono::nanoseconds> timeout) override
+    {
+        Wakeup w;
+        if (hangUpHeld_) {
+            // The connection ended with data: the data was reported, now the end.
+            w.hangUp = true;
+            return w;
+        }
+        int ms = -1;
+        if (timeout) {
+            const auto up = std::chrono::ceil<std::chrono::milliseconds>(
+                std::max(*timeout, std::chrono::nanoseconds::zero()));
+            ms = static_cast<int>(std::min<std::chrono::milliseconds::rep>(up.count(), 1'000'000'000));
+        }
+        epoll_event events[4];
+        const int n = ::epoll_wait(epollFd_, events, 4, ms);
+        if (n < 0) {
+            w.failed = errno != EINTR;
+            return w;
+        }
+        bool pump = false;
+        bool roomCame = false;
+        for (int i = 0; i < n; ++i) {
+            switch (events[i].data.u32) {
+            case kSignal:
+                drain(signalFd_);
+                w.signalled = true;
+                break;
+            case kWake:
+                drain(device_.wakeFd_);
+                pump = true;
+                break;
+            case kInput:
+                pump = true;
+                break;
+            case kRoom:
+                roomCame = (events[i].events & EPOLLOUT) != 0;
+                pump = pump || (events[i].events & (EPOLLHUP | EPOLLERR));
+                break;
+            }
+        }
+        bool gone = false;
+        bool needRoom = false;
+        {
+            std::lock_guard lock(device_.mutex_);
+            if (pump || roomCame)
+                device_.pumpLocked(true);
+            w.input = std::exchange(device_.unreported_, false);
+            gone = device_.goneLocked();
+            needRoom = !device_.protocol_->Outgoing().empty();
+        }
+        w.room = roomCame && watchingRoom_;
+        watchRoom(watchingRoom_ || needRoom);
+        if (gone) {
+            if (w.input)
+                hangUpHeld_ = true;
+            else
+                w.hangUp = true;
+        }
+        return w;
+    }
+
+    void WatchRoom(bool watch) override
+    {
+        watchingRoom_ = watch;
+        bool needRoom;
+        {
+            std::lock_guard lock(device_.mutex_);
+            needRoom = !device_.protocol_->Outgoing().empty();
+        }
+        watchRoom(watch || needRoom);
+    }
+
+    void Signal() override { notify(signalFd_); }
+
+private:
+    void watchRoom(bool watch)
+    {
+        if (watch == roomRegistered_)
+            return;
+        epoll_event ev{};
+        ev.events = watch ? (EPOLLOUT | EPOLLET) : EPOLLET;
+        ev.data.u32 = kRoom;
+        if (::epoll_ctl(epollFd_, EPOLL_CTL_MOD, roomFd_, &ev) == 0)
+            roomRegistered_ = watch;
+    }
+
+    NetDevice& device_;
+    int signalFd_ = -1;
+    int epollFd_ = -1;
+    int inputFd_ = -1;
+    int roomFd_ = -1;
+    bool watchingRoom_ = false;  // the output queue asked
+    bool roomRegistered_ = false;
+    bool hangUpHeld_ = false;
+};
+
+std::unique_ptr<EventWaiter> NetDevice::MakeWaiter(SystemError& error)
+{
+    auto waiter = std::make_unique<NetWaiter>(*this, error);
+    return error ? nullptr : std::move(waiter);
+}
+
+} // namespace
+
+std::unique_ptr<backend::Device> OpenConnectedDevice(std::unique_ptr<Connection> connection, SystemError& error)
+{
+    auto device = std::make_unique<NetDevice>(std::move(connection), error);
+    return error ? nullptr : std::move(device);
+}
+
+std::unique_ptr<backend::Device> OpenNetworkDevice(const std::string& name, SystemError& error)
+{
+    std::unique_ptr<Connection> connection = Connect(name, kConnectTimeout, -1, error);
+    if (!connection)
+        return nullptr;
+    return OpenConnectedDevice(std::move(connection), error);
+}
+
+} // namespace commport::net
