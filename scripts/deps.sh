@@ -12,6 +12,7 @@ QLDIXW_PACKAGES=(
   qt6-translations-l10n # Qt's own words (dialogs, message-box buttons) in Russian
   clang-14 libclang-rt-14-dev # libFuzzer and the sanitizers for the fuzz targets
   dpkg-dev file               # CPack's library dependencies of the Debian package
+  ser2net                     # the serial device server the network-line tests publish a pseudo-terminal with
 )
 
 # The Windows half's cross-compiler (mingw-w64's posix thread model, for std::thread) and
@@ -37,6 +38,13 @@ qldixw_install_deps() {
     "${sudo[@]}" apt-get update -q >>/tmp/qldixw-apt.log 2>&1 &&
     "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >>/tmp/qldixw-apt.log 2>&1
   } || { echo "apt-get failed; see /tmp/qldixw-apt.log" >&2; tail -20 /tmp/qldixw-apt.log >&2; return 1; }
+  # The tests start ser2net themselves, on 127.0.0.1 with their own configuration. The
+  # package's own service, which publishes the machine's ttyS0 and ttyS1 on localhost,
+  # is not wanted: where systemd started it with the install, it is stopped and disabled.
+  if [[ " ${missing[*]} " == *" ser2net "* ]] && command -v systemctl >/dev/null &&
+    systemctl is-enabled ser2net >/dev/null 2>&1; then
+    "${sudo[@]}" systemctl disable --now ser2net >>/tmp/qldixw-apt.log 2>&1 || true
+  fi
 }
 
 # Configures and builds one build directory: qldixw_build <dir> <cmake args...>
