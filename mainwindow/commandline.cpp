@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "commandlinerun.h"
 #include "portdirectory.h"
 
 #include <QFileInfo>
@@ -21,6 +22,11 @@ const char* const kDescription = R"(Сервисная консоль для у�
 порта в окне показывает имена до COM9; порт с большим номером и любой путь к
 устройству вводятся в поле порта и подтверждаются Enter (или задаются --port).
 
+Со --script ФАЙЛ --port ИМЯ программа выполняет сценарий проверки без окна
+(экран ей тогда не нужен): строка на каждый шаг, итог «N passed, N failed»,
+по --junit отчёт в формате JUnit XML. Код выхода: 0 — все case пройдены,
+1 — какой-то не пройден, 2 — сценарий или порт не годятся (причина в stderr).
+
 Параметры Qt (-platform, -style, ...) передаются Qt.)";
 
 // The names --mode takes, in the order of the mode switch.
@@ -41,25 +47,37 @@ CommandLine::CommandLine(const QStringList& arguments)
     , version_({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("Показать версию программы."))
     , port_(QStringLiteral("port"),
             QStringLiteral("Порт при запуске: COM-имя или путь к устройству. Окно открывается с ним в "
-                           "поле порта, порт ещё закрыт; «Открыть» открывает именно его."),
+                           "поле порта, порт ещё закрыт; «Открыть» открывает именно его. Со --script — "
+                           "порт, на котором выполняется сценарий."),
             QStringLiteral("имя"))
     , modeOption_(QStringLiteral("mode"),
                   QStringLiteral("Режим при запуске: dix (контроллер ТРК), ql (память контроллера) "
                                  "или erk (счётчик ЭРК-2)."),
                   QStringLiteral("режим"))
+    , script_(QStringLiteral("script"),
+              QStringLiteral("Выполнить сценарий проверки (.qlt) на порту --port без окна и выйти."),
+              QStringLiteral("файл"))
+    , address_(QStringLiteral("address"),
+               QStringLiteral("Адрес контроллера для {addr} в сценарии, пока сценарий не задаст свой "
+                              "(по умолчанию 01)."),
+               QStringLiteral("XX"))
+    , baud_(QStringLiteral("baud"), QStringLiteral("Скорость линии для сценария, бит/с (по умолчанию 9600)."),
+            QStringLiteral("N"))
+    , junit_(QStringLiteral("junit"), QStringLiteral("Записать отчёт о сценарии в формате JUnit XML."),
+             QStringLiteral("файл"))
 {
     // Qt's options are single-dash words: read as bundles of letters, "-reverse" would
     // ask for the version and "-stylesheet" for the help.
     parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser_.setApplicationDescription(QString::fromUtf8(kDescription));
-    parser_.addOptions({help_, version_, port_, modeOption_});
+    parser_.addOptions({help_, version_, port_, modeOption_, script_, address_, baud_, junit_});
     // Qt's options are unknown here, and that is no error; their values are positional
     // arguments here, and are no error either.
     parser_.parse(arguments);
 
     // An option of ours given last without its value. The parser says so in the same
     // breath as Qt's options it does not know, so it is looked for here.
-    for (const QCommandLineOption* option : {&port_, &modeOption_}) {
+    for (const QCommandLineOption* option : {&port_, &modeOption_, &script_, &address_, &baud_, &junit_}) {
         const QStringList words = argumentWords(*option);
         if ((arguments.size() > 1 && words.contains(arguments.last()))
             || (parser_.isSet(*option) && parser_.value(*option).isEmpty())) {
@@ -75,6 +93,24 @@ CommandLine::CommandLine(const QStringList& arguments)
         if (!mode_)
             error_ = QStringLiteral("Неизвестный режим «%1»: допустимы dix, ql и erk.").arg(name);
     }
+    if (!parser_.isSet(script_) && (parser_.isSet(address_) || parser_.isSet(baud_) || parser_.isSet(junit_)))
+        error_ = QStringLiteral("Параметры --address, --baud и --junit действуют только со --script.");
+    else if (parser_.isSet(script_) && !parser_.isSet(port_))
+        error_ = QStringLiteral("Сценарию нужен порт: --port ИМЯ.");
+    else if (parser_.isSet(baud_) && parser_.value(baud_).toInt() <= 0)
+        error_ = QStringLiteral("Скорость «%1» — не число бит в секунду.").arg(parser_.value(baud_));
+}
+
+testscript::CommandLineRun CommandLine::scriptRun() const
+{
+    testscript::CommandLineRun run;
+    run.scriptPath = parser_.value(script_);
+    run.port = port();
+    run.address = parser_.value(address_);
+    if (parser_.isSet(baud_))
+        run.baud = parser_.value(baud_).toInt();
+    run.junitPath = parser_.value(junit_);
+    return run;
 }
 
 QString refusedPortText(const QString& name, const ports::PortDirectory& directory)

@@ -11,6 +11,9 @@
 
 #include <optional>
 
+namespace testscript {
+struct CommandLineRun;
+}
 namespace ports {
 class PortDirectory;
 }
@@ -35,6 +38,10 @@ public:
     QString port() const { return parser_.value(port_); }
     // --mode dix|ql|erk: the item of the mode switch selected at start.
     std::optional<int> mode() const { return mode_; }
+    // --script FILE: a test script to run on --port with no window at all, with
+    // --address, --baud and --junit.
+    bool scriptAsked() const { return parser_.isSet(script_); }
+    testscript::CommandLineRun scriptRun() const;
 
     // The help text, in Russian. Needs a QCoreApplication (it names the program as it
     // was called), and Qt's Russian translations for Qt's own words in it.
@@ -46,6 +53,10 @@ private:
     const QCommandLineOption version_;
     const QCommandLineOption port_;
     const QCommandLineOption modeOption_;
+    const QCommandLineOption script_;
+    const QCommandLineOption address_;
+    const QCommandLineOption baud_;
+    const QCommandLineOption junit_;
     std::optional<int> mode_;
     QString error_;
 };

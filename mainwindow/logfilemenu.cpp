@@ -43,12 +43,15 @@ void TForm1::setupFileMenu()
         {"openFiles", QStringLiteral("Открыть"), QKeySequence(Qt::CTRL | Qt::Key_O), &TForm1::openFilesClick},
         {"save", QStringLiteral("Сохранить"), QKeySequence(Qt::CTRL | Qt::Key_S), &TForm1::saveClick},
         {"saveas", QStringLiteral("Сохранить как ..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), &TForm1::saveasClick},
+        {"RunScript", QStringLiteral("Выполнить сценарий ..."), QKeySequence(Qt::CTRL | Qt::Key_R), &TForm1::runScriptClick},
         {"N5", QStringLiteral("Выход"), QKeySequence(Qt::CTRL | Qt::Key_Q), &TForm1::N5Click},
     };
     for (const Item& item : items) {
         QAction* action = ui::nameControl(EditFile_->addAction(item.caption), item.name);
         action->setShortcut(item.keys);
         connect(action, &QAction::triggered, this, item.handler);
+        if (item.handler == &TForm1::runScriptClick)
+            RunScript_ = action; // disabled while a script runs
     }
     // Never shown: it holds the name "Сохранить" writes to.
     Label14_->setGeometry(264, 448, 0, 0);

@@ -1,5 +1,6 @@
 #include "application.h"
 #include "commandline.h"
+#include "commandlinerun.h"
 #include "guardedapplication.h"
 #include "portdirectory.h"
 #include "programversion.h"
@@ -54,6 +55,11 @@ int main(int argc, char* argv[])
     const mainwindow::CommandLine line(arguments);
     if (const std::optional<int> code = answerWithoutWindow(line, argc, argv))
         return *code;
+    // A script run makes a core application only: it opens no screen and needs none.
+    if (line.scriptAsked()) {
+        const QCoreApplication app(argc, argv);
+        return testscript::runScriptFromCommandLine(line.scriptRun(), stdout, stderr);
+    }
 
     mainwindow::GuardedApplication app(argc, argv);
     auto windows = mainwindow::createProgramWindows();

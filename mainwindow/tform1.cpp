@@ -5,6 +5,7 @@
 #include "logpane.h"
 #include "memoryfamily.h"
 #include "meterfamily.h"
+#include "monitorfamily.h"
 #include "tform2.h"
 #include "tform3.h"
 #include "portcombobox.h"
@@ -15,6 +16,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -91,6 +93,7 @@ TForm1::TForm1()
     createFamilies();
     setupPortControls();
     setupFileMenu();
+    setupScriptRun();
     setupFontMenu();
     setupHelpMenu();
 
@@ -110,9 +113,18 @@ TForm1::~TForm1()
 
 void TForm1::createFamilies()
 {
+    // The families' panels share one area under the top row, laid over the whole client
+    // area, so that a script run disables them all at once and leaves what each family
+    // enables or disables itself as it was.
+    familyArea_ = nameControl(new QWidget(clientArea_), "FamilyArea");
+    auto* fill = new QGridLayout(clientArea_);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(familyArea_);
+    familyArea_->lower();
+
     const ui::FamilyContext context{
         .line = *transport_,
-        .clientArea = clientArea_,
+        .clientArea = familyArea_,
         .address = {.typed = [this] { return kontroller_->currentText(); },
                     .selectItem = [this](int index) { kontroller_->setCurrentIndex(index); }},
         .hideAllPanels = [this] { skritPanelki(); },
@@ -125,6 +137,7 @@ void TForm1::createFamilies()
         new dispenser::DispenserFamily(context),
         new memory::MemoryFamily(context),
         new meter::MeterFamily(context),
+        new monitor::MonitorFamily(context),
     };
 
     // One item a family, 15 pixels apart.

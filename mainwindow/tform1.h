@@ -41,6 +41,7 @@ class LogPane;
 namespace mainwindow {
 
 class PortComboBox;
+class ScriptBar;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -93,6 +94,9 @@ public:
     void saveasClick();
     void N5Click();
 
+    // Test scripts: "Выполнить сценарий ..." picks one and runs it on the open port.
+    void runScriptClick();
+
     // Pane font, protocol description, About window.
     void N8Click();
     void ZENT111Click();
@@ -119,6 +123,7 @@ private:
     void showPortList(const QStringList& items);
     void dropUnconfirmedPortName();
     void setupFileMenu();
+    void setupScriptRun();
     void setupFontMenu();
     void setupHelpMenu();
     // The pane the file menu works on: the first family's that has one.
@@ -156,6 +161,11 @@ private:
     QLabel* const Label14_;
 
     transport::Transport* const transport_;
+    // The parent of every family's panels, as large as the client area and under the
+    // top row: disabled while a script runs.
+    QWidget* familyArea_ = nullptr;
+    ScriptBar* scriptBar_ = nullptr;
+    QAction* RunScript_ = nullptr;
     // One per item of the mode switch, in its order; children of the client area.
     std::vector<ui::FamilyMode*> families_;
 

@@ -1,0 +1,345 @@
+#include "monitorfamily.h"
+
+#include "capturefile.h"
+#include "logfile.h"
+#include "logpane.h"
+#include "tform2.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSaveFile>
+
+namespace monitor {
+
+namespace {
+
+using portsession::PortSession;
+
+const QString kCaptureFilter = QStringLiteral("Запись линии (*.qlcap)");
+const QString kLogFilter = QStringLiteral("LogDIXW (*.LogDIXW)");
+
+// A capture larger than this is not read: it would not fit the view anyway.
+constexpr qint64 kCaptureByteLimit = 1LL << 30;
+
+QString defaultChooser(QWidget* parent, bool save, const QString& caption, const QString& filter)
+{
+    return save ? QFileDialog::getSaveFileName(parent, caption, QString(), filter)
+                : QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+}
+
+// The name the dialog gave, with the file type's extension when it lacks it.
+QString withSuffix(const QString& path, const QString& suffix)
+{
+    return QFileInfo(path).fileName().contains(suffix) ? path : path + suffix;
+}
+
+// The log file is Windows-1251, which has no arrow.
+QString logFileLine(QString line)
+{
+    return line.replace(QStringLiteral("→"), QStringLiteral("->"));
+}
+
+QString sideName(Side side)
+{
+    return side == Side::A ? QStringLiteral("A") : QStringLiteral("B");
+}
+
+} // namespace
+
+MonitorFamily::MonitorFamily(const ui::FamilyContext& context)
+    : QObject(context.clientArea)
+    , context_(context)
+    , panel_(context.clientArea, [this](MonitorPanel& panel) { panelBuilt(panel); })
+    , chooseFile_(defaultChooser)
+{
+    setObjectName(QStringLiteral("MonitorFamily"));
+}
+
+MonitorFamily::~MonitorFamily() = default;
+
+LineMonitor& MonitorFamily::lineMonitor()
+{
+    panel_.get();
+    return *monitor_;
+}
+
+void MonitorFamily::panelBuilt(MonitorPanel& panel)
+{
+    // The taps' ports are opened only once the mode is used.
+    monitor_ = new LineMonitor(this);
+    LineMonitor& monitor = *monitor_;
+
+    const QStringList names = monitor.tap(Side::A).readPortNames();
+    for (QComboBox* box : panel.ports) {
+        box->addItems(names);
+        box->setEditText(QString());
+    }
+    connect(&monitor.tap(Side::A), &PortSession::portNamesChanged, this, [&panel](const QStringList& list) {
+        for (QComboBox* box : panel.ports) {
+            const QString text = box->currentText();
+            box->clear();
+            box->addItems(list);
+            box->setEditText(text);
+        }
+    });
+    for (Side side : {Side::A, Side::B}) {
+        connect(panel.settingsButtons[std::size_t(sideIndex(side))], &QPushButton::clicked, this,
+                [this, side] { settingsClick(side); });
+        showTapState(side);
+    }
+    connect(&monitor, &LineMonitor::tapStateChanged, this, [this](Side side) { showTapState(side); });
+
+    const std::pair<QPushButton*, void (MonitorFamily::*)()> buttons[] = {
+        {panel.startButton, &MonitorFamily::startClick},
+        {panel.stopButton, &MonitorFamily::stopClick},
+        {panel.clearButton, &MonitorFamily::clearClick},
+        {panel.openCaptureButton, &MonitorFamily::openCaptureClick},
+        {panel.saveCaptureButton, &MonitorFamily::saveCaptureClick},
+        {panel.saveLogButton, &MonitorFamily::saveLogClick},
+    };
+    for (const auto& [button, handler] : buttons)
+        connect(button, &QPushButton::clicked, this, handler);
+
+    showPresentation();
+    connect(panel.protocol, &QComboBox::currentIndexChanged, this,
+            [this](int index) { monitor_->setProtocol(static_cast<Protocol>(index)); });
+    panel.gap->setKeyboardTracking(false);
+    connect(panel.gap, &QDoubleSpinBox::valueChanged, this, [this](double value) { monitor_->setGapCharacters(value); });
+    connect(&monitor, &LineMonitor::presentationChanged, this, &MonitorFamily::showPresentation);
+
+    ui::LogPane* const log = panel.MonitorLog;
+    connect(&monitor, &LineMonitor::linesAdded, this, [log](const QStringList& lines) {
+        for (const QString& line : lines)
+            log->appendLine(line);
+    });
+    connect(&monitor, &LineMonitor::linesReplaced, this, [log](const QStringList& lines) { log->setLines(lines); });
+    connect(&monitor, &LineMonitor::listeningChanged, this, &MonitorFamily::showListening);
+    // Built after the window was laid out: it takes the window's size as it is now.
+    if (frame_.outerWidth > 0)
+        layout(frame_);
+}
+
+void MonitorFamily::hidePanels()
+{
+    if (MonitorPanel* panel = panel_.ifBuilt())
+        panel->MonitorPanelFrame->hide();
+}
+
+void MonitorFamily::showPanels()
+{
+    panel_->MonitorPanelFrame->show();
+}
+
+void MonitorFamily::layout(const ui::WindowFrame& frame)
+{
+    frame_ = frame;
+    MonitorPanel* panel = panel_.ifBuilt();
+    if (!panel)
+        return;
+    QFrame* const f = panel->MonitorPanelFrame;
+    panel->resize(frame.outerWidth - f->x() - 10, frame.outerHeight - 10 - frame.chrome - f->y());
+}
+
+std::vector<ui::LogPane*> MonitorFamily::fontPanes() const
+{
+    return {panel_->MonitorLog};
+}
+
+void MonitorFamily::frameSent(const QString& line, bool active)
+{
+    Q_UNUSED(line);
+    Q_UNUSED(active);
+}
+
+void MonitorFamily::replyWindowEnded(std::span<const std::uint8_t> reply)
+{
+    Q_UNUSED(reply);
+}
+
+void MonitorFamily::lineNotice(const QString& line)
+{
+    panel_->MonitorLog->appendLine(QStringLiteral("Порт консоли: ") + line);
+}
+
+void MonitorFamily::showTapState(Side side)
+{
+    MonitorPanel& panel = panel_.get();
+    const PortSession& tap = monitor_->tap(side);
+    QString text;
+    switch (tap.state()) {
+    case PortSession::State::Open:
+        text = QStringLiteral("слушает %1, %2").arg(tap.name(), lineFormatText(lineFormatOf(tap.comm().LineSettings())));
+        break;
+    case PortSession::State::Waiting:
+        text = QStringLiteral("ждёт устройство %1").arg(tap.name());
+        break;
+    case PortSession::State::Closed:
+        text = QStringLiteral("закрыт, %1").arg(lineFormatText(lineFormatOf(tap.comm().LineSettings())));
+        break;
+    }
+    QLabel* label = panel.states[std::size_t(sideIndex(side))];
+    label->setText(text);
+    label->setAccessibleName(QStringLiteral("Сторона %1: %2").arg(sideName(side), text));
+}
+
+void MonitorFamily::showListening(bool listening)
+{
+    MonitorPanel& panel = panel_.get();
+    panel.startButton->setEnabled(!listening);
+    panel.stopButton->setEnabled(listening);
+    panel.openCaptureButton->setEnabled(!listening);
+    for (QComboBox* box : panel.ports)
+        box->setEnabled(!listening);
+}
+
+void MonitorFamily::showPresentation()
+{
+    MonitorPanel& panel = panel_.get();
+    const QSignalBlocker protocolQuiet(panel.protocol);
+    const QSignalBlocker gapQuiet(panel.gap);
+    panel.protocol->setCurrentIndex(static_cast<int>(monitor_->protocol()));
+    panel.gap->setValue(monitor_->gapCharacters());
+}
+
+void MonitorFamily::startClick()
+{
+    MonitorPanel& panel = panel_.get();
+    lineMonitor().start(panel.ports[0]->currentText(), panel.ports[1]->currentText());
+}
+
+void MonitorFamily::stopClick()
+{
+    lineMonitor().stop();
+}
+
+void MonitorFamily::clearClick()
+{
+    lineMonitor().clear();
+}
+
+void MonitorFamily::settingsClick(Side side)
+{
+    auto& window = settingsWindows_[std::size_t(sideIndex(side))];
+    if (!window) {
+        window = std::make_unique<ComPortNastroika::TForm2>(panel_->MonitorPanelFrame);
+        window->setObjectName(QStringLiteral("TForm2_Monitor") + sideName(side));
+        window->setWindowTitle(QStringLiteral("COM-порт настройка — сторона %1").arg(sideName(side)));
+        window->setApplyHandler([this, side] { applySettings(side); });
+    }
+    window->showSettings(lineMonitor().tap(side).comm().LineSettings());
+    // Not exec(): the window answers while the monitor goes on listening.
+    window->open();
+}
+
+void MonitorFamily::applySettings(Side side)
+{
+    ComPortNastroika::TForm2* window = settingsWindows_[std::size_t(sideIndex(side))].get();
+    if (const QString refusal = window->refusal(); !refusal.isEmpty()) {
+        QMessageBox::warning(window, window->windowTitle(), refusal);
+        return;
+    }
+    try {
+        LineMonitor& monitor = lineMonitor();
+        monitor.setLineSettings(side, window->lineSettings(monitor.tap(side).comm().LineSettings()));
+    } catch (const std::exception& error) {
+        QMessageBox::critical(window, window->windowTitle(),
+                              QStringLiteral("Настройки не применены: %1").arg(QString::fromLocal8Bit(error.what())));
+    }
+    showTapState(side);
+}
+
+void MonitorFamily::openCaptureClick()
+{
+    const QString path = chooseFile_(panel_->MonitorPanelFrame, false, QStringLiteral("Открыть запись линии"), kCaptureFilter);
+    if (!path.isEmpty())
+        openCapture(path);
+}
+
+void MonitorFamily::saveCaptureClick()
+{
+    const QString path = chooseFile_(panel_->MonitorPanelFrame, true, QStringLiteral("Сохранить запись линии"), kCaptureFilter);
+    if (!path.isEmpty())
+        saveCapture(withSuffix(path, kCaptureSuffix));
+}
+
+void MonitorFamily::saveLogClick()
+{
+    const QString path = chooseFile_(panel_->MonitorPanelFrame, true, QStringLiteral("Сохранить журнал монитора"), kLogFilter);
+    if (!path.isEmpty())
+        saveLog(withSuffix(path, kLogSuffix));
+}
+
+void MonitorFamily::fileError(const QString& what, const QString& path, const QString& reason)
+{
+    QMessageBox::critical(panel_->MonitorPanelFrame, QStringLiteral("Монитор линии"),
+                          QStringLiteral("%1 %2\n%3").arg(what, path, reason));
+}
+
+bool MonitorFamily::openCapture(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile()) {
+        fileError(QStringLiteral("Запись не открыта:"), path, QStringLiteral("это не файл"));
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        fileError(QStringLiteral("Запись не открыта:"), path, file.errorString());
+        return false;
+    }
+    if (file.size() > kCaptureByteLimit) {
+        fileError(QStringLiteral("Запись не открыта:"), path, QStringLiteral("файл больше 1 ГБ"));
+        return false;
+    }
+    const QByteArray text = file.readAll();
+    CaptureReading reading = readCapture(text);
+    if (!reading.error.isEmpty()) {
+        fileError(QStringLiteral("Запись не прочитана:"), path,
+                  QStringLiteral("строка %1: %2").arg(reading.errorLine).arg(reading.error));
+        return false;
+    }
+    lineMonitor().load(std::move(reading.capture));
+    return true;
+}
+
+bool MonitorFamily::saveCapture(const QString& path)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !writeCapture(lineMonitor().capture(), file) || !file.commit()) {
+        fileError(QStringLiteral("Запись не сохранена:"), path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool MonitorFamily::saveLog(const QString& path)
+{
+    const ui::LogStore& lines = panel_->MonitorLog->store();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        fileError(QStringLiteral("Журнал не сохранён:"), path, file.errorString());
+        return false;
+    }
+    ui::LogEncoder encoder;
+    QByteArray piece;
+    bool written = true;
+    for (qsizetype i = 0; i < lines.lineCount() && written; ++i) {
+        encoder.append(logFileLine(lines.line(i)), piece);
+        if (piece.size() >= (1 << 20)) {
+            written = file.write(piece) == piece.size();
+            piece.clear();
+        }
+    }
+    if (!written || file.write(piece) != piece.size() || !file.commit()) {
+        fileError(QStringLiteral("Журнал не сохранён:"), path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace monitor

@@ -1,0 +1,330 @@
+// The line monitor without its window: two pseudo-terminal pairs are the taps on a line
+// between a station (A) and a device (B), the test plays both sides; and captures read
+// from text, which pin down the cutting, the ordering, the decoding and the time shown.
+
+#include "capturefile.h"
+#include "frametext.h"
+#include "linemonitor.h"
+#include "monitorlines.h"
+#include "ptypair.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using monitor::Capture;
+using monitor::LineMonitor;
+using monitor::Side;
+using qldixw::testing::PtyPair;
+
+namespace {
+
+// Frame text ("60 01 81 *") as the bytes it puts on the line.
+QByteArray bytesOf(const QString& frameText)
+{
+    return transport::lineBytesOfText(frameText).value_or(QByteArray());
+}
+
+// "A→B 12:03:04.123456  60 01 81 FB  …" → "A→B  60 01 81 FB  …": times vary.
+QString withoutTime(QString line)
+{
+    static const QRegularExpression time(QStringLiteral("^(A→B|B→A) \\d\\d:\\d\\d:\\d\\d\\.\\d{6}  "));
+    return line.replace(time, QStringLiteral("\\1  "));
+}
+
+// Lines about frames, not about the taps ("! порт … открыт").
+QStringList frameLines(const QStringList& lines)
+{
+    QStringList out;
+    for (const QString& line : lines) {
+        const QString bare = withoutTime(line);
+        if (!bare.mid(5).startsWith(u'!'))
+            out << bare;
+    }
+    return out;
+}
+
+// Every line the monitor shows, as a view keeps them.
+struct ShownLines {
+    QStringList lines;
+    void follow(LineMonitor& monitor)
+    {
+        QObject::connect(&monitor, &LineMonitor::linesAdded, [this](const QStringList& added) { lines << added; });
+        QObject::connect(&monitor, &LineMonitor::linesReplaced, [this](const QStringList& all) { lines = all; });
+    }
+};
+
+std::size_t bytesHeard(const Capture& capture, Side side, int* chunks = nullptr)
+{
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < capture.size(); ++i) {
+        const monitor::CaptureRecord r = capture.record(i);
+        if (r.side == side && r.kind == monitor::RecordKind::Bytes) {
+            bytes += r.bytes.size();
+            if (chunks)
+                ++*chunks;
+        }
+    }
+    return bytes;
+}
+
+// A capture's text from records written as "1.000000 A 60 01 81 *": frame text becomes
+// hex bytes with their checksums; a record that starts with a word is kept as it is.
+QByteArray captureFrom(const QStringList& records, const QString& start = QStringLiteral("2025-05-01T12:00:00.000000+03:00"))
+{
+    QByteArray text = QByteArray(monitor::kCaptureMagic) + "\nstart " + start.toLatin1() + '\n';
+    for (const QString& record : records) {
+        const QStringList parts = record.split(u' ');
+        if (parts.size() < 3 || parts[2].size() > 2) {
+            text += record.toUtf8() + '\n';
+            continue;
+        }
+        const QByteArray bytes = bytesOf(parts.mid(2).join(u' '));
+        text += (parts[0] + u' ' + parts[1]).toLatin1() + transport::byteText(bytes).toLatin1() + '\n';
+    }
+    return text;
+}
+
+QStringList replayed(const Capture& capture)
+{
+    monitor::MonitorLines view(capture);
+    QStringList lines;
+    for (std::size_t i = 0; i < capture.size(); ++i)
+        view.feed(capture.record(i), lines);
+    view.finish(lines);
+    return lines;
+}
+
+} // namespace
+
+class TestLineMonitor : public QObject {
+    Q_OBJECT
+private slots:
+    void conversation_data();
+    void conversation();
+    void replay_data();
+    void replay();
+    void refusedFiles_data();
+    void refusedFiles();
+};
+
+void TestLineMonitor::conversation_data()
+{
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QStringList>("expected");
+    // "protocol ql", "gap 1000": before listening; "A <frame text>", "B <frame text>": that
+    // side sends, and the test waits until its tap has read it; "shown N": until N frame
+    // lines are shown; "chunks A N": the tap read side A's bytes in N chunks.
+    QTest::newRow("dispenser status and its reply")
+        << QStringList{"A 60 01 81 *", "B 01 81 00 12 34 56 07 *"}
+        << QStringList{"A→B  60 01 81 FB  запрос статуса, адрес 01, рукав 1",
+                       "B→A  01 81 00 12 34 56 07 C8  статус: данные 12 34 56, состояние 07, CSM верна"};
+    QTest::newRow("control request in two frames and its acknowledgement")
+        << QStringList{"A 60 01 11 * 01 13 55 55 55 55 55*", "B 00", "A 60 02 5B*", "B 02 5B 00 45 67 00 00 *"}
+        << QStringList{"A→B  60 01 11 DA 01 13 55 55 55 55 55 11  активировать, адрес 01, рукав 1",
+                       "B→A  00  подтверждение: Успешно",
+                       "A→B  60 02 5B 42  считать стоимость 1 литра, адрес 02, рукав 3",
+                       "B→A  02 5B 00 45 67 00 00 47  стоимость 1 литра 45,67 р., CSM верна"};
+    QTest::newRow("bad checksum shown raw with its reason")
+        << QStringList{"A 60 01 81 *", "B 01 81 00 12 34 56 07 C9"}
+        << QStringList{"A→B  60 01 81 FB  запрос статуса, адрес 01, рукав 1",
+                       "B→A  01 81 00 12 34 56 07 C9  неверная контрольная сумма: C9 вместо C8"};
+    QTest::newRow("bytes split across chunks make one frame")
+        << QStringList{"gap 1000", "A 60 01", "A 81 FB", "chunks A 2"}
+        << QStringList{"A→B  60 01 81 FB  запрос статуса, адрес 01, рукав 1"};
+    QTest::newRow("a long gap splits a frame")
+        << QStringList{"A 60 01", "shown 1", "A 81 FB"}
+        << QStringList{"A→B  60 01  неизвестный кадр: короче заголовка запроса (4 байта)",
+                       "A→B  81 FB  неизвестный кадр: запрос начинается с 60"};
+    QTest::newRow("memory read")
+        << QStringList{"protocol ql", "A 60 01 00 * C0", "B C0", "A C8 00 00 24 00", "B C8 5A 00"}
+        << QStringList{"A→B  60 01 00 F8 C0  доступ к памяти, адрес 01", "B→A  C0  доступ разрешён (C0)",
+                       "A→B  C8 00 00 24 00  чтение IR 000024", "B→A  C8 5A 00  IR 000024 = 5A"};
+    QTest::newRow("meter voltage")
+        << QStringList{"protocol erk", "A 60 01 91*", "B 91 32 32 30 2E 35 31 *"}
+        << QStringList{"A→B  60 01 91 DB  чтение V1, адрес 01",
+                       "B→A  91 32 32 30 2E 35 31 39  V1 = 220.51 V, CSM верна"};
+}
+
+void TestLineMonitor::conversation()
+{
+    QFETCH(QStringList, script);
+    QFETCH(QStringList, expected);
+
+    QTemporaryDir dir;
+    for (const char* folder : {"sys", "dev", "ports"})
+        QDir(dir.path()).mkpath(QString::fromLatin1(folder));
+    // Adapters as they come up when plugged: echo and line editing on. The monitor must
+    // set its ports up itself, and an echo would show as bytes read on the other end.
+    std::array<std::unique_ptr<PtyPair>, 2> taps{std::make_unique<PtyPair>(PtyPair::Start::KernelDefaults),
+                                                 std::make_unique<PtyPair>(PtyPair::Start::KernelDefaults)};
+    LineMonitor monitor(ports::PortRoots{dir.filePath("sys"), dir.filePath("dev"), dir.filePath("ports")});
+    ShownLines shown;
+    shown.follow(monitor);
+
+    bool started = false;
+    for (const QString& step : script) {
+        const QString word = step.section(u' ', 0, 0);
+        const QString rest = step.section(u' ', 1);
+        if (word == u"protocol") {
+            monitor.setProtocol(*monitor::protocolFromToken(rest));
+            continue;
+        }
+        if (word == u"gap") {
+            monitor.setGapCharacters(rest.toDouble());
+            continue;
+        }
+        if (!started) {
+            QVERIFY(monitor.start(QString::fromStdString(taps[0]->portPath()), QString::fromStdString(taps[1]->portPath())));
+            started = true;
+        }
+        if (word == u"A" || word == u"B") {
+            const Side side = word == u"A" ? Side::A : Side::B;
+            const QByteArray bytes = bytesOf(rest);
+            const std::size_t before = bytesHeard(monitor.capture(), side);
+            QVERIFY(taps[std::size_t(monitor::sideIndex(side))]->send(bytes.constData(), std::size_t(bytes.size())));
+            QTRY_COMPARE_WITH_TIMEOUT(bytesHeard(monitor.capture(), side), before + std::size_t(bytes.size()), 5000);
+        } else if (word == u"shown") {
+            QTRY_COMPARE_WITH_TIMEOUT(frameLines(shown.lines).size(), rest.toInt(), 5000);
+        } else if (word == u"chunks") {
+            int chunks = 0;
+            bytesHeard(monitor.capture(), rest.startsWith(u'A') ? Side::A : Side::B, &chunks);
+            QCOMPARE(chunks, rest.section(u' ', 1).toInt());
+        }
+    }
+    monitor.stop();
+    QCOMPARE(frameLines(shown.lines), expected);
+
+    // Both taps only listen: what reached the far ends would be the monitor's writing.
+    for (const auto& tap : taps)
+        QCOMPARE(QByteArray::fromStdString(tap->receiveAvailable()).toHex(' '), QByteArray());
+
+    // The capture as a file, read back and shown again: the same lines, times and all.
+    const monitor::CaptureReading reading = monitor::readCapture(monitor::captureText(monitor.capture()));
+    QVERIFY2(reading.error.isEmpty(), qPrintable(reading.error));
+    LineMonitor again(ports::PortRoots{dir.filePath("sys"), dir.filePath("dev"), dir.filePath("ports")});
+    ShownLines replayedLines;
+    replayedLines.follow(again);
+    again.load(reading.capture);
+    QCOMPARE(replayedLines.lines, shown.lines);
+    QVERIFY(shown.lines.filter(QStringLiteral("! порт %1 открыт").arg(QString::fromStdString(taps[1]->portPath()))).size() == 1);
+}
+
+void TestLineMonitor::replay_data()
+{
+    QTest::addColumn<QStringList>("records");
+    QTest::addColumn<QStringList>("expected");
+    // At 4800 bit/s with 8N2 a character takes 2292 us: the gap is 8021 us.
+    QTest::newRow("a chunk's own bytes are not silence")
+        << QStringList{"protocol dix", "1.000000 A 60 01 81", "1.009000 A FB"}
+        << QStringList{"A→B 12:00:01.000000  60 01 81 FB  запрос статуса, адрес 01, рукав 1"};
+    QTest::newRow("silence of the gap ends a frame")
+        << QStringList{"1.000000 A 60 01 81", "1.011000 A FB"}
+        << QStringList{"A→B 12:00:01.000000  60 01 81  неизвестный кадр: короче заголовка запроса (4 байта)",
+                       "A→B 12:00:01.011000  FB  неизвестный кадр: запрос начинается с 60"};
+    QTest::newRow("an overrun ends a frame and is shown")
+        << QStringList{"1.000000 A 60 01", "1.001000 A overrun", "1.002000 A 81 FB"}
+        << QStringList{"A→B 12:00:01.000000  60 01  неизвестный кадр: короче заголовка запроса (4 байта)",
+                       "A→B 12:00:01.001000  ! байты потеряны: приёмник переполнен (так сообщил драйвер)",
+                       "A→B 12:00:01.002000  81 FB  неизвестный кадр: запрос начинается с 60"};
+    QTest::newRow("frames in the order they started, replies read after their request")
+        << QStringList{"1.000000 A 60 01 79", "1.004000 B 00", "1.002000 A 0A", "2.000000 B 01 71 00 00 *"}
+        << QStringList{"A→B 12:00:01.000000  60 01 79 0A  обнулить суммарники, адрес 01, рукав 1",
+                       "B→A 12:00:01.004000  00  подтверждение: Успешно",
+                       "B→A 12:00:02.000000  01 71 00 00 64  ответ на «обнулить суммарники», 5 байт: такой ответ не описан, CSM верна"};
+    QTest::newRow("line settings change the gap")
+        << QStringList{"0.000000 A settings 115200 8N1", "1.000000 A 60 01 81 *", "1.000700 A 60 01 81 *"}
+        << QStringList{"A→B 12:00:00.000000  ! линия 115200 8N1, конец кадра после 304 мкс тишины",
+                       "A→B 12:00:01.000000  60 01 81 FB  запрос статуса, адрес 01, рукав 1",
+                       "A→B 12:00:01.000700  60 01 81 FB  запрос статуса, адрес 01, рукав 1"};
+    QTest::newRow("local time of the place, past midnight")
+        << QStringList{"start 2025-05-01T23:59:59.999999+03:00", "0.000002 A 60 01 81 *", "0.100000 B note Ожидание"}
+        << QStringList{"A→B 00:00:00.000001  60 01 81 FB  запрос статуса, адрес 01, рукав 1",
+                       "B→A 00:00:00.099999  ! Ожидание"};
+    QTest::newRow("dispenser: unknown code, bad data checksum, totalisers, version")
+        << QStringList{"1.000000 A 60 01 F1 *", "2.000000 A 60 01 11 * 01 13 55 55 55 55 55 00",
+                       "3.000000 A 60 01 71 *", "3.100000 B 01 00 01 23 45 67 00 12 34 56 00 98 76 54 00 *",
+                       "4.000000 A 60 01 00 * 30", "4.100000 B 06", "4.200000 A 31", "4.300000 B 82 A5 E0 E1 A8 EF 0D 0A 00"}
+        << QStringList{"A→B 12:00:01.000000  60 01 F1 1B  неизвестный запрос: код F1, 4 байт",
+                       "A→B 12:00:02.000000  60 01 11 DA 01 13 55 55 55 55 55 00  данные: неверная контрольная сумма: 00 вместо 11",
+                       "A→B 12:00:03.000000  60 01 71 1A  считать суммарники, адрес 01, рукав 1",
+                       "B→A 12:00:03.100000  01 00 01 23 45 67 00 12 34 56 00 98 76 54 00 2C  суммарники: фискальный литровый "
+                       "00012345,67, нефискальный литровый 001234,56, нефискальный денежный 009876,54, CSM верна",
+                       "A→B 12:00:04.000000  60 01 00 F8 30  версия, адрес 01",
+                       "B→A 12:00:04.100000  06  версия: первый ответ 06",
+                       "A→B 12:00:04.200000  31  версия: продолжить (31)",
+                       "B→A 12:00:04.300000  82 A5 E0 E1 A8 EF 0D 0A 00  текст версии: Версия"};
+    QTest::newRow("memory: write, refused read, a reply out of turn")
+        << QStringList{"protocol ql", "1.000000 A C9 00 00 10 05", "1.100000 B C9 05 00", "2.000000 A CA 01 00 00 00",
+                       "2.100000 B CA 00 FF", "3.000000 B C0", "4.000000 A 60 01 00 * C0", "4.100000 B C8 00 00"}
+        << QStringList{"A→B 12:00:01.000000  C9 00 00 10 05  запись IR 000010 := 05",
+                       "B→A 12:00:01.100000  C9 05 00  ответ на запись IR 000010 (не проверяется)",
+                       "A→B 12:00:02.000000  CA 01 00 00 00  чтение ER 010000",
+                       "B→A 12:00:02.100000  CA 00 FF  ER 010000: ошибка (FF)",
+                       "B→A 12:00:03.000000  C0  C0 без запроса доступа",
+                       "A→B 12:00:04.000000  60 01 00 F8 C0  доступ к памяти, адрес 01",
+                       "B→A 12:00:04.100000  C8 00 00  неожиданный ответ: ждали C0"};
+    QTest::newRow("meter: setting read and write, address, unknown code")
+        << QStringList{"protocol erk", "1.000000 A 60 01 35*", "1.100000 B 00 64 *", "2.000000 A 60 01 31* 00 64*",
+                       "2.100000 B 00", "3.000000 A 60 F0 45*", "3.100000 B 00 11 *", "4.000000 A 60 01 99*",
+                       "4.100000 B 01 02 *"}
+        << QStringList{"A→B 12:00:01.000000  60 01 35 92  чтение: Коррекция напряжения, фаза 1, адрес 01",
+                       "B→A 12:00:01.100000  00 64 37  Коррекция напряжения, фаза 1 = 100, CSM верна",
+                       "A→B 12:00:02.000000  60 01 31 9A 00 64 37  запись: Коррекция напряжения, фаза 1 = 100, адрес 01",
+                       "B→A 12:00:02.100000  00  ответ на запись: Записано верно",
+                       "A→B 12:00:03.000000  60 F0 45 B5  чтение адреса счётчика",
+                       "B→A 12:00:03.100000  00 11 DD  адрес счётчика 11, CSM верна",
+                       "A→B 12:00:04.000000  60 01 99 CB  неизвестный код чтения 99, адрес 01",
+                       "B→A 12:00:04.100000  01 02 FF  ответ на код 99: такой ответ не описан, CSM верна"};
+}
+
+void TestLineMonitor::replay()
+{
+    QFETCH(QStringList, records);
+    QFETCH(QStringList, expected);
+    QString start = QStringLiteral("2025-05-01T12:00:00.000000+03:00");
+    QStringList body;
+    for (const QString& record : records) {
+        if (record.startsWith(QStringLiteral("start ")))
+            start = record.mid(6);
+        else
+            body << record;
+    }
+    const monitor::CaptureReading reading = monitor::readCapture(captureFrom(body, start));
+    QVERIFY2(reading.error.isEmpty(), qPrintable(QStringLiteral("%1: %2").arg(reading.errorLine).arg(reading.error)));
+    QCOMPARE(replayed(reading.capture), expected);
+    // Written and read again, the capture is the same.
+    const QByteArray text = monitor::captureText(reading.capture);
+    QCOMPARE(monitor::captureText(monitor::readCapture(text).capture), text);
+}
+
+void TestLineMonitor::refusedFiles_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line");
+    const QByteArray head = QByteArray(monitor::kCaptureMagic) + '\n';
+    QTest::newRow("not a capture") << QByteArray("60 01 81 FB\n") << 1;
+    QTest::newRow("empty") << QByteArray() << 0;
+    QTest::newRow("time without six decimals") << head + "1.5 A 60\n" << 2;
+    QTest::newRow("a side that is neither") << head + "# comment\n1.000000 C 60\n" << 3;
+    QTest::newRow("half a byte") << head + "1.000000 A 60 0\n" << 2;
+    QTest::newRow("start time") << head + "start yesterday\n" << 2;
+    QTest::newRow("protocol") << head + "protocol modbus\n" << 2;
+}
+
+void TestLineMonitor::refusedFiles()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, line);
+    const monitor::CaptureReading reading = monitor::readCapture(text);
+    QVERIFY(!reading.error.isEmpty());
+    QCOMPARE(reading.errorLine, line);
+    QVERIFY(reading.capture.empty());
+}
+
+QTEST_GUILESS_MAIN(TestLineMonitor)
+
+#include "test_linemonitor.moc"
