@@ -66,6 +66,14 @@ void ScriptDriver::stop()
     perform(run_->stop(CaseOutcome::Stopped));
 }
 
+void ScriptDriver::abort(const QString& why)
+{
+    if (!running())
+        return;
+    pause_.stop();
+    perform(run_->stop(CaseOutcome::Broken, why));
+}
+
 void ScriptDriver::tell(RunEvent& event)
 {
     if (auto* started = std::get_if<CaseStarted>(&event)) {
@@ -94,18 +102,18 @@ void ScriptDriver::perform(RunOutput output)
 
     switch (output.next.kind) {
     case RunCommand::Kind::Send:
-        emit progress(run_->currentStep(), run_->stepCount());
+        emit stepStarted(*run_->stepUnderWay(), run_->currentStep(), run_->stepCount());
         if (output.next.windowMs)
             line_->setReplyWindow(*output.next.windowMs);
         written_.clear();
         if (!line_->sendHeld(output.next.frameText)) {
             const QString why = line_->portOpen() ? QStringLiteral("линия не приняла кадр")
                                                   : QStringLiteral("порт закрыт");
-            perform(run_->stop(CaseOutcome::Broken, why));
+            abort(why);
         }
         return;
     case RunCommand::Kind::Wait:
-        emit progress(run_->currentStep(), run_->stepCount());
+        emit stepStarted(*run_->stepUnderWay(), run_->currentStep(), run_->stepCount());
         pause_.start(output.next.waitMs);
         return;
     case RunCommand::Kind::Finished:

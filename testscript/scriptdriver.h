@@ -32,6 +32,8 @@ public:
     bool start(Script script, std::optional<QString> startAddress, QString* why);
     // Ends the run at once: the case under way is stopped, those after it not run.
     void stop();
+    // Ends the run at once because the line gave out: the case under way is broken.
+    void abort(const QString& why);
     bool running() const { return run_ && !run_->finished(); }
 
     // The run under way or the last one.
@@ -43,8 +45,8 @@ signals:
     void caseStarted(const testscript::ScriptCase& scriptCase);
     void stepDone(const testscript::StepDone& done, qint64 total);
     void caseFinished(const testscript::CaseResult& result);
-    // The step under way changed.
-    void progress(qint64 step, qint64 total);
+    // A send or a pause begins: the step under way until its window or pause ends.
+    void stepStarted(const testscript::ScriptStep& step, qint64 number, qint64 total);
     void finished();
 
 private:

@@ -53,6 +53,11 @@ const ScriptStep& ScriptRun::step() const
     return script_.cases[std::size_t(case_)].steps[pc_];
 }
 
+const ScriptStep* ScriptRun::stepUnderWay() const
+{
+    return phase_ == Phase::AwaitingWindow || phase_ == Phase::AwaitingWait ? &step() : nullptr;
+}
+
 RunOutput ScriptRun::start()
 {
     RunOutput out;

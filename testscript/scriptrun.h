@@ -102,6 +102,8 @@ public:
     std::int64_t stepsDone() const { return done_; }
     std::int64_t currentStep() const { return std::min(done_ + 1, script_.stepCount); }
     std::int64_t stepCount() const { return script_.stepCount; }
+    // The send or pause under way; none between steps and after the run.
+    const ScriptStep* stepUnderWay() const;
     // One result per case, in order, once the case has ended.
     const std::vector<CaseResult>& results() const { return results_; }
 
