@@ -12,6 +12,7 @@ QLDIXW_PACKAGES=(
   qt6-translations-l10n # Qt's own words (dialogs, message-box buttons) in Russian
   clang-14 libclang-rt-14-dev # libFuzzer and the sanitizers for the fuzz targets
   dpkg-dev file               # CPack's library dependencies of the Debian package
+  appstream lintian           # the package test checks the metainfo and the package itself
   ser2net                     # the serial device server the network-line tests publish a pseudo-terminal with
 )
 

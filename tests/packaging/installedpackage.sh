@@ -2,8 +2,9 @@
 # installedpackage.sh <build directory> <version>
 # Makes the .deb with this build's CPack configuration, unpacks it with dpkg -x into a
 # temporary root and checks what a user gets: the files where the system looks for
-# them, dependencies from the libraries plus the font, and both programs starting
-# from the unpacked bin/.
+# them, dependencies from the libraries plus the font and Qt's Russian words, metadata
+# that appstreamcli and lintian accept, and both programs starting from the unpacked
+# bin/.
 set -euo pipefail
 build=$1 version=$2
 root=$(mktemp -d)
@@ -15,7 +16,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
   { cat "$root/cpack.log" >&2; fail "cpack"; }
 deb=$(ls "$root"/out/qldixw_*.deb)
 depends=$(dpkg-deb --field "$deb" Depends)
-for needed in fonts-wine libqt6widgets6 libc6; do
+for needed in fonts-wine qt6-translations-l10n libqt6widgets6 libc6; do
   [[ ",$depends," == *", $needed"* || ",$depends," == *",$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 
@@ -23,12 +24,21 @@ fs="$root/fs"
 dpkg -x "$deb" "$fs"
 share="$fs/usr/share"
 for file in usr/bin/qldixw usr/bin/qldixw-devsim usr/share/applications/qldixw.desktop \
-  usr/share/metainfo/qldixw.metainfo.xml usr/share/icons/hicolor/scalable/apps/qldixw.svg \
+  usr/share/metainfo/org.example.qldixw.metainfo.xml usr/share/icons/hicolor/scalable/apps/qldixw.svg \
+  usr/share/qldixw/qldixw-protocol.html \
   usr/share/man/man1/qldixw.1.gz usr/share/man/man1/qldixw-devsim.1.gz \
   usr/share/doc/qldixw/copyright usr/share/doc/qldixw/changelog.Debian.gz; do
   [ -f "$fs/$file" ] || fail "$file is not in the package"
 done
 grep -qx 'Exec=qldixw' "$share/applications/qldixw.desktop" || fail "the desktop entry starts something else"
+# The software centres' metadata: a reverse-DNS id, the release of this version.
+appstreamcli validate --no-net "$share/metainfo/org.example.qldixw.metainfo.xml" >"$root/appstream.log" 2>&1 ||
+  { cat "$root/appstream.log" >&2; fail "appstreamcli refuses the metainfo"; }
+grep -q "<release version=\"$version\" date=\"[0-9-]*\"" "$share/metainfo/org.example.qldixw.metainfo.xml" ||
+  fail "the metainfo names no release of $version"
+# Debian's own checks; the package is not for Debian's archive, so no bug is closed by it.
+lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$deb" >"$root/lintian.log" 2>&1 ||
+  { cat "$root/lintian.log" >&2; fail "lintian"; }
 # Every PNG is as large as the theme folder it sits in says (width and height in the header).
 pngs=("$share"/icons/hicolor/*x*/apps/qldixw.png)
 [ ${#pngs[@]} -ge 4 ] || fail "fewer than four icon sizes"

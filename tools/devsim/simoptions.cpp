@@ -72,7 +72,7 @@ ParsedOptions parseOptions(const QStringList& args)
     parser.setApplicationDescription(QString::fromUtf8(kDescription));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
     const QCommandLineOption family(QStringLiteral("family"), QStringLiteral("Device family: dix, ql or erk (default dix)."), QStringLiteral("name"), QStringLiteral("dix"));
-    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Virtual port name, COM1..COM255 (default COM9)."), QStringLiteral("COMn"), QStringLiteral("COM9"));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Virtual port name, COM1..COM255 (default COM9). The console's port list shows only names below COM10: type a higher one into its port box and press Enter, or start it with qldixw --port COMn."), QStringLiteral("COMn"), QStringLiteral("COM9"));
     const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Publish the port at this path instead of the virtual ports directory."), QStringLiteral("path"));
     const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Controller address to answer, hex 01..7F."), QStringLiteral("XX"));
     const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Reply this many milliseconds after the request."), QStringLiteral("ms"), QStringLiteral("0"));
