@@ -11,7 +11,7 @@
 // one made from the chunks' times never differ, and a replayed capture is cut as it was
 // cut live.
 
-#include "capture.h"
+#include "capturenames.h"
 
 #include <cstdint>
 #include <optional>

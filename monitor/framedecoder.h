@@ -5,7 +5,7 @@
 // last: the monitor never keeps a second copy of a protocol. A frame a protocol cannot
 // place is described by the reason (bad checksum, unknown code), never dropped.
 
-#include "capture.h"
+#include "capturenames.h"
 
 #include <QString>
 

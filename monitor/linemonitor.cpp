@@ -164,7 +164,8 @@ bool LineMonitor::start(const QString& nameA, const QString& nameB)
         else
             tap(side).open(name.trimmed());
     }
-    const bool any = tap(Side::A).state() == PortSession::State::Open || tap(Side::B).state() == PortSession::State::Open;
+    // Open, or on its way (a line behind a device server connects a moment later).
+    const bool any = tap(Side::A).state() != PortSession::State::Closed || tap(Side::B).state() != PortSession::State::Closed;
     if (!any) {
         listening_ = false;
         QStringList lines;

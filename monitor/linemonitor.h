@@ -9,8 +9,7 @@
 // it. Bytes the driver lost to an overrun, and errors it counted, are records of their
 // own, reported with the chunk that followed them.
 
-#include "capture.h"
-#include "lineformat.h"
+#include "capturenames.h"
 #include "monitorlines.h"
 
 #include "portdirectory.h"

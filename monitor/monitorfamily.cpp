@@ -1,6 +1,6 @@
 #include "monitorfamily.h"
 
-#include "capturefile.h"
+#include "capturenames.h"
 #include "logfile.h"
 #include "logpane.h"
 #include "tform2.h"
@@ -181,6 +181,10 @@ void MonitorFamily::showTapState(Side side)
         break;
     case PortSession::State::Closed:
         text = QStringLiteral("закрыт, %1").arg(lineFormatText(lineFormatOf(tap.comm().LineSettings())));
+        break;
+    default:
+        // A line behind a device server, being connected.
+        text = QStringLiteral("соединяется с %1").arg(tap.name());
         break;
     }
     QLabel* label = panel.states[std::size_t(sideIndex(side))];

@@ -10,10 +10,9 @@
 // records alone, except how soon a frame appears, so a capture read back shows the lines
 // it showed when it was made.
 
-#include "capture.h"
+#include "capturenames.h"
 #include "framecutter.h"
 #include "framedecoder.h"
-#include "lineformat.h"
 
 #include <QString>
 #include <QStringList>

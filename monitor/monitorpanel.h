@@ -3,7 +3,7 @@
 // tap, the protocol to decode and the gap that ends a frame, the buttons, and the log.
 // Only widgets: the family drives them.
 
-#include "capture.h"
+#include "capturenames.h"
 
 #include <QFrame>
 #include <array>

@@ -107,8 +107,6 @@ private slots:
     void conversation();
     void replay_data();
     void replay();
-    void refusedFiles_data();
-    void refusedFiles();
 };
 
 void TestLineMonitor::conversation_data()
@@ -117,13 +115,14 @@ void TestLineMonitor::conversation_data()
     QTest::addColumn<QStringList>("expected");
     // "protocol ql", "gap 1000": before listening; "A <frame text>", "B <frame text>": that
     // side sends, and the test waits until its tap has read it; "shown N": until N frame
-    // lines are shown; "chunks A N": the tap read side A's bytes in N chunks.
+    // lines are shown, which a side waits for before its next frame, as a device that
+    // answered is waited for; "chunks A N": the tap read side A's bytes in N chunks.
     QTest::newRow("dispenser status and its reply")
         << QStringList{"A 60 01 81 *", "B 01 81 00 12 34 56 07 *"}
         << QStringList{"A→B  60 01 81 FB  запрос статуса, адрес 01, рукав 1",
                        "B→A  01 81 00 12 34 56 07 C8  статус: данные 12 34 56, состояние 07, CSM верна"};
     QTest::newRow("control request in two frames and its acknowledgement")
-        << QStringList{"A 60 01 11 * 01 13 55 55 55 55 55*", "B 00", "A 60 02 5B*", "B 02 5B 00 45 67 00 00 *"}
+        << QStringList{"A 60 01 11 * 01 13 55 55 55 55 55*", "B 00", "shown 2", "A 60 02 5B*", "B 02 5B 00 45 67 00 00 *"}
         << QStringList{"A→B  60 01 11 DA 01 13 55 55 55 55 55 11  активировать, адрес 01, рукав 1",
                        "B→A  00  подтверждение: Успешно",
                        "A→B  60 02 5B 42  считать стоимость 1 литра, адрес 02, рукав 3",
@@ -140,7 +139,7 @@ void TestLineMonitor::conversation_data()
         << QStringList{"A→B  60 01  неизвестный кадр: короче заголовка запроса (4 байта)",
                        "A→B  81 FB  неизвестный кадр: запрос начинается с 60"};
     QTest::newRow("memory read")
-        << QStringList{"protocol ql", "A 60 01 00 * C0", "B C0", "A C8 00 00 24 00", "B C8 5A 00"}
+        << QStringList{"protocol ql", "A 60 01 00 * C0", "B C0", "shown 2", "A C8 00 00 24 00", "B C8 5A 00"}
         << QStringList{"A→B  60 01 00 F8 C0  доступ к памяти, адрес 01", "B→A  C0  доступ разрешён (C0)",
                        "A→B  C8 00 00 24 00  чтение IR 000024", "B→A  C8 5A 00  IR 000024 = 5A"};
     QTest::newRow("meter voltage")
@@ -299,30 +298,6 @@ void TestLineMonitor::replay()
     // Written and read again, the capture is the same.
     const QByteArray text = monitor::captureText(reading.capture);
     QCOMPARE(monitor::captureText(monitor::readCapture(text).capture), text);
-}
-
-void TestLineMonitor::refusedFiles_data()
-{
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<int>("line");
-    const QByteArray head = QByteArray(monitor::kCaptureMagic) + '\n';
-    QTest::newRow("not a capture") << QByteArray("60 01 81 FB\n") << 1;
-    QTest::newRow("empty") << QByteArray() << 0;
-    QTest::newRow("time without six decimals") << head + "1.5 A 60\n" << 2;
-    QTest::newRow("a side that is neither") << head + "# comment\n1.000000 C 60\n" << 3;
-    QTest::newRow("half a byte") << head + "1.000000 A 60 0\n" << 2;
-    QTest::newRow("start time") << head + "start yesterday\n" << 2;
-    QTest::newRow("protocol") << head + "protocol modbus\n" << 2;
-}
-
-void TestLineMonitor::refusedFiles()
-{
-    QFETCH(QByteArray, text);
-    QFETCH(int, line);
-    const monitor::CaptureReading reading = monitor::readCapture(text);
-    QVERIFY(!reading.error.isEmpty());
-    QCOMPARE(reading.errorLine, line);
-    QVERIFY(reading.capture.empty());
 }
 
 QTEST_GUILESS_MAIN(TestLineMonitor)

@@ -9,7 +9,7 @@
 
 #include <optional>
 
-namespace monitor {
+namespace linecapture {
 
 struct LineFormat {
     unsigned baud = 4800;
@@ -32,4 +32,4 @@ QString lineFormatText(const LineFormat& format);
 // The same text read back; nothing for a text that is not one.
 std::optional<LineFormat> lineFormatFromText(QStringView text);
 
-} // namespace monitor
+} // namespace linecapture

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-namespace monitor {
+namespace linecapture {
 
 namespace {
 
@@ -75,4 +75,4 @@ std::optional<LineFormat> lineFormatFromText(QStringView text)
     return format;
 }
 
-} // namespace monitor
+} // namespace linecapture

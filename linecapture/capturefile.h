@@ -29,7 +29,7 @@
 
 #include <optional>
 
-namespace monitor {
+namespace linecapture {
 
 // The file's first line.
 inline constexpr char kCaptureMagic[] = "QLDIXw capture 1";
@@ -61,4 +61,4 @@ CaptureReading readCapture(QByteArrayView text);
 QString protocolToken(Protocol protocol);
 std::optional<Protocol> protocolFromToken(QStringView token);
 
-} // namespace monitor
+} // namespace linecapture

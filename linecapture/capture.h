@@ -1,9 +1,10 @@
 #pragma once
-// What the line monitor heard: every chunk of bytes each tap received, with the time it
-// came, and what happened to the taps in between (a port opened or lost, its line
-// settings, bytes the driver lost to an overrun). Kept compact, since a capture runs for
-// hours: the bytes of all chunks share one buffer and a record costs 24 bytes besides.
-// Qt Core only, so anything that replays a capture can take it without the windows.
+// A capture of a line between two other parties, as the line monitor hears it: every
+// chunk of bytes each tap received, with the time it came, and what happened to the taps
+// in between (a port opened or lost, its line settings, bytes the driver lost to an
+// overrun). Kept compact, since a capture runs for hours: the bytes of all chunks share
+// one buffer and a record costs 24 bytes besides. A room of its own below the windows,
+// so that whatever replays a capture (the monitor, the test scripts) reads it alike.
 
 #include <QDateTime>
 #include <QString>
@@ -12,7 +13,7 @@
 #include <span>
 #include <vector>
 
-namespace monitor {
+namespace linecapture {
 
 // The two taps: A hears the side that asks (the station's system), B the side that
 // answers (the device).
@@ -79,4 +80,4 @@ private:
     std::vector<QString> texts_;
 };
 
-} // namespace monitor
+} // namespace linecapture

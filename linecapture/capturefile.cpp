@@ -6,7 +6,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-namespace monitor {
+namespace linecapture {
 
 namespace {
 
@@ -301,4 +301,4 @@ CaptureReading readCapture(QByteArrayView text)
     return reading;
 }
 
-} // namespace monitor
+} // namespace linecapture

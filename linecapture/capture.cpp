@@ -1,6 +1,6 @@
 #include "capture.h"
 
-namespace monitor {
+namespace linecapture {
 
 void Capture::appendBytes(std::int64_t timeUs, Side side, std::span<const std::uint8_t> bytes)
 {
@@ -53,4 +53,4 @@ QDateTime Capture::wallTime(std::int64_t timeUs) const
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, utcOffsetSeconds);
 }
 
-} // namespace monitor
+} // namespace linecapture
