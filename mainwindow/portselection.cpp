@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QAbstractItemView>
 
 namespace mainwindow {
 
@@ -30,6 +31,9 @@ void TForm1::setupPortControls()
     ClosePort_->setGeometry(96, 0, 57, 17);
     ui::makeTypedBox(COM_);
     COM_->setGeometry(104, 24, 65, 19);
+    // The list also offers network lines ("rfc2217://host:port"): its drop-down is wide
+    // enough to show them whole, though the box keeps its place.
+    COM_->view()->setMinimumWidth(220);
     COM_->addItems(ports::builtInPortNames());
     COM_->setCurrentIndex(0);
     // Never shown, but kept current, as the window always had it.
@@ -96,8 +100,9 @@ void TForm1::setPortStatus(const QString& text, const QColor& colour)
 void TForm1::showPortState(PortSession::State state)
 {
     // The two buttons show opposite states; while the console waits for a device both
-    // are on: "Закрыть" ends the wait, "Открыть" tries at once.
-    OpenPort_->setEnabled(state != PortSession::State::Open);
+    // are on: "Закрыть" ends the wait, "Открыть" tries at once. While a network line
+    // connects, "Закрыть" gives the attempt up.
+    OpenPort_->setEnabled(state != PortSession::State::Open && state != PortSession::State::Connecting);
     ClosePort_->setEnabled(state != PortSession::State::Closed);
     switch (state) {
     case PortSession::State::Closed:
@@ -108,12 +113,21 @@ void TForm1::showPortState(PortSession::State state)
         break;
     case PortSession::State::Waiting:
         break;
+    case PortSession::State::Connecting:
+        setPortStatus(portOpeningText(), kPortClosedColour);
+        break;
+    }
+    const QString name = session_->name();
+    if (state == PortSession::State::Connecting) {
+        PortWaitLabel_->setText(QStringLiteral("Соединяюсь с %1").arg(name));
+        PortWaitLabel_->setToolTip(QStringLiteral("Соединение с %1 идёт; «Закрыть» — отказаться.").arg(name));
+        PortWaitLabel_->show();
+        return;
     }
     if (state != PortSession::State::Waiting) {
         PortWaitLabel_->hide();
         return;
     }
-    const QString name = session_->name();
     PortWaitLabel_->setText(QStringLiteral("Жду устройство %1").arg(name));
     PortWaitLabel_->setToolTip(QStringLiteral("Устройство %1 отключено. Порт откроется снова, когда оно вернётся; "
                                               "«Закрыть» — не ждать.")

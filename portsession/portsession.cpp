@@ -1,6 +1,9 @@
 #include "portsession.h"
 
 #include "commerror.h"
+#include "net/netconnection.h"
+#include "networkopen.h"
+#include "networktexts.h"
 #include "openfailure.h"
 #include "portlist.h"
 #include "portwatcher.h"
@@ -8,7 +11,16 @@
 
 #include <QMetaObject>
 
+#include <utility>
+
 namespace portsession {
+
+namespace {
+
+// How many network lines of this run the port list offers.
+constexpr qsizetype kRecentNetworkNames = 5;
+
+} // namespace
 
 PortSession::PortSession(QObject* parent)
     : PortSession(ports::PortRoots::thisMachine(), parent)
@@ -44,6 +56,9 @@ void PortSession::setUpComm()
     comm_.SetCharsTimeOut(1);
     comm_.SetFlowControl(commport::TFlowControl::fcDefault);
     comm_.SetDevicePathResolver([this](const std::string& name) {
+        // A network line is reached by its name as it stands.
+        if (commport::net::IsNetworkName(name))
+            return name;
         return directory_.resolveDevicePath(QString::fromStdString(name)).toStdString();
     });
     comm_.SetMainThreadPoster([this](std::function<void()> call) {
@@ -63,6 +78,7 @@ void PortSession::setUpWatching()
             .lineBusy = [this] { return lineBusy_ && lineBusy_(); },
             .notice = [this](const QString& line) { emit notice(line); },
             .showWaiting = [this](const QString&) { updateState(); },
+            .connect = [this](const QString&) { startConnecting(OpenPurpose::Reopen); },
         });
     // A virtual ports folder another user could have planted is left alone, and said so.
     directory_.setNoticeHandler([this](const QString& line) { emit notice(line); });
@@ -88,12 +104,27 @@ QStringList PortSession::readPortNames()
 {
     const std::optional<QStringList> items = ports::portListItems(directory_.entries());
     listed_ = items ? *items : ports::builtInPortNames();
-    emit portNamesChanged(listed_);
-    return listed_;
+    emit portNamesChanged(offered());
+    return offered();
+}
+
+QStringList PortSession::offered() const
+{
+    return listed_ + recentNetworkNames_;
+}
+
+void PortSession::rememberNetworkName(const QString& name)
+{
+    recentNetworkNames_.removeAll(name);
+    recentNetworkNames_.prepend(name);
+    recentNetworkNames_ = recentNetworkNames_.mid(0, kRecentNetworkNames);
+    emit portNamesChanged(offered());
 }
 
 QString PortSession::describe(const QString& name) const
 {
+    if (isNetworkName(name))
+        return describeNetworkName(name);
     const QString path = directory_.resolveDevicePath(name);
     return path.isEmpty() ? QStringLiteral("Порт %1 на этом компьютере не найден").arg(name) : path;
 }
@@ -104,11 +135,20 @@ bool PortSession::knows(const QString& name)
     // says what it found there.
     if (name.startsWith(u'/') || listed_.contains(name))
         return true;
+    // A network name is the line it names, once it is a valid one: nothing is opened
+    // (nor looked up) for one that is not.
+    if (isNetworkName(name)) {
+        commport::net::NameFault fault = commport::net::NameFault::None;
+        if (commport::net::ParseNetworkName(name.toStdString(), &fault))
+            return true;
+        emit failed(invalidNetworkNameText(name, fault));
+        return false;
+    }
     // Not in the list: the system's list is read once more, a port may have come since.
     const QList<ports::PortEntry> entries = directory_.entries();
     const std::optional<QStringList> items = ports::portListItems(entries);
     listed_ = items ? *items : ports::builtInPortNames();
-    emit portNamesChanged(listed_);
+    emit portNamesChanged(offered());
     for (const ports::PortEntry& entry : entries)
         if (entry.name == name)
             return true;
@@ -123,11 +163,15 @@ bool PortSession::openShowingFailure()
     try {
         comm_.Open();
     } catch (const std::exception& error) {
+        const commport::TCommLastError lastError = comm_.LastError();
         // A device that opened but refused its settings stays held by the component;
         // the port is shown closed, so it must really be closed.
         comm_.Close();
         const QString path = devicePath();
-        emit failed(ports::failureText(error, path.isEmpty() ? name() : name() + QStringLiteral(": ") + path));
+        if (isNetworkName(name()))
+            emit failed(networkOpenFailureText(error, name(), lastError));
+        else
+            emit failed(ports::failureText(error, path.isEmpty() ? name() : name() + QStringLiteral(": ") + path));
         return false;
     }
     reconnection_->portOpened(name(), devicePath());
@@ -139,12 +183,87 @@ void PortSession::closeComm()
     comm_.Close();
 }
 
+void PortSession::startConnecting(OpenPurpose purpose)
+{
+    dropConnecting();
+    connectPurpose_ = purpose;
+    connecting_ = new NetworkOpen(name(), this);
+    connect(connecting_, &NetworkOpen::finished, this, &PortSession::connectEnded);
+    // A reconnection's attempt goes on under the waiting state.
+    if (purpose == OpenPurpose::Reopen)
+        return;
+    updateState();
+    emit openAttempted();
+}
+
+void PortSession::dropConnecting()
+{
+    if (connecting_)
+        std::exchange(connecting_, nullptr)->abandon();
+}
+
+void PortSession::connectEnded()
+{
+    NetworkOpen* attempt = std::exchange(connecting_, nullptr);
+    attempt->deleteLater();
+    commport::backend::SystemError error;
+    std::unique_ptr<commport::net::Connection> connection = attempt->take(error);
+    const QString lineName = attempt->name();
+
+    if (connectPurpose_ == OpenPurpose::Reopen) {
+        if (!reconnection_->waiting())
+            return;
+        ReopenResult result;
+        // Under a reply window that still runs the line is not reopened: the next try.
+        if (connection && lineBusy_ && lineBusy_()) {
+            connection.reset();
+            error = {commport::CommErrorKind::Busy, ETIMEDOUT, "a reply is still awaited"};
+        }
+        if (connection) {
+            comm_.SetPreparedConnection(std::move(connection));
+            result = reopenReturnedDevice(ports::ReturnedDevice{lineName, lineName});
+        } else {
+            result.errorCode = error.code;
+            result.message = QString::fromStdString(error.text);
+            result.devicePath = lineName;
+        }
+        reconnection_->networkAttemptEnded(result);
+        return;
+    }
+
+    if (!connection) {
+        updateState();
+        emit failed(connectFailureText(lineName, error));
+        return;
+    }
+    comm_.SetPreparedConnection(std::move(connection));
+    if (!openShowingFailure()) {
+        updateState();
+        return;
+    }
+    rememberNetworkName(lineName);
+    if (connectPurpose_ == OpenPurpose::Change)
+        comm_.PurgeInput();
+    updateState();
+    if (connectPurpose_ == OpenPurpose::Operator)
+        emit started();
+    if (const auto parsed = commport::net::ParseNetworkName(lineName.toStdString());
+        parsed && parsed->scheme == commport::net::LineScheme::RawTcp)
+        emit notice(rawLineNotice(lineName));
+}
+
 bool PortSession::open(const QString& name)
 {
     reconnection_->stop();
+    dropConnecting();
     // The name given is the port opened, whatever was taken before.
     closeComm();
     comm_.SetDeviceName(name.toStdString());
+    if (isNetworkName(name)) {
+        if (knows(name))
+            startConnecting(OpenPurpose::Operator);
+        return false;
+    }
     // A failure leaves the state as it was, and the attempt shown as it ended.
     if (!knows(name) || !openShowingFailure())
         return false;
@@ -159,7 +278,8 @@ void PortSession::choose(const QString& name)
     // nothing changes, so an open port stays open and a wait for its device goes on.
     if (name == this->name())
         return;
-    const bool wasOpen = state_ == State::Open;
+    const bool wasOpen = state_ == State::Open || state_ == State::Connecting;
+    dropConnecting();
     closeComm();
     comm_.SetDeviceName(name.toStdString());
     // Another port chosen: the device that vanished from the old one is not waited for.
@@ -168,6 +288,11 @@ void PortSession::choose(const QString& name)
     updateState();
     if (!wasOpen)
         return;
+    if (isNetworkName(name)) {
+        if (knows(name))
+            startConnecting(OpenPurpose::Change);
+        return;
+    }
     if (knows(name) && openShowingFailure()) {
         comm_.PurgeInput();
         updateState();
@@ -177,6 +302,7 @@ void PortSession::choose(const QString& name)
 void PortSession::close()
 {
     reconnection_->stop();
+    dropConnecting();
     emit stopping();
     closeComm();
     updateState();
@@ -240,7 +366,12 @@ ReopenResult PortSession::reopenReturnedDevice(const ports::ReturnedDevice& devi
 
 void PortSession::updateState()
 {
-    state_ = comm_.IsOpen() ? State::Open : reconnection_->waiting() ? State::Waiting : State::Closed;
+    if (comm_.IsOpen())
+        state_ = State::Open;
+    else if (connecting_ && connectPurpose_ != OpenPurpose::Reopen)
+        state_ = State::Connecting;
+    else
+        state_ = reconnection_->waiting() ? State::Waiting : State::Closed;
     // Also when the state stays: a change of port shows the port closed again even
     // when it was closed already.
     emit stateChanged(state_);

@@ -6,8 +6,10 @@
 // it. Nothing here knows a widget.
 //
 // States: Closed; Open; Waiting (closed, but the device that vanished will be reopened
-// when it is back). The session owns the serial component, whose line settings stay
-// with it across closes and reopens.
+// when it is back); Connecting (a line behind a serial device server, "rfc2217://" or
+// "tcp://", is being connected on a thread of its own, so the window goes on). The
+// session owns the serial component, whose line settings stay with it across closes
+// and reopens.
 
 #include "customcomm.h"
 #include "portdirectory.h"
@@ -26,13 +28,14 @@ struct ReturnedDevice;
 
 namespace portsession {
 
+class NetworkOpen;
 class Reconnection;
 struct ReopenResult;
 
 class PortSession : public QObject {
     Q_OBJECT
 public:
-    enum class State { Closed, Open, Waiting };
+    enum class State { Closed, Open, Waiting, Connecting };
     Q_ENUM(State)
 
     // This machine's ports, or those of a tree of roots (tests).
@@ -53,14 +56,17 @@ public:
     const ports::PortDirectory& directory() const { return directory_; }
 
     // The names the port list offers, read from the system now: the system's ports, or
-    // the built-in names when it lists fewer than two. Also announced by portNamesChanged.
+    // the built-in names when it lists fewer than two, then the network lines opened in
+    // this run (the last few, newest first; nothing is kept between runs). Also
+    // announced by portNamesChanged.
     QStringList readPortNames();
     // What a name stands for on this machine, for the port list's tool tip.
     QString describe(const QString& name) const;
 
     // "Открыть": the port opens on `name`, whatever was taken before; a wait ends. A
     // name the system does not know (after reading its list once more) opens nothing.
-    // False when nothing opened; `failed` has said why.
+    // False when nothing opened; `failed` has said why. A network name is connected to
+    // first: false then too, with the state Connecting until the open ends either way.
     bool open(const QString& name);
     // A name chosen from the list or confirmed with Enter. The same name changes
     // nothing; another closes the port and, when it was open, opens the new one and
@@ -104,6 +110,8 @@ signals:
     void outputDropped(int bytes);
 
 private:
+    enum class OpenPurpose { Operator, Change, Reopen };
+
     void setUpComm();
     void setUpWatching();
     // Whether `name` leads anywhere: a device path, a listed name, or one the system
@@ -111,6 +119,13 @@ private:
     bool knows(const QString& name);
     // Opens the component on its name; `failed` tells of a failure.
     bool openShowingFailure();
+    // A network line: the connect runs away from the GUI thread, connectEnded opens.
+    void startConnecting(OpenPurpose purpose);
+    void connectEnded();
+    void dropConnecting();
+    // The system's names and the network lines of this run.
+    QStringList offered() const;
+    void rememberNetworkName(const QString& name);
     void closeComm();
     void deviceLost();
     ReopenResult reopenReturnedDevice(const ports::ReturnedDevice& device);
@@ -122,6 +137,9 @@ private:
     ports::PortWatcher* watcher_ = nullptr;
     std::function<bool()> lineBusy_;
     QStringList listed_;
+    QStringList recentNetworkNames_;
+    NetworkOpen* connecting_ = nullptr;
+    OpenPurpose connectPurpose_ = OpenPurpose::Operator;
     State state_ = State::Closed;
 };
 

@@ -1,5 +1,8 @@
 #include "reconnection.h"
 
+#include "networktexts.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -13,6 +16,9 @@ constexpr int kBusyRetryMs = 50;
 // refused right after the notice is tried again, for about a second.
 constexpr int kOpenRetryMs = 200;
 constexpr int kOpenAttempts = 6;
+// A network line is tried again after these pauses: 0.5 s, doubled each time, at most 10 s.
+constexpr int kFirstNetworkPauseMs = 500;
+constexpr int kLongestNetworkPauseMs = 10000;
 
 // Failures that only say the device is not (or no longer) there.
 bool deviceAbsent(int errorCode)
@@ -22,6 +28,9 @@ bool deviceAbsent(int errorCode)
 
 QString deviceText(const QString& name, const QString& devicePath)
 {
+    // A network line's name is its own path: said once.
+    if (devicePath.isEmpty() || devicePath == name)
+        return QStringLiteral("Устройство %1").arg(name);
     return QStringLiteral("Устройство %1 (%2)").arg(name, devicePath);
 }
 
@@ -46,12 +55,31 @@ void Reconnection::setAutomatic(bool on)
 void Reconnection::portOpened(const QString& name, const QString& devicePath)
 {
     stop();
+    if (isNetworkName(name)) {
+        opened_.reset();
+        return;
+    }
     opened_ = ports::identifyDevice(name, devicePath, directory_);
 }
 
 void Reconnection::deviceLost(const QString& name, const QString& devicePath)
 {
     stop();
+    if (isNetworkName(name)) {
+        opened_.reset();
+        hooks_.notice(deviceText(name, devicePath)
+                      + (automatic_ ? QStringLiteral(" отключено: порт закрыт, жду повторного подключения")
+                                    : QStringLiteral(" отключено: порт закрыт")));
+        if (!automatic_)
+            return;
+        lost_ = ports::DeviceIdentity{name, devicePath, {}, {}};
+        network_ = true;
+        failureLogged_ = false;
+        networkPauseMs_ = kFirstNetworkPauseMs;
+        retryLater(networkPauseMs_);
+        hooks_.showWaiting(name);
+        return;
+    }
     // The by-id link may be gone already: what was taken at the open counts.
     ports::DeviceIdentity identity = opened_ && opened_->name == name && opened_->devicePath == devicePath
         ? *opened_
@@ -71,6 +99,7 @@ void Reconnection::deviceLost(const QString& name, const QString& devicePath)
 void Reconnection::stop()
 {
     retry_.stop();
+    network_ = false;
     if (!lost_)
         return;
     lost_.reset();
@@ -79,7 +108,7 @@ void Reconnection::stop()
 
 void Reconnection::portsChanged()
 {
-    if (!lost_)
+    if (!lost_ || network_)
         return;
     attemptsLeft_ = kOpenAttempts;
     attempt();
@@ -96,6 +125,10 @@ void Reconnection::attempt()
         return;
     if (hooks_.lineBusy()) {
         retryLater(kBusyRetryMs);
+        return;
+    }
+    if (network_) {
+        hooks_.connect(lost_->name);
         return;
     }
     const std::optional<ports::ReturnedDevice> back = ports::findReturnedDevice(*lost_, directory_);
@@ -118,6 +151,31 @@ void Reconnection::attempt()
         hooks_.notice(deviceText(back->name, result.devicePath)
                       + QStringLiteral(" подключено снова, но не открывается: %1; жду дальше").arg(result.message));
     }
+}
+
+} // namespace portsession
+
+namespace portsession {
+
+void Reconnection::networkAttemptEnded(const ReopenResult& result)
+{
+    if (!lost_ || !network_)
+        return;
+    const QString name = lost_->name;
+    if (result.opened) {
+        portOpened(name, result.devicePath);
+        hooks_.notice(deviceText(name, result.devicePath) + QStringLiteral(" подключено снова, порт открыт"));
+        return;
+    }
+    // A server that is back but refuses the line (its settings, the COM port option) is
+    // said once per wait; one that is not there yet is waited for in silence.
+    if (!failureLogged_ && !serverAbsent(result.errorCode)) {
+        failureLogged_ = true;
+        hooks_.notice(deviceText(name, result.devicePath)
+                      + QStringLiteral(" отвечает, но порт не открывается: %1; жду дальше").arg(result.message));
+    }
+    networkPauseMs_ = std::min(networkPauseMs_ * 2, kLongestNetworkPauseMs);
+    retryLater(networkPauseMs_);
 }
 
 } // namespace portsession

@@ -4,6 +4,10 @@
 // looking (it is told by the port watcher when devices come and go) and reopens the
 // same device, by its by-id link or by the name resolving again. The operator ends the
 // wait with "Закрыть", another port or the line-settings window, or turns it off.
+//
+// A line behind a serial device server announces nothing when it is back: it is tried
+// again after 0.5 s, then after twice the last pause each time, up to 10 s between
+// tries, on a single-shot timer, so nothing runs between tries.
 
 #include "deviceidentity.h"
 
@@ -35,6 +39,9 @@ struct ReconnectionHooks {
     std::function<void(const QString&)> notice;
     // The waiting status on the window: the port's name, or empty when not waiting.
     std::function<void(const QString&)> showWaiting;
+    // Starts connecting to the network line of that name, away from the GUI thread;
+    // its end comes back through networkAttemptEnded.
+    std::function<void(const QString&)> connect;
 };
 
 class Reconnection : public QObject {
@@ -59,6 +66,8 @@ public:
     void stop();
     // Ports came or went.
     void portsChanged();
+    // A try at a network line has ended (opened, or why not).
+    void networkAttemptEnded(const ReopenResult& result);
 
 private:
     void attempt();
@@ -72,6 +81,8 @@ private:
     QTimer retry_;
     int attemptsLeft_ = 0;
     bool failureLogged_ = false;
+    bool network_ = false; // the wait is for a network line: tried on a timer
+    int networkPauseMs_ = 0;
 };
 
 } // namespace portsession

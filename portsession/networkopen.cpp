@@ -1,0 +1,42 @@
+#include "networkopen.h"
+
+#include "net/connector.h"
+#include "net/netconnection.h"
+
+#include <QMetaObject>
+
+namespace portsession {
+
+NetworkOpen::NetworkOpen(const QString& name, QObject* parent)
+    : QObject(parent)
+    , name_(name)
+{
+    // The thread only posts, and the object it posts to outlives it: the destructor
+    // waits for the thread.
+    connector_ = std::make_unique<commport::net::Connector>(name.toStdString(), commport::net::kConnectTimeout, [this] {
+        QMetaObject::invokeMethod(this, [this] { ended(); }, Qt::QueuedConnection);
+    });
+}
+
+NetworkOpen::~NetworkOpen() = default;
+
+std::unique_ptr<commport::net::Connection> NetworkOpen::take(commport::backend::SystemError& error)
+{
+    return connector_->Take(error);
+}
+
+void NetworkOpen::abandon()
+{
+    abandoned_ = true;
+    connector_->Cancel();
+}
+
+void NetworkOpen::ended()
+{
+    if (abandoned_)
+        deleteLater();
+    else
+        emit finished();
+}
+
+} // namespace portsession

@@ -1,0 +1,47 @@
+#pragma once
+// One connect to a line behind a serial device server, on the connector's own thread,
+// reported on the GUI thread: the window goes on while a name is looked up and a host
+// that does not answer is waited for.
+
+#include "backend.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+namespace commport::net {
+class Connection;
+class Connector;
+}
+
+namespace portsession {
+
+class NetworkOpen : public QObject {
+    Q_OBJECT
+public:
+    NetworkOpen(const QString& name, QObject* parent = nullptr);
+    // Waits for the connector's thread: a name lookup under way cannot be cut short.
+    // Dropping an attempt goes through abandon(), which does not wait.
+    ~NetworkOpen() override;
+
+    const QString& name() const { return name_; }
+    // After finished: the connection, or nullptr with the failure in `error`.
+    std::unique_ptr<commport::net::Connection> take(commport::backend::SystemError& error);
+
+    // The attempt is no longer wanted: no finished, and the object deletes itself once
+    // its thread has ended.
+    void abandon();
+
+signals:
+    void finished();
+
+private:
+    void ended();
+
+    QString name_;
+    bool abandoned_ = false;
+    std::unique_ptr<commport::net::Connector> connector_;
+};
+
+} // namespace portsession
