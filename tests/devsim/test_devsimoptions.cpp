@@ -27,6 +27,8 @@ void TestDevsimOptions::parse_data()
     QTest::newRow("ql memory faults") << QStringList{"--family", "ql", "--bad-address", "IF:3000", "--er-guard"} << true << int(Family::Ql) << "COM9" << -1 << QByteArray();
     QTest::newRow("erk on COM12") << QStringList{"--family", "erk", "--port", "COM12"} << true << int(Family::Erk) << "COM12" << -1 << QByteArray();
     QTest::newRow("unsolicited with blanks") << QStringList{"--unsolicited", "aa 55 0D"} << true << int(Family::Dix) << "COM9" << -1 << QByteArray::fromHex("AA550D");
+    QTest::newRow("conversation") << QStringList{"--family", "erk", "--conversation", "COM7,COM8", "--every", "100"}
+                                  << true << int(Family::Erk) << "COM9" << -1 << QByteArray();
     QTest::newRow("all reply options") << QStringList{"--delay", "100", "--split", "50", "--silent", "--bad-checksum", "--flow", "2.5", "--verbose"}
                                        << true << int(Family::Dix) << "COM9" << -1 << QByteArray();
 
@@ -53,6 +55,11 @@ void TestDevsimOptions::parse_data()
     refused("memory address without area", {"--bad-address", "000030"});
     refused("memory address in no area", {"--bad-address", "XR:30"});
     refused("memory address of seven digits", {"--bad-address", "IR:0000030"});
+    refused("conversation on one port", {"--conversation", "COM7"});
+    refused("conversation on the same port twice", {"--conversation", "COM7,COM7"});
+    refused("conversation on a path", {"--conversation", "COM7,/dev/ttyS0"});
+    refused("conversation with a link", {"--conversation", "COM7,COM8", "--link", "/tmp/x"});
+    refused("conversation every 0 ms", {"--conversation", "COM7,COM8", "--every", "0"});
 }
 
 void TestDevsimOptions::parse()

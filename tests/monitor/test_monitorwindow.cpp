@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringDecoder>
@@ -23,6 +24,8 @@ class TestMonitorWindow : public QObject {
     Q_OBJECT
 private slots:
     void listenSaveAndReplay();
+    void simulatedConversation_data();
+    void simulatedConversation();
 };
 
 void TestMonitorWindow::listenSaveAndReplay()
@@ -108,6 +111,49 @@ void TestMonitorWindow::listenSaveAndReplay()
     bench.control<QComboBox>(QStringLiteral("MonitorProtocol"))->setCurrentIndex(int(monitor::Protocol::None));
     QCOMPARE(logLines().filter(QStringLiteral("  60 01 81 FB")).size(), 1);
     QCOMPARE(logLines().filter(QStringLiteral("запрос статуса")).size(), 0);
+}
+
+void TestMonitorWindow::simulatedConversation_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<QStringList>("heard"); // each shown on some line
+    QTest::newRow("dispenser") << "dix" << int(monitor::Protocol::Dispenser)
+                               << QStringList{"  60 01 81 FB  запрос статуса, адрес 01, рукав 1", "  статус: данные ",
+                                              "  подтверждение: Успешно",
+                                              "  60 01 81 00  заголовок: неверная контрольная сумма: 00 вместо FB"};
+    QTest::newRow("memory") << "ql" << int(monitor::Protocol::Memory)
+                            << QStringList{"  доступ разрешён (C0)", "  IR 000024 = ", "  ответ на запись IR 000010"};
+    QTest::newRow("meter") << "erk" << int(monitor::Protocol::Meter)
+                           << QStringList{"  чтение V1, адрес 01", "  V1 = ", "  ответ на запись: Записано верно",
+                                          "  адрес счётчика 01"};
+}
+
+// The simulator plays both sides of the line, as ./run.sh starts it for the monitor.
+void TestMonitorWindow::simulatedConversation()
+{
+    QFETCH(QString, family);
+    QFETCH(int, protocol);
+    QFETCH(QStringList, heard);
+    ConsoleTestBench bench; // the simulator publishes its ports in the bench's own folder
+    QProcess simulator;
+    simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    simulator.start(QStringLiteral(QLDIXW_DEVSIM_PATH),
+                    {"--family", family, "--conversation", "COM5,COM6", "--every", "100"});
+    QVERIFY(simulator.waitForStarted(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(simulator.canReadLine(), 5000);
+    QVERIFY(simulator.readLine().startsWith("ready "));
+
+    QTest::mouseClick(bench.control<QRadioButton>(QStringLiteral("prog_Monitor")), Qt::LeftButton);
+    bench.control<QComboBox>(QStringLiteral("MonitorProtocol"))->setCurrentIndex(protocol);
+    bench.control<QComboBox>(QStringLiteral("MonitorPortA"))->setEditText(QStringLiteral("COM5"));
+    bench.control<QComboBox>(QStringLiteral("MonitorPortB"))->setEditText(QStringLiteral("COM6"));
+    QTest::mouseClick(bench.control<QPushButton>(QStringLiteral("MonitorStart")), Qt::LeftButton);
+    for (const QString& text : heard)
+        QTRY_VERIFY2_WITH_TIMEOUT(!bench.lines(QStringLiteral("MonitorLog")).filter(text).isEmpty(), qPrintable(text), 15000);
+    QTest::mouseClick(bench.control<QPushButton>(QStringLiteral("MonitorStop")), Qt::LeftButton);
+    simulator.terminate();
+    QVERIFY(simulator.waitForFinished(5000));
 }
 
 QTEST_MAIN(TestMonitorWindow)

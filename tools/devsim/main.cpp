@@ -1,6 +1,7 @@
 // qldixw-devsim: a simulated device on a virtual COM port, for trying the console
 // and for the end-to-end tests without hardware.
 
+#include "conversation.h"
 #include "ptyport.h"
 #include "publishedlink.h"
 #include "signalwatcher.h"
@@ -14,6 +15,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <vector>
 
 using namespace devsim;
 
@@ -42,33 +44,53 @@ int main(int argc, char* argv[])
         return fail(parsed.error + QStringLiteral(" (see --help)"), 2);
     const SimOptions& options = parsed.options;
 
+    // One port answering the console, or two for a conversation: the station's, then the
+    // device's.
+    const QStringList names = options.conversation.isEmpty() ? QStringList{options.port} : options.conversation;
+    std::vector<std::unique_ptr<PtyPort>> ports;
+    QStringList links;
+    const auto unpublishAll = [&] {
+        for (std::size_t i = 0; i < std::size_t(links.size()); ++i)
+            unpublishLink(links[qsizetype(i)], ports[i]->slavePath());
+    };
     QString error;
-    const std::unique_ptr<PtyPort> port =
-        PtyPort::open(&error, options.ttyDefaults ? PtyPort::Line::KernelDefaults : PtyPort::Line::Raw);
-    if (!port)
-        return fail(error, 1);
-
-    QString linkPath = options.linkPath;
-    if (linkPath.isEmpty()) {
-        const QString directory = ports::virtualPortsDirectory();
-        error = preparePortsDirectory(directory);
-        if (!error.isEmpty())
+    for (const QString& name : names) {
+        ports.push_back(PtyPort::open(&error, options.ttyDefaults ? PtyPort::Line::KernelDefaults : PtyPort::Line::Raw));
+        if (!ports.back()) {
+            unpublishAll();
             return fail(error, 1);
-        linkPath = QDir(directory).filePath(options.port);
+        }
+        QString linkPath = options.linkPath;
+        if (linkPath.isEmpty()) {
+            const QString directory = ports::virtualPortsDirectory();
+            error = preparePortsDirectory(directory);
+            if (error.isEmpty())
+                linkPath = QDir(directory).filePath(name);
+        }
+        if (error.isEmpty())
+            error = publishLink(linkPath, ports.back()->slavePath());
+        if (!error.isEmpty()) {
+            unpublishAll();
+            return fail(error, 1);
+        }
+        links << linkPath;
     }
-    error = publishLink(linkPath, port->slavePath());
-    if (!error.isEmpty())
-        return fail(error, 1);
 
     const std::unique_ptr<SimDevice> device = makeDevice(options);
-    SimServer server(*port, *device, options);
+    SimServer server(*ports.back(), *device, options);
+    std::unique_ptr<Conversation> conversation;
+    if (!options.conversation.isEmpty())
+        conversation = std::make_unique<Conversation>(*ports.front(), server, options);
     SignalWatcher signalWatcher({SIGINT, SIGTERM, SIGHUP});
     QObject::connect(&signalWatcher, &SignalWatcher::caught, &app, [](int) { QCoreApplication::quit(); });
 
-    std::printf("ready %s %s\n", port->slavePath().toLocal8Bit().constData(), linkPath.toLocal8Bit().constData());
+    QByteArray ready = "ready";
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        ready += ' ' + ports[i]->slavePath().toLocal8Bit() + ' ' + links[qsizetype(i)].toLocal8Bit();
+    std::printf("%s\n", ready.constData());
     std::fflush(stdout);
 
     const int code = app.exec();
-    unpublishLink(linkPath, port->slavePath());
+    unpublishAll();
     return code;
 }

@@ -42,6 +42,13 @@ Families:
        --refuse-writes). Address read: 60 F0 45.
        Unknown codes get no reply.
 
+Conversation (--conversation COM7,COM8): the simulator plays both sides of a line
+for the console's line monitor. Every --every milliseconds the station's next
+request (a built-in round of the family's requests, one of them with a bad
+checksum for dix) goes out on the first port, and the device's reply, with
+--delay, --split, --bad-checksum and --silent as usual, on the second. Nothing
+is read from either port. It prints "ready <terminal> <link> <terminal> <link>".
+
 A frame with a bad checksum gets no reply. Bytes that do not start a request
 are dropped, and the device resynchronises on the next 60; a frame left
 incomplete for 250 ms is dropped too.)";
@@ -86,9 +93,12 @@ ParsedOptions parseOptions(const QStringList& args)
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every request, reply and dropped byte to stderr."));
     const QCommandLineOption badAddress(QStringLiteral("bad-address"), QStringLiteral("ql: answer every request for this byte with an error, e.g. IR:000030 (repeatable)."), QStringLiteral("area:hex"));
     const QCommandLineOption erGuard(QStringLiteral("er-guard"), QStringLiteral("ql: refuse an ER write while bit 3 of IR 000024 is clear."));
+    const QCommandLineOption conversation(QStringLiteral("conversation"), QStringLiteral("Play both sides of a conversation for the line monitor: the station's requests on the first port, the device's replies on the second."), QStringLiteral("COMa,COMb"));
+    const QCommandLineOption every(QStringLiteral("every"), QStringLiteral("With --conversation: a request every this many milliseconds (default 500)."), QStringLiteral("ms"), QStringLiteral("500"));
     const QCommandLineOption ttyDefaults(QStringLiteral("tty-defaults"), QStringLiteral("Leave the terminal at the kernel's settings (echo, line buffering, XON/XOFF on 11/13) instead of making it raw, as a freshly plugged adapter comes up: the console must set the line up itself."));
     parser.addOptions({help, family, port, link, address, delay, silent, badChecksum, split,
-                       unsolicited, unsolicitedEvery, flow, refuseWrites, verbose, badAddress, erGuard, ttyDefaults});
+                       unsolicited, unsolicitedEvery, flow, refuseWrites, verbose, badAddress, erGuard, ttyDefaults,
+                       conversation, every});
 
     ParsedOptions result;
     SimOptions& o = result.options;
@@ -125,6 +135,31 @@ ParsedOptions parseOptions(const QStringList& args)
         return result;
     }
     o.linkPath = parser.value(link);
+
+    if (parser.isSet(conversation)) {
+        o.conversation = parser.value(conversation).split(u',');
+        for (const QString& name : o.conversation) {
+            const auto match = comName.match(name);
+            if (!match.hasMatch() || match.captured(1).toInt() > 255) {
+                result.error = QStringLiteral("bad port name: %1 (COM1..COM255)").arg(name);
+                return result;
+            }
+        }
+        if (o.conversation.size() != 2 || o.conversation[0] == o.conversation[1]) {
+            result.error = QStringLiteral("--conversation takes two different ports: COMa,COMb");
+            return result;
+        }
+        if (!o.linkPath.isEmpty()) {
+            result.error = QStringLiteral("--conversation publishes its two ports itself: no --link");
+            return result;
+        }
+    }
+    const std::optional<int> conversationMs = nonNegative(parser.value(every));
+    if (!conversationMs || *conversationMs == 0) {
+        result.error = QStringLiteral("bad time: %1").arg(parser.value(every));
+        return result;
+    }
+    o.conversationEveryMs = *conversationMs;
 
     if (parser.isSet(address)) {
         bool ok = false;

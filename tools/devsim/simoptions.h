@@ -32,6 +32,10 @@ struct SimOptions {
     bool qlErWriteGuard = false;
     bool verbose = false;
     bool ttyDefaults = false; // leave the pseudo-terminal at the kernel's settings
+    // Both sides of a conversation for the line monitor: the station's port and the
+    // device's port (empty: the simulator answers on --port as usual).
+    QStringList conversation;
+    int conversationEveryMs = 500;
 };
 
 struct ParsedOptions {

@@ -46,15 +46,19 @@ void SimServer::readAvailable()
 {
     QByteArray bytes;
     const PtyPort::ReadResult result = m_port.readAll(bytes);
-    if (!bytes.isEmpty()) {
-        log(QStringLiteral("in %1").arg(transport::byteText(bytes)));
-        const QList<QByteArray> replies = m_device.receive(bytes, m_clock.elapsed());
-        logNotes();
-        for (const QByteArray& reply : replies)
-            schedule(reply);
-    }
+    if (!bytes.isEmpty())
+        receive(bytes);
     if (result == PtyPort::ReadResult::HungUp)
         lineClosed(QStringLiteral("port closed by the other side"));
+}
+
+void SimServer::receive(const QByteArray& bytes)
+{
+    log(QStringLiteral("in %1").arg(transport::byteText(bytes)));
+    const QList<QByteArray> replies = m_device.receive(bytes, m_clock.elapsed());
+    logNotes();
+    for (const QByteArray& reply : replies)
+        schedule(reply);
 }
 
 void SimServer::lineClosed(const QString& why)

@@ -21,6 +21,10 @@ class SimServer : public QObject {
 public:
     SimServer(PtyPort& port, SimDevice& device, const SimOptions& options, QObject* parent = nullptr);
 
+    // Bytes for the device that came another way than its terminal (the station's side of
+    // a conversation): handled as if read there.
+    void receive(const QByteArray& bytes);
+
 private:
     struct Outgoing {
         qint64 dueMs;
