@@ -74,18 +74,13 @@ SimDevice::Step DixDevice::parse(QByteArrayView pending, qint64 nowMs)
         m_versionTextDue = false;
         return answer(pending.first(1), closeFrame(versionText()));
     }
-    if (first != kFrameStart) {
-        const qsizetype run = strayRun(pending, [this](std::uint8_t b) {
-            return b == kFrameStart || (b == kVersionContinue && m_versionTextDue);
-        });
-        return drop(pending.first(run), QStringLiteral("not a request start"));
-    }
     Header h;
-    if (const std::optional<Step> instead = takeHeader(pending, h))
+    const auto startsFrame = [this](std::uint8_t b) {
+        return b == kFrameStart || (b == kVersionContinue && m_versionTextDue);
+    };
+    if (const std::optional<Step> instead = takeRequestStart(pending, startsFrame, h))
         return *instead;
-    const QByteArrayView header = h.bytes;
-    const std::uint8_t address = h.address;
-    const std::uint8_t command = h.code;
+    const auto [address, command, header] = h;
 
     if (takesDataFrame(command)) {
         QByteArrayView request, data;

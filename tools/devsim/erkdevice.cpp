@@ -73,16 +73,10 @@ std::uint32_t ErkDevice::power(int number) const
 
 SimDevice::Step ErkDevice::parse(QByteArrayView pending, qint64)
 {
-    if (byteAt(pending, 0) != kFrameStart) {
-        const qsizetype run = strayRun(pending, [](std::uint8_t b) { return b == kFrameStart; });
-        return drop(pending.first(run), QStringLiteral("not a request start"));
-    }
     Header h;
-    if (const std::optional<Step> instead = takeHeader(pending, h))
+    if (const std::optional<Step> instead = takeRequestStart(pending, [](std::uint8_t b) { return b == kFrameStart; }, h))
         return *instead;
-    const QByteArrayView header = h.bytes;
-    const std::uint8_t address = h.address;
-    const std::uint8_t code = h.code;
+    const auto [address, code, header] = h;
 
     if (const qsizetype dataSize = writeDataSize(code)) {
         QByteArrayView request, data;

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "framing.h"
+
 #include <cstdint>
 #include <optional>
 
@@ -64,6 +66,15 @@ protected:
     // Reads the header at the front of `pending`, which starts with 60. Returns the step
     // to take instead when there is none: more bytes awaited, or a bad checksum dropped.
     std::optional<Step> takeHeader(QByteArrayView pending, Header& header);
+    // The same, after dropping the bytes before the next frame start when the front is
+    // not 60: startsFrame says which bytes may start one.
+    template <typename StartsFrame>
+    std::optional<Step> takeRequestStart(QByteArrayView pending, StartsFrame startsFrame, Header& header)
+    {
+        if (static_cast<std::uint8_t>(pending[0]) != kFrameStart)
+            return drop(pending.first(strayRun(pending, startsFrame)), QStringLiteral("not a request start"));
+        return takeHeader(pending, header);
+    }
     // The data frame of `size` bytes, its own checksum last, right after the header:
     // `request` becomes header and data frame, `data` the data frame. Returns the step to
     // take instead when there is none, as takeHeader does.
