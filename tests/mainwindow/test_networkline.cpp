@@ -1,0 +1,344 @@
+// The whole program on a line behind Debian's ser2net, on 127.0.0.1 only, with the
+// device simulator's pseudo-terminal as the device: the console's line settings on the
+// simulator's terminal, a dispenser status and a memory read answered through the
+// server, the server stopped and started again under an open port, connects that fail
+// while the window goes on, and a bare TCP line to a plain socket.
+
+#include "consoletestbench.h"
+#include "modalcatcher.h"
+#include "serialserver.h"
+#include "simulatorprocess.h"
+#include "tform2.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace qldixw::testing;
+
+namespace {
+
+// The speed of a terminal as anyone opening it sees it (stty -F).
+unsigned terminalSpeed(const QString& path)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const unsigned speed = fd >= 0 ? lineSpeed(fd) : 0;
+    if (fd >= 0)
+        ::close(fd);
+    return speed;
+}
+
+// A server that takes no more connections: its queue is full, so a connect to it is
+// neither accepted nor refused, as with a host that does not answer.
+class SilentServer {
+public:
+    SilentServer()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 0);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        for (int& filler : fillers_) {
+            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+    }
+    ~SilentServer()
+    {
+        for (int filler : fillers_)
+            ::close(filler);
+        ::close(listener_);
+    }
+    std::uint16_t port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int fillers_[3] = {-1, -1, -1};
+    std::uint16_t port_ = 0;
+};
+
+// A plain socket peer for a bare TCP line: it listens on 127.0.0.1 (the test does; the
+// console never listens) and takes one connection at a time.
+class SocketPeer {
+public:
+    SocketPeer()
+    {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 4);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~SocketPeer()
+    {
+        hangUp();
+        ::close(listener_);
+    }
+    std::uint16_t port() const { return port_; }
+    bool accepted()
+    {
+        if (connection_ < 0)
+            connection_ = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        return connection_ >= 0;
+    }
+    QByteArray read()
+    {
+        char buffer[256];
+        const ssize_t n = connection_ >= 0 ? ::recv(connection_, buffer, sizeof buffer, 0) : -1;
+        return n > 0 ? QByteArray(buffer, n) : QByteArray();
+    }
+    void write(const QByteArray& bytes) { ::send(connection_, bytes.constData(), std::size_t(bytes.size()), MSG_NOSIGNAL); }
+    void hangUp()
+    {
+        if (connection_ >= 0)
+            ::close(connection_);
+        connection_ = -1;
+    }
+
+private:
+    int listener_ = -1;
+    int connection_ = -1;
+    std::uint16_t port_ = 0;
+};
+
+QString lostLine(const QString& name)
+{
+    return QStringLiteral("Устройство %1 отключено: порт закрыт, жду повторного подключения").arg(name);
+}
+
+QString backLine(const QString& name) { return QStringLiteral("Устройство %1 подключено снова, порт открыт").arg(name); }
+
+} // namespace
+
+class TestNetworkLine : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void answeredThroughTheServer_data();
+    void answeredThroughTheServer();
+    void serverStoppedAndStartedAgain();
+    void connectsThatFail_data();
+    void connectsThatFail();
+    void bareTcpLineToASocket();
+
+private:
+    QComboBox* portList() { return bench_->control<QComboBox>(QStringLiteral("COM")); }
+    QPushButton* button(const char* name) { return bench_->control<QPushButton>(QString::fromLatin1(name)); }
+    QLabel* waitLabel() { return bench_->control<QLabel>(QStringLiteral("PortWaitLabel")); }
+    void open(const QString& name)
+    {
+        portList()->setEditText(name);
+        QTest::mouseClick(button("OpenPort"), Qt::LeftButton);
+    }
+    bool opened() { return bench_->line().portOpen() && button("ClosePort")->isEnabled() && !button("OpenPort")->isEnabled(); }
+    // Starts the simulator of a family and publishes it through ser2net.
+    void serve(const char* family);
+    void sendStatusRequest();
+
+    std::unique_ptr<ConsoleTestBench> bench_;
+    QTemporaryDir links_;
+    std::unique_ptr<SimulatorProcess> sim_;
+    std::unique_ptr<SerialServer> server_;
+};
+
+void TestNetworkLine::initTestCase()
+{
+    if (!SerialServer::available())
+        QFAIL("ser2net is not installed (scripts/deps.sh installs it)");
+}
+
+void TestNetworkLine::init() { bench_ = std::make_unique<ConsoleTestBench>(); }
+
+void TestNetworkLine::cleanup()
+{
+    bench_.reset();
+    server_.reset();
+    sim_.reset();
+}
+
+void TestNetworkLine::serve(const char* family)
+{
+    sim_ = std::make_unique<SimulatorProcess>(links_.filePath(QStringLiteral("line")),
+                                              QStringList{QStringLiteral("--family"), QString::fromLatin1(family)});
+    QVERIFY(sim_->started());
+    server_ = std::make_unique<SerialServer>(sim_->ptyPath().toStdString());
+    QVERIFY(server_->running());
+}
+
+void TestNetworkLine::sendStatusRequest()
+{
+    bench_->typeAndSend(QStringLiteral("60 01 81 *"));
+    QVERIFY(bench_->waitIdle());
+    const QString reply = withoutTimeStamp(bench_->consoleLines().last());
+    QVERIFY2(reply.startsWith(QStringLiteral("PC<-  01 81")), qPrintable(reply));
+}
+
+void TestNetworkLine::answeredThroughTheServer_data()
+{
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("speed");
+    QTest::newRow("dispenser status at 19200") << "dix" << "19200";
+    QTest::newRow("memory read at 115200") << "ql" << "115200";
+}
+
+void TestNetworkLine::answeredThroughTheServer()
+{
+    QFETCH(QString, family);
+    QFETCH(QString, speed);
+    serve(family.toLatin1().constData());
+    ModalCatcher boxes;
+    auto* settings = bench_->windows().Form2();
+    settings->Speed->setCurrentIndex(settings->Speed->findText(speed));
+    bench_->window().priminnastroiki();
+    const QString name = QString::fromStdString(server_->name());
+    open(name);
+    QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
+    // The name as typed, in the box and now in its list.
+    QCOMPARE(portList()->currentText(), name);
+    QVERIFY(portList()->findText(name) >= 0);
+    QCOMPARE(terminalSpeed(sim_->ptyPath()), speed.toUInt());
+    if (family == u"dix") {
+        sendStatusRequest();
+    } else {
+        bench_->selectMode(ModeQL);
+        auto* ir = bench_->control<QLineEdit>(QStringLiteral("adressIR"));
+        ir->clear();
+        for (QChar c : QStringLiteral("24"))
+            QTest::sendKeyEvent(QTest::Click, ir, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QTest::keyClick(ir, Qt::Key_Return);
+        QVERIFY(bench_->waitIdle(20000));
+        QCOMPARE(bench_->control<QLineEdit>(QStringLiteral("contIR"))->text(), QStringLiteral("24"));
+    }
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+void TestNetworkLine::serverStoppedAndStartedAgain()
+{
+    serve("dix");
+    ModalCatcher boxes;
+    const QString name = QString::fromStdString(server_->name());
+    open(name);
+    QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
+
+    // Stopped while open: one line, the waiting status, no box.
+    const qsizetype before = bench_->consoleLines().size();
+    server_->stop();
+    QTRY_VERIFY(waitLabel()->isVisible() && !bench_->line().portOpen() && button("ClosePort")->isEnabled());
+    QCOMPARE(bench_->consoleLines().mid(before), QStringList{lostLine(name)});
+    QCOMPARE(portList()->currentText(), name);
+
+    // Started again: tried again on its own, reopened, and it answers.
+    QVERIFY(server_->start());
+    QTRY_VERIFY_WITH_TIMEOUT(opened(), 15000);
+    QVERIFY(!waitLabel()->isVisible());
+    QCOMPARE(bench_->consoleLines().mid(before), (QStringList{lostLine(name), backLine(name)}));
+    sendStatusRequest();
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+void TestNetworkLine::connectsThatFail_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QStringList>("said"); // parts of the one box
+    QTest::newRow("nothing listens") << "closed" << QStringList{"Error accessing specified device (Error: 111) ",
+                                                                "никто не слушает"};
+    QTest::newRow("a server that does not answer")
+        << "silent" << QStringList{"Error accessing specified device (Error: 110) ", "не ответил за 5 с"};
+    QTest::newRow("not a network name") << "invalid" << QStringList{"не адрес сетевого порта", "Ничего не открыто"};
+}
+
+void TestNetworkLine::connectsThatFail()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, said);
+    SilentServer silent;
+    QString name = QStringLiteral("rfc2217://127.0.0.1:%1").arg(freeLoopbackPort());
+    if (kind == u"silent")
+        name = QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.port());
+    else if (kind == u"invalid")
+        name = QStringLiteral("rfc2217://127.0.0.1:70000");
+    ModalCatcher boxes;
+    // The window's own timers keep running while the connect waits.
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    open(name);
+    if (kind == u"silent") {
+        // Connecting: "Закрыть" would give it up, and the window goes on meanwhile.
+        QVERIFY(!button("OpenPort")->isEnabled() && button("ClosePort")->isEnabled());
+        QVERIFY(waitLabel()->isVisible());
+        QTRY_VERIFY(ticks >= 25);
+        auto* console = bench_->control<QLineEdit>(QStringLiteral("otpravedit"));
+        console->clear();
+        QTest::sendKeyEvent(QTest::Click, console, Qt::Key_unknown, QStringLiteral("6"), Qt::NoModifier);
+        QCOMPARE(console->text(), QStringLiteral("6"));
+        QVERIFY(boxes.texts().isEmpty());
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().size(), 1, 15000);
+    for (const QString& part : said)
+        QVERIFY2(boxes.texts().first().contains(part), qPrintable(boxes.texts().first()));
+    QVERIFY(boxes.texts().first().contains(name));
+    QVERIFY(!bench_->line().portOpen());
+    QVERIFY(button("OpenPort")->isEnabled() && !button("ClosePort")->isEnabled());
+    QVERIFY(!waitLabel()->isVisible());
+    QCOMPARE(portList()->currentText(), name);
+}
+
+void TestNetworkLine::bareTcpLineToASocket()
+{
+    SocketPeer peer;
+    ModalCatcher boxes;
+    const QString name = QStringLiteral("tcp://127.0.0.1:%1").arg(peer.port());
+    const qsizetype before = bench_->consoleLines().size();
+    open(name);
+    QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
+    QVERIFY(peer.accepted());
+    const QStringList notes = bench_->consoleLines().mid(before);
+    QCOMPARE(notes.size(), 1);
+    QVERIFY2(notes.first().startsWith(name + QStringLiteral(": простой канал TCP")), qPrintable(notes.first()));
+
+    // The bytes as they are: no Telnet, 0xFF single both ways.
+    bench_->typeAndSend(QStringLiteral("FF 01 81 *"));
+    const QString sent = withoutTimeStamp(bench_->consoleLines().last());
+    QVERIFY2(sent.startsWith(QStringLiteral("PC->  FF 01 81 ")), qPrintable(sent));
+    QByteArray got;
+    QTRY_VERIFY((got += peer.read()).size() >= 4);
+    QCOMPARE(got.toHex(' ').toUpper(), sent.mid(6).toLatin1());
+    peer.write(QByteArray::fromHex("01ff02"));
+    QVERIFY(bench_->waitIdle());
+    const QString reply = withoutTimeStamp(bench_->consoleLines().last());
+    QVERIFY2(reply.startsWith(QStringLiteral("PC<-  01 FF 02")), qPrintable(reply));
+
+    // The peer hangs up: the same line and wait as an unplugged adapter, then it is
+    // tried again and taken.
+    peer.hangUp();
+    QTRY_VERIFY(bench_->consoleLines().contains(lostLine(name)));
+    QTRY_VERIFY_WITH_TIMEOUT(peer.accepted(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
+    QCOMPARE(bench_->consoleLines().last(), backLine(name));
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+QTEST_MAIN(TestNetworkLine)
+#include "test_networkline.moc"
