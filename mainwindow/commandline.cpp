@@ -1,6 +1,7 @@
 #include "commandline.h"
 
 #include "commandlinerun.h"
+#include "networktexts.h"
 #include "portdirectory.h"
 
 #include <QFileInfo>
@@ -115,6 +116,14 @@ testscript::CommandLineRun CommandLine::scriptRun() const
 
 QString refusedPortText(const QString& name, const ports::PortDirectory& directory)
 {
+    // A line behind a serial device server is reached only when the port opens; given
+    // at start, only a name that is no valid one is refused.
+    if (portsession::isNetworkName(name)) {
+        commport::net::NameFault fault = commport::net::NameFault::None;
+        if (commport::net::ParseNetworkName(name.toStdString(), &fault))
+            return {};
+        return portsession::invalidNetworkNameText(name, fault);
+    }
     // The window takes a device path as it stands and reports a failed open when
     // "Открыть" is pressed; given at start, a path that leads nowhere is a mistyped one.
     const QString path = directory.resolveDevicePath(name);
