@@ -22,6 +22,7 @@ public:
     SerialServer& operator=(const SerialServer&) = delete;
 
     bool running() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     std::uint16_t port() const { return port_; }
     // "rfc2217://127.0.0.1:PORT" or "tcp://127.0.0.1:PORT".
     std::string name() const;
