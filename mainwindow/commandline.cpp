@@ -31,7 +31,7 @@ const char* const kDescription = R"(Сервисная консоль для у�
 Параметры Qt (-platform, -style, ...) передаются Qt.)";
 
 // The names --mode takes, in the order of the mode switch.
-constexpr std::array<const char*, 3> kModeNames{"dix", "ql", "erk"};
+constexpr std::array<const char*, 4> kModeNames{"dix", "ql", "erk", "monitor"};
 
 QStringList argumentWords(const QCommandLineOption& option)
 {
@@ -52,8 +52,8 @@ CommandLine::CommandLine(const QStringList& arguments)
                            "порт, на котором выполняется сценарий."),
             QStringLiteral("имя"))
     , modeOption_(QStringLiteral("mode"),
-                  QStringLiteral("Режим при запуске: dix (контроллер ТРК), ql (память контроллера) "
-                                 "или erk (счётчик ЭРК-2)."),
+                  QStringLiteral("Режим при запуске: dix (контроллер ТРК), ql (память контроллера), "
+                                 "erk (счётчик ЭРК-2) или monitor (монитор линии)."),
                   QStringLiteral("режим"))
     , script_(QStringLiteral("script"),
               QStringLiteral("Выполнить сценарий проверки (.qlt) на порту --port без окна и выйти."),
@@ -92,7 +92,7 @@ CommandLine::CommandLine(const QStringList& arguments)
             if (name == QLatin1String(kModeNames[item]))
                 mode_ = int(item);
         if (!mode_)
-            error_ = QStringLiteral("Неизвестный режим «%1»: допустимы dix, ql и erk.").arg(name);
+            error_ = QStringLiteral("Неизвестный режим «%1»: допустимы dix, ql, erk и monitor.").arg(name);
     }
     if (!parser_.isSet(script_) && (parser_.isSet(address_) || parser_.isSet(baud_) || parser_.isSet(junit_)))
         error_ = QStringLiteral("Параметры --address, --baud и --junit действуют только со --script.");

@@ -37,12 +37,13 @@ void TestCommandLine::readsOptions_data()
     QTest::newRow("nothing") << QStringList{} << QString() << -1 << QString();
     QTest::newRow("port and mode") << QStringList{"--port", "COM9", "--mode", "ql"} << "COM9" << 1 << QString();
     QTest::newRow("mode alone") << QStringList{"--mode", "erk"} << QString() << 2 << QString();
+    QTest::newRow("the line monitor") << QStringList{"--mode", "monitor"} << QString() << 3 << QString();
     QTest::newRow("device path") << QStringList{"--port=/dev/ttyUSB0", "--mode=dix"} << "/dev/ttyUSB0" << 0 << QString();
     QTest::newRow("single dash") << QStringList{"-port", "COM3", "-mode", "erk"} << "COM3" << 2 << QString();
     QTest::newRow("among Qt's options") << QStringList{"-platform", "offscreen", "--port", "COM3", "-reverse", "-style", "fusion"}
                                         << "COM3" << -1 << QString();
     QTest::newRow("unknown mode") << QStringList{"--mode", "meter"} << QString() << -1
-                                  << QStringLiteral("Неизвестный режим «meter»: допустимы dix, ql и erk.");
+                                  << QStringLiteral("Неизвестный режим «meter»: допустимы dix, ql, erk и monitor.");
     QTest::newRow("port without its name") << QStringList{"--mode", "ql", "--port"} << QString() << -1
                                            << QStringLiteral("Параметру --port нужно значение.");
     QTest::newRow("empty port") << QStringList{"--port", ""} << QString() << -1
@@ -101,7 +102,7 @@ void TestCommandLine::programRefusesBeforeAnyWindow_data()
     QTest::addColumn<QStringList>("stdoutHolds");
 
     QTest::newRow("unknown mode") << QStringList{"--port", "COM200", "--mode", "meter"} << 2
-                                  << QStringLiteral("qldixw: Неизвестный режим «meter»: допустимы dix, ql и erk.\n")
+                                  << QStringLiteral("qldixw: Неизвестный режим «meter»: допустимы dix, ql, erk и monitor.\n")
                                   << QStringList{};
     QTest::newRow("unknown port") << QStringList{"--port", "COM200", "--mode", "ql"} << 2
                                   << QStringLiteral("qldixw: Порт «COM200» не найден на этом компьютере.\n")
