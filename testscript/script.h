@@ -17,14 +17,14 @@ struct ScriptStep {
     // The script's line, counted from 1, and its text without the comment.
     int line = 0;
     QString source;
-    // Send: the frame text, "{addr}" kept for the address of the moment. Address: the
-    // address as two upper-case hex digits.
+    // Send: the frame text, and Expect: the pattern as written, "{addr}" kept for the
+    // address of the moment. Address: the address as two upper-case hex digits.
     QString text;
     // Window, Wait: milliseconds. Repeat: how many times.
     int value = 0;
     // Repeat: the index of its end; End: the index of its repeat.
     int jump = 0;
-    ReplyPattern pattern; // Expect
+    ReplyPattern pattern; // Expect (with 01 for "{addr}")
 };
 
 struct ScriptCase {
@@ -38,15 +38,15 @@ struct ScriptCase {
 struct Script {
     std::vector<ScriptCase> cases;
     std::int64_t stepCount = 0;
-    // A frame uses "{addr}" before any address step sets it: the run needs an address
-    // to start with.
+    // A frame or a pattern uses "{addr}" before any address step sets it: the run needs
+    // an address to start with.
     bool needsStartAddress = false;
 };
 
-// The placeholder for the controller address in a frame.
+// The placeholder for the controller address in a frame or a pattern.
 inline constexpr char16_t kAddressPlaceholder[] = u"{addr}";
 
-// The frame text with the address put in for every placeholder.
+// The text with the address put in for every placeholder.
 QString frameWithAddress(const QString& frameText, const QString& address);
 bool usesAddress(const QString& frameText);
 

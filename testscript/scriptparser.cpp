@@ -125,11 +125,19 @@ public:
             if (rest.compare(u"nothing", Qt::CaseInsensitive) == 0) {
                 step.kind = Kind::ExpectNothing;
             } else {
-                const PatternParse parsed = parseReplyPattern(rest);
+                // Checked with an address in place; one that uses it is parsed again
+                // with the address of the moment.
+                const QString withAddress = frameWithAddress(rest, QStringLiteral("01"));
+                if (withAddress.contains(u'{') || withAddress.contains(u'}'))
+                    return refuse(QStringLiteral("образец «%1»: в нём бывает только подстановка {addr}").arg(rest));
+                const PatternParse parsed = parseReplyPattern(withAddress);
                 if (!parsed.pattern)
                     return refuse(QStringLiteral("образец «%1»: %2").arg(rest, parsed.error));
                 step.kind = Kind::Expect;
+                step.text = rest;
                 step.pattern = *parsed.pattern;
+                if (usesAddress(rest) && !addressSet_)
+                    script_.needsStartAddress = true;
             }
             if (!sendInCase_)
                 return refuse(QStringLiteral("expect без send перед ним: проверять нечего"));

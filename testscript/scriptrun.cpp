@@ -194,10 +194,18 @@ void ScriptRun::advance(RunOutput& out)
                 if (!done.matched)
                     done.mismatch = QStringLiteral("ожидалось: ничего (TimeOut), получено %1").arg(replyText(reply));
             } else {
-                done.matched = patternMatches(current.pattern, bytesOf(reply));
+                ReplyPattern pattern = current.pattern;
+                if (usesAddress(current.text)) {
+                    if (!address_) {
+                        failCase(QStringLiteral("адрес контроллера для {addr} не задан"), current.line);
+                        continue;
+                    }
+                    // Checked when the script was read: it parses with any address.
+                    pattern = *parseReplyPattern(frameWithAddress(current.text, *address_)).pattern;
+                }
+                done.matched = patternMatches(pattern, bytesOf(reply));
                 if (!done.matched)
-                    done.mismatch = QStringLiteral("ожидалось %1, получено %2")
-                                        .arg(patternText(current.pattern), replyText(reply));
+                    done.mismatch = QStringLiteral("ожидалось %1, получено %2").arg(patternText(pattern), replyText(reply));
             }
             out.events.push_back(done);
             if (!done.matched) {

@@ -122,6 +122,7 @@ void TestScriptLanguage::refusals_data()
     QTest::newRow("two dots") << ok + "expect 01 .." << 2 << "тремя точками";
     QTest::newRow("half a byte") << ok + "expect 01 8" << 2 << "полбайта";
     QTest::newRow("bad character in pattern") << ok + "expect 01 xx" << 2 << "символ «x»";
+    QTest::newRow("unknown placeholder in pattern") << ok + "expect {adr} 81" << 2 << "только подстановка {addr}";
     QTest::newRow("window 0") << QStringLiteral("window 0\n") + ok << 1 << "от 1 до 60000";
     QTest::newRow("window too long") << QStringLiteral("window 60001\n") + ok << 1 << "от 1 до 60000";
     QTest::newRow("window not a number") << QStringLiteral("window 20ms\n") + ok << 1 << "нужно число";
@@ -195,7 +196,7 @@ void TestScriptLanguage::runs_data()
     QTest::addColumn<QStringList>("results"); // one result line per case
 
     QTest::newRow("cases, keywords in any case, the file's own case first")
-        << QStringLiteral("ADDRESS 7\nSend 60 {ADDR} 81 *   # status\nExpect 07 80 ?? ?? ?? ?? ?? *\n"
+        << QStringLiteral("ADDRESS 7\nSend 60 {ADDR} 81 *   # status\nExpect {addr} 80 ?? ?? ?? ?? ?? *\n"
                           "case second\n\twindow 20\nsend 60 {addr} 71 *\nexpect nothing\n")
         << QStringList{"07 80 00 00 00 00 00 =", ""}
         << QStringList{"send 60 07 81 */-", "send 60 07 71 */20"}
@@ -221,8 +222,8 @@ void TestScriptLanguage::runs_data()
         << QStringList{"Сценарий: case file не пройден: ожидалось: ничего (TimeOut), получено 06 (строка 3)",
                        "Сценарий: case after пройден"};
     QTest::newRow("no address known for {addr}")
-        << QStringLiteral("case a\nsend 60 {addr} 81 *\ncase b\naddress 2\nsend 60 {addr} 81 *\n")
-        << QStringList{""}
+        << QStringLiteral("case a\nsend 60 {addr} 81 *\ncase b\naddress 2\nsend 60 {addr} 81 *\nexpect {addr} 81\n")
+        << QStringList{"02 81"}
         << QStringList{"send 60 02 81 */-"}
         << QStringList{"Сценарий: case a не пройден: адрес контроллера для {addr} не задан (строка 2)",
                        "Сценарий: case b пройден"};

@@ -1,0 +1,332 @@
+// Test scripts against the device simulator as its own process on a pseudo-terminal:
+// the real program run from the command line with no screen at all (exit codes, its
+// lines, the JUnit report), and a run in the window with its progress, its stop button
+// and the families' controls locked out.
+
+#include "consoletestbench.h"
+#include "dispenserfamily.h"
+#include "frametext.h"
+#include "simulatorprocess.h"
+#include "virtualports.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+
+using namespace qldixw::testing;
+
+namespace {
+
+constexpr int kRunTimeoutMs = 20000;
+
+void writeFile(const QString& path, const QString& text)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.toUtf8());
+}
+
+struct ProgramRun {
+    int exitCode = -1;
+    QStringList out;
+    QString err;
+};
+
+// The program as a workshop's bench or a test server starts it: no screen of any kind
+// reachable, and no platform asked for.
+ProgramRun runProgram(const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_OFFSCREEN_NO_GLX"})
+        environment.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(QLDIXW_PROGRAM_PATH), arguments);
+    ProgramRun run;
+    if (!process.waitForFinished(kRunTimeoutMs) || process.exitStatus() != QProcess::NormalExit) {
+        run.err = QStringLiteral("did not end: ") + QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// The JUnit report as a test server reads it: "name=outcome" per test case, and the
+// suite's counters.
+struct Report {
+    QStringList cases;
+    QString counters; // "tests failures errors skipped"
+    QStringList failureMessages;
+};
+
+Report readReport(const QString& path)
+{
+    Report report;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return report;
+    QXmlStreamReader xml(&file);
+    QString name;
+    QString outcome;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            const auto a = xml.attributes();
+            if (xml.name() == u"testsuite") {
+                report.counters = QStringList{a.value(QStringLiteral("tests")).toString(), a.value(QStringLiteral("failures")).toString(),
+                                              a.value(QStringLiteral("errors")).toString(), a.value(QStringLiteral("skipped")).toString()}
+                                      .join(u' ');
+            } else if (xml.name() == u"testcase") {
+                name = a.value(QStringLiteral("name")).toString();
+                outcome = QStringLiteral("passed");
+            } else if (xml.name() == u"failure" || xml.name() == u"error" || xml.name() == u"skipped") {
+                outcome = xml.name().toString();
+                if (xml.name() != u"skipped")
+                    report.failureMessages << a.value(QStringLiteral("message")).toString();
+            }
+        } else if (xml.isEndElement() && xml.name() == u"testcase") {
+            report.cases << name + u'=' + outcome;
+        }
+    }
+    if (xml.hasError())
+        report.cases << QStringLiteral("XML error: ") + xml.errorString();
+    return report;
+}
+
+QString example(const char* name)
+{
+    QFile file(QStringLiteral(QLDIXW_EXAMPLES_DIR "/") + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QStringLiteral("missing example");
+}
+
+} // namespace
+
+class TestScriptSimulator : public QObject {
+    Q_OBJECT
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void inTheWindow_data();
+    void inTheWindow();
+};
+
+void TestScriptSimulator::commandLine_data()
+{
+    QTest::addColumn<QStringList>("simulator"); // empty: no simulator, the port leads nowhere
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("cases");  // from the report; empty: no report written
+    QTest::addColumn<QString>("counters");   // tests failures errors skipped
+    QTest::addColumn<QString>("said");       // the last line of stdout, or a part of stderr
+
+    const QStringList dix{"--family", "dix"};
+    QTest::newRow("dispenser sample: wildcards, checksums, a repeat")
+        << dix << example("dispenser.qlt") << QStringList{} << 0
+        << QStringList{"статус рукава 1=passed", "статус устойчив=passed", "цена рукава 1=passed",
+                       "сумматоры рукава 1=passed", "кадр с неверной суммой без ответа=passed"}
+        << "5 0 0 0" << "5 passed, 0 failed";
+    QTest::newRow("memory sample: reads with ...")
+        << QStringList{"--family", "ql"} << example("memory.qlt") << QStringList{} << 0
+        << QStringList{"чтение IR 000010=passed", "запись и чтение IM 000100=passed", "адрес вне области=passed"}
+        << "3 0 0 0" << "3 passed, 0 failed";
+    QTest::newRow("meter sample")
+        << QStringList{"--family", "erk"} << example("meter.qlt") << QStringList{} << 0
+        << QStringList{"напряжение фаз=passed", "поправка фазы 1=passed", "опрос тока=passed", "адрес счётчика=passed"}
+        << "4 0 0 0" << "4 passed, 0 failed";
+    QTest::newRow("second case fails, third still runs")
+        << dix
+        << "case one\nsend 60 01 81 *\nexpect 01 81 ... *\n"
+           "case two\nsend 60 01 81 *\nexpect 01 82 ... *\nsend 60 01 81 *\n"
+           "case three\nrepeat 2\nsend 60 01 81 *\nexpect 01 81 00 ?? ?? ?? ?? *\nend\n"
+        << QStringList{} << 1 << QStringList{"one=passed", "two=failure", "three=passed"} << "3 1 0 0"
+        << "2 passed, 1 failed";
+    QTest::newRow("expect nothing from a silent device")
+        << QStringList{"--family", "dix", "--silent"} << "window 100\nsend 60 01 81 *\nexpect nothing\n"
+        << QStringList{} << 0 << QStringList{"s=passed"} << "1 0 0 0" << "1 passed, 0 failed";
+    QTest::newRow("a reply expected from a silent device")
+        << QStringList{"--family", "dix", "--silent"} << "window 100\nsend 60 01 81 *\nexpect 01 ...\n"
+        << QStringList{} << 1 << QStringList{"s=failure"} << "1 1 0 0" << "0 passed, 1 failed";
+    QTest::newRow("the address and the speed from the command line")
+        << QStringList{"--family", "dix", "--address", "05"} << "send 60 {addr} 81 *\nexpect {addr} 81 ... *\n"
+        << QStringList{"--address", "5", "--baud", "19200"} << 0 << QStringList{"s=passed"} << "1 0 0 0"
+        << "1 passed, 0 failed";
+    QTest::newRow("a bad script is refused with its line")
+        << dix << "send 60 01 81 *\n\nexpect 01 8\n" << QStringList{} << 2 << QStringList{} << ""
+        << "s.qlt:3: образец «01 8»";
+    QTest::newRow("a port that leads nowhere") << QStringList{} << "send 60 01 81 *\n" << QStringList{} << 2
+                                               << QStringList{} << "" << "не найден";
+    QTest::newRow("a bad address") << dix << "send 60 01 81 *\n" << QStringList{"--address", "G1"} << 2
+                                   << QStringList{} << "" << "адрес «G1»";
+    QTest::newRow("a speed the line has not") << dix << "send 60 01 81 *\n" << QStringList{"--baud", "1234"} << 2
+                                              << QStringList{} << "" << "скорость 1234 не поддерживается";
+}
+
+void TestScriptSimulator::commandLine()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(QString, script);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, cases);
+    QFETCH(QString, counters);
+    QFETCH(QString, said);
+
+    QTemporaryDir dir;
+    const QString port = dir.filePath(QStringLiteral("port"));
+    std::unique_ptr<SimulatorProcess> sim;
+    if (!simulator.isEmpty()) {
+        sim = std::make_unique<SimulatorProcess>(port, simulator);
+        QVERIFY(sim->started());
+    }
+    const QString scriptPath = dir.filePath(QStringLiteral("s.qlt"));
+    const QString reportPath = dir.filePath(QStringLiteral("report.xml"));
+    writeFile(scriptPath, script);
+
+    const ProgramRun run = runProgram(QStringList{"--script", scriptPath, "--port", port, "--junit", reportPath} + options);
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.err + run.out.join(u'\n')));
+    if (exitCode == 2) {
+        QVERIFY2(run.err.contains(said), qPrintable(run.err));
+        QVERIFY(!QFile::exists(reportPath));
+        return;
+    }
+    QCOMPARE(run.out.value(run.out.size() - 1), said);
+    // One line per step, each numbered of the whole run.
+    const QStringList steps = run.out.filter(QStringLiteral("  шаг "));
+    QVERIFY(!steps.isEmpty());
+    QVERIFY2(steps.last().contains(QStringLiteral(" из %1,").arg(steps.size()))
+                 || run.out.filter(QStringLiteral("не пройден")).size() > 0,
+             qPrintable(steps.last()));
+    const Report report = readReport(reportPath);
+    QCOMPARE(report.cases, cases);
+    QCOMPARE(report.counters, counters);
+    for (const QString& message : report.failureMessages)
+        QVERIFY2(message.startsWith(QStringLiteral("ожидалось ")) && message.contains(QStringLiteral(", получено ")),
+                 qPrintable(message));
+}
+
+void TestScriptSimulator::inTheWindow_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("log");    // the mode's log pane
+    QTest::addColumn<QString>("ending"); // "end", "stop" or "close port"
+    QTest::addColumn<QStringList>("results");
+
+    const QStringList twoCases{"Сценарий: case polled пройден",
+                               "Сценарий: case wrong не пройден: ожидалось 01 71 *, получено 01 00 00 "};
+    QTest::newRow("to the end, dispenser mode") << int(ModeDIX) << "dannieListBox1" << "end" << twoCases;
+    QTest::newRow("to the end, meter mode") << int(ModeERK2) << "Memo_log" << "end" << twoCases;
+    QTest::newRow("stopped") << int(ModeDIX) << "dannieListBox1" << "stop"
+                             << QStringList{"Сценарий: case polled пройден", "Сценарий: case wrong остановлен"};
+    QTest::newRow("port closed") << int(ModeDIX) << "dannieListBox1" << "close port"
+                                 << QStringList{"Сценарий: case polled пройден",
+                                                "Сценарий: case wrong прерван: порт закрыт"};
+}
+
+// A click on a family's button during a run, and the family's handler called straight,
+// send nothing: the frames on the line are the script's and only theirs. The run's
+// steps and results go to the mode's log; stopping it or closing the port ends it at
+// once, and the panels come back.
+void TestScriptSimulator::inTheWindow()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, log);
+    QFETCH(QString, ending);
+    QFETCH(QStringList, results);
+
+    ConsoleTestBench bench;
+    SimulatorProcess sim(QDir(ports::virtualPortsDirectory()).filePath(QStringLiteral("COM9")),
+                         {QStringLiteral("--family"), QStringLiteral("dix")});
+    QVERIFY(sim.started());
+    bench.selectMode(Mode(mode));
+    QVERIFY(bench.openPort());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("window.qlt"));
+    // The totaliser read, never the status request the button sends; a pause between
+    // windows, when only the hold on the line keeps the families' frames out.
+    const QString polled = QStringLiteral("case polled\nwindow 150\nrepeat 2\nsend 60 01 71 *\nexpect 01 ... *\nend\n"
+                                          "wait 1000\nrepeat 2\nsend 60 01 71 *\nexpect 01 ... *\nend\n");
+    writeFile(path, polled + (ending == u"end" ? QStringLiteral("case wrong\nsend 60 01 71 *\nexpect 01 71 *\n")
+                                               : QStringLiteral("case wrong\nwait 60000\nsend 60 01 71 *\n")));
+    mainwindow::MenuDialogs dialogs = mainwindow::systemMenuDialogs();
+    dialogs.openFileName = [&](QWidget*, const QString& filter) {
+        return filter.contains(QStringLiteral("*.qlt")) ? path : QString();
+    };
+    bench.window().setMenuDialogs(dialogs);
+    QList<QByteArray> written;
+    QObject::connect(&bench.line(), &transport::Transport::frameWritten,
+                     [&](const QByteArray& frame) { written << frame; });
+
+    auto* run = bench.window().findChild<QAction*>(QStringLiteral("RunScript"));
+    auto* progress = bench.control<QLabel>(QStringLiteral("ScriptProgress"));
+    auto* stop = bench.control<QPushButton>(QStringLiteral("StopScript"));
+    auto* status = bench.control<QPushButton>(QStringLiteral("StatusButton"));
+    auto* family = bench.window().findChild<dispenser::DispenserFamily*>();
+    QVERIFY(run && progress && stop && status && family);
+    QCOMPARE(run->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+    QVERIFY(!stop->isVisible());
+
+    run->trigger();
+    QVERIFY(stop->isVisible() && stop->isEnabled());
+    QVERIFY(!run->isEnabled());
+    QVERIFY(!bench.control<QWidget>(QStringLiteral("FamilyArea"))->isEnabled());
+    QVERIFY(!bench.control<QGroupBox>(QStringLiteral("prog"))->isEnabled());
+    QVERIFY(!status->isEnabled());
+    // Mid-run, in the pause between two windows.
+    QTRY_VERIFY_WITH_TIMEOUT(progress->text() == QStringLiteral("Сценарий: шаг 6 из 12"), kRunTimeoutMs);
+    QCOMPARE(progress->accessibleName(), progress->text());
+    QVERIFY(!bench.line().windowOpen());
+    QTest::mouseClick(status, Qt::LeftButton);
+    family->StatusButtonClick(); // as a shortcut or a timer would, past the disabled button
+    bench.line().obrabZapstr(QStringLiteral("60 01 81 *"));
+    QCOMPARE(written.size(), 2);
+
+    if (ending != u"end")
+        QTRY_VERIFY_WITH_TIMEOUT(progress->text() == QStringLiteral("Сценарий: шаг 11 из 12"), kRunTimeoutMs);
+    if (ending == u"stop")
+        QTest::mouseClick(stop, Qt::LeftButton);
+    else if (ending == u"close port")
+        QTest::mouseClick(bench.control<QPushButton>(QStringLiteral("ClosePort")), Qt::LeftButton);
+    // Stopped or cut off, the run ends at once; run to the end, it ends by itself.
+    if (ending != u"end")
+        QVERIFY(!stop->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!stop->isVisible(), kRunTimeoutMs);
+    QVERIFY(run->isEnabled());
+    QVERIFY(bench.control<QWidget>(QStringLiteral("FamilyArea"))->isEnabled());
+    QVERIFY(status->isEnabled());
+
+    const QStringList lines = bench.lines(log);
+    QStringList caseLines;
+    for (const QString& line : lines)
+        if (line.startsWith(QStringLiteral("Сценарий: case "))
+            && (line.contains(QStringLiteral(" пройден")) || line.contains(QStringLiteral(" остановлен"))
+                || line.contains(QStringLiteral(" прерван"))))
+            caseLines << line;
+    QCOMPARE(caseLines.size(), results.size());
+    for (qsizetype i = 0; i < results.size(); ++i)
+        QVERIFY2(caseLines[i].startsWith(results[i]), qPrintable(caseLines[i]));
+    QVERIFY(!lines.filter(QStringLiteral("Сценарий: шаг 2 из")).isEmpty());
+
+    const QByteArray totaliser = QByteArray::fromHex("600171") + char(transport::frameChecksum(QByteArray::fromHex("600171")));
+    QCOMPARE(written, QList<QByteArray>(ending == u"end" ? 5 : 4, totaliser));
+
+    // The line is the families' again.
+    if (ending != u"close port") {
+        QVERIFY(bench.waitIdle());
+        family->StatusButtonClick();
+        QCOMPARE(written.size(), ending == u"end" ? 6 : 5);
+    }
+}
+
+QTEST_MAIN(TestScriptSimulator)
+#include "test_scriptsimulator.moc"
