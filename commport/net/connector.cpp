@@ -62,7 +62,8 @@ void Connector::run(std::string name, std::chrono::milliseconds timeout)
         connection = Connect(name, timeout, cancelFd_, error);
     {
         std::lock_guard lock(mutex_);
-        if (cancelled_) {
+        // Made, but no longer wanted (the cancel came after the last wait).
+        if (cancelled_ && connection) {
             connection.reset();
             error = backend::SystemError{CommErrorKind::Other, ECANCELED, "the connect was cancelled"};
         }

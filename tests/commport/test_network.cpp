@@ -4,9 +4,12 @@
 // stopped under an open port and started again, and names that reach nothing.
 
 #include "commtesting.h"
+#include "net/connector.h"
+#include "net/netconnection.h"
 #include "serialserver.h"
 
 #include <QTest>
+#include <atomic>
 #include <cerrno>
 
 using namespace commtesting;
@@ -57,6 +60,24 @@ struct NetPort {
     }
 };
 
+// Opens, waiting for the server to be done with the line's last connection: until then
+// it takes a new one and resets it at once, as it would for a second client.
+void openWhenServerFree(TComm& comm)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    for (;;) {
+        try {
+            comm.Open();
+            return;
+        } catch (const ECommError& error) {
+            if (error.Kind != CommErrorKind::Gone || std::chrono::steady_clock::now() > deadline)
+                throw;
+            comm.Close();
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
 TLineSettings settings(TBaudRate rate, TDatabits bits, TParity parity, TStopbits stop, TFlowControl flow)
 {
     TLineSettings s;
@@ -82,6 +103,7 @@ private slots:
     void serverStoppedAndStartedAgain();
     void namesThatReachNothing_data();
     void namesThatReachNothing();
+    void connectedBeforehand();
 };
 
 void TestNetwork::initTestCase()
@@ -164,7 +186,7 @@ void TestNetwork::settingsOnTheDevicesTerminal()
         port.comm.SetLineSettings(atOpen ? chosen : start);
         bool refused = false;
         try {
-            port.comm.Open();
+            openWhenServerFree(port.comm);
             if (!atOpen) {
                 QCOMPARE(lineSpeed(pair.deviceFd()), 4800u);
                 port.comm.SetLineSettings(chosen);
@@ -172,7 +194,8 @@ void TestNetwork::settingsOnTheDevicesTerminal()
         } catch (const ECommError& error) {
             refused = true;
             QCOMPARE(QString::fromLatin1(error.what()).left(31), QStringLiteral("Error updating DataControlBlock"));
-            QVERIFY(error.Kind == CommErrorKind::SettingRefused || error.Kind == CommErrorKind::Unsupported);
+            QVERIFY2(error.Kind == CommErrorKind::SettingRefused || error.Kind == CommErrorKind::Unsupported,
+                     port.comm.LastError().Message.c_str());
             QCOMPARE(port.comm.LastError().Kind, error.Kind);
         }
         QCOMPARE(refused, !taken);
@@ -263,6 +286,40 @@ void TestNetwork::namesThatReachNothing()
         QCOMPARE(error.Kind, CommErrorKind::NotFound);
     }
     QVERIFY(!port.comm.IsOpen());
+}
+
+void TestNetwork::connectedBeforehand()
+{
+    // Connected on the connector's thread, then handed to the component's open.
+    PtyPair pair;
+    SerialServer server(pair.portPath());
+    QVERIFY(server.running());
+    std::atomic<int> ended{0};
+    auto connector = std::make_unique<net::Connector>(server.name(), net::kConnectTimeout, [&] { ++ended; });
+    QVERIFY(QTest::qWaitFor([&] { return ended.load() == 1; }, 10000));
+    backend::SystemError error;
+    std::unique_ptr<net::Connection> connection = connector->Take(error);
+    QVERIFY2(connection, error.text.c_str());
+    NetPort port(server.name());
+    port.comm.SetPreparedConnection(std::move(connection));
+    port.comm.Open();
+    QVERIFY(pair.send("\xff"));
+    QVERIFY(port.receiveUntil(1));
+    QCOMPARE(port.received, std::string("\xff"));
+    port.comm.Close();
+
+    // A connect that waits for a server that does not answer, given up: it ends as
+    // cancelled (not as timed out), and `done` still comes once.
+    qldixw::testing::SilentServer silent;
+    ended = 0;
+    connector = std::make_unique<net::Connector>("rfc2217://127.0.0.1:" + std::to_string(silent.port()),
+                                                 net::kConnectTimeout, [&] { ++ended; });
+    connector->Cancel();
+    QVERIFY(QTest::qWaitFor([&] { return ended.load() == 1; }, 10000));
+    QVERIFY(!connector->Take(error));
+    QCOMPARE(error.code, ECANCELED);
+    connector.reset();
+    QCOMPARE(ended.load(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestNetwork)

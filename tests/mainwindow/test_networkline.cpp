@@ -36,40 +36,6 @@ unsigned terminalSpeed(const QString& path)
     return speed;
 }
 
-// A server that takes no more connections: its queue is full, so a connect to it is
-// neither accepted nor refused, as with a host that does not answer.
-class SilentServer {
-public:
-    SilentServer()
-    {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 0);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        for (int& filler : fillers_) {
-            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        }
-    }
-    ~SilentServer()
-    {
-        for (int filler : fillers_)
-            ::close(filler);
-        ::close(listener_);
-    }
-    std::uint16_t port() const { return port_; }
-
-private:
-    int listener_ = -1;
-    int fillers_[3] = {-1, -1, -1};
-    std::uint16_t port_ = 0;
-};
-
 // A plain socket peer for a bare TCP line: it listens on 127.0.0.1 (the test does; the
 // console never listens) and takes one connection at a time.
 class SocketPeer {

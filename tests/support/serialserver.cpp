@@ -58,6 +58,31 @@ bool listeningOn(std::uint16_t port)
     return listedAsListening("/proc/net/tcp", local);
 }
 
+SilentServer::SilentServer()
+{
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    // A queue of one: the first filler takes it, the kernel drops the SYNs after it.
+    ::listen(listener_, 0);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    for (int& filler : fillers_) {
+        filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+}
+
+SilentServer::~SilentServer()
+{
+    for (int filler : fillers_)
+        ::close(filler);
+    ::close(listener_);
+}
+
 bool SerialServer::available() { return ::access(kProgram, X_OK) == 0; }
 
 SerialServer::SerialServer(std::string devicePath, Kind kind)

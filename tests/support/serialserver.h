@@ -44,6 +44,22 @@ private:
     std::string pidFile_;
 };
 
+// A server on 127.0.0.1 that takes no more connections: its queue is full, so a connect
+// to it is neither accepted nor refused, as with a host that does not answer.
+class SilentServer {
+public:
+    SilentServer();
+    ~SilentServer();
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    std::uint16_t port() const { return port_; }
+
+private:
+    int listener_ = -1;
+    int fillers_[3] = {-1, -1, -1};
+    std::uint16_t port_ = 0;
+};
+
 // A port of 127.0.0.1 that nothing listens on as this is called.
 std::uint16_t freeLoopbackPort();
 // Whether something listens on 127.0.0.1:port (the kernel's own table, so nothing is
