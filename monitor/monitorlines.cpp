@@ -157,7 +157,7 @@ QString MonitorLines::eventText(const Item& item) const
     case RecordKind::Opened:
         return QStringLiteral("порт %1 открыт").arg(item.text);
     case RecordKind::Closed:
-        return QStringLiteral("порт закрыт: %1").arg(item.text);
+        return item.text.isEmpty() ? QStringLiteral("порт закрыт") : QStringLiteral("порт закрыт: %1").arg(item.text);
     case RecordKind::Settings:
         return QStringLiteral("линия ") + item.text;
     case RecordKind::Overrun:
