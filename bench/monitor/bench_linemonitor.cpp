@@ -1,8 +1,9 @@
 // The line monitor with both taps at 115200 bit/s, full duplex: two pseudo-terminal
 // pairs are the taps, and two writer threads play a station and a dispenser controller
 // that both talk as fast as the line lets them (a frame, then six characters of
-// silence, paced on the monotonic clock), while the monitor cuts, decodes and shows
-// every frame in a log pane on the offscreen screen, as the window does.
+// silence, paced on the monotonic clock; each frame written when its last byte would
+// have arrived), while the monitor cuts, decodes and shows every frame in a log pane on
+// the offscreen screen, as the window does.
 //
 // Figures: the monitor's processor time per MiB heard (the writers' own time left
 // out), the time-stamp error of each frame's first byte against the writer's clock
@@ -90,22 +91,30 @@ public:
 private:
     void run(std::atomic<bool>& stop)
     {
-        Clock::time_point next = Clock::now();
+        Clock::time_point start = Clock::now();
         for (std::size_t k = 0; !stop.load(); ++k) {
             const QByteArray& frame = frames_[qsizetype(k % std::size_t(frames_.size()))];
-            sleepUntil(next);
+            // A terminal passes a write on at once; a line would have delivered the frame's
+            // last byte its own time after the first. So it is written then, as a UART's
+            // driver would hand it on.
+            sleepUntil(start + characters(frame.size()));
             const Clock::time_point at = Clock::now();
             written_.push_back({at, sent_});
             if (!pair_.send(frame.constData(), std::size_t(frame.size())))
                 break;
             sent_ += std::size_t(frame.size());
-            // The frame's own time on the line and the silence after it, from when it
-            // really went: a late wake-up never shortens the silence.
-            next = at + std::chrono::microseconds(std::llround(kCharacterUs * double(frame.size() + kSilenceCharacters)));
+            // The silence after it, from when it really went: a late wake-up never
+            // shortens the silence.
+            start = at + characters(kSilenceCharacters);
         }
         timespec t{};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
         cpu_ = bench::seconds(t);
+    }
+
+    static std::chrono::microseconds characters(qsizetype count)
+    {
+        return std::chrono::microseconds(std::llround(kCharacterUs * double(count)));
     }
 
     static void sleepUntil(Clock::time_point at)
