@@ -254,10 +254,16 @@ void PortSession::connectEnded()
 
 bool PortSession::open(const QString& name)
 {
-    reconnection_->stop();
-    dropConnecting();
+    // An open port is closed first, as "Закрыть" closes it, so that its state is not
+    // left shown when the new name opens nothing.
+    if (state_ == State::Open || state_ == State::Connecting) {
+        close();
+    } else {
+        reconnection_->stop();
+        dropConnecting();
+        closeComm();
+    }
     // The name given is the port opened, whatever was taken before.
-    closeComm();
     comm_.SetDeviceName(name.toStdString());
     if (isNetworkName(name)) {
         if (knows(name))

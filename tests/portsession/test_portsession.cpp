@@ -89,6 +89,9 @@ void TestPortSession::steps_data()
         {"plug COM9", "open COM9", "state Open", "unplug COM9", "state Waiting", "close", "state Closed",
          "plug COM9", "listed COM9", "state Closed", "open COM8", "state Closed",
          "said started stopping stopping failed:Порт «COM8» не найден на этом компьютере."});
+    row("an open port asked to open a name the system lacks: closed, and said so",
+        {"plug COM9", "open COM9", "state Open", "open COM20", "state Closed",
+         "said started stopping failed:Порт «COM20» не найден на этом компьютере."});
     row("a name the system lacks opens nothing",
         {"open COM20", "state Closed", "said failed:Порт «COM20» не найден на этом компьютере.", "name COM20"});
     row("a device that is no terminal is refused",
