@@ -11,29 +11,6 @@
 
 namespace transport {
 
-namespace {
-
-// Splits frame text at each "*" (runs of "*" count once); the rest after the last
-// "*" is a frame without checksum unless it holds nothing but blanks.
-QStringList splitFrames(const QString& text)
-{
-    QString s = text;
-    qsizetype pair;
-    while ((pair = s.indexOf(QStringLiteral("**"))) >= 0)
-        s.remove(pair, 1);
-    QStringList pieces;
-    qsizetype star;
-    while ((star = s.indexOf(u'*')) >= 0) {
-        pieces << s.left(star + 1);
-        s.remove(0, star + 1);
-    }
-    if (!s.isEmpty() && !isBlankFramePiece(s))
-        pieces << s;
-    return pieces;
-}
-
-} // namespace
-
 Transport::Transport(portsession::PortSession& session, QObject* parent)
     : QObject(parent)
     , comm_(session.comm())
@@ -130,7 +107,7 @@ bool Transport::send(const QString& text)
     // Convert every frame first: a text with a frame too long for the buffer is
     // refused whole rather than sent in part.
     std::vector<QByteArray> frames;
-    for (const QString& piece : splitFrames(text)) {
+    for (const QString& piece : splitFrameText(text)) {
         const std::optional<FrameBytes> frame = frameTextToBytes(piece);
         if (!frame) {
             noticeToActive(QStringLiteral("Кадр длиннее %1 байт не отправлен").arg(kMaxFrameBytes));
