@@ -45,12 +45,4 @@ std::size_t Capture::memoryBytes() const
     return total;
 }
 
-QDateTime Capture::wallTime(std::int64_t timeUs) const
-{
-    const std::int64_t us = startUtcUs + timeUs;
-    // Whole milliseconds toward the past, so a time before 1970 is not moved forward.
-    const std::int64_t ms = us >= 0 ? us / 1000 : -((-us + 999) / 1000);
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::OffsetFromUTC, utcOffsetSeconds);
-}
-
 } // namespace linecapture

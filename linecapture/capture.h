@@ -6,7 +6,6 @@
 // one buffer and a record costs 24 bytes besides. A room of its own below the windows,
 // so that whatever replays a capture (the monitor, the test scripts) reads it alike.
 
-#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -63,9 +62,6 @@ public:
     // Bytes the records hold, and what the capture costs in memory.
     std::size_t byteCount() const { return bytes_.size(); }
     std::size_t memoryBytes() const;
-
-    // The wall-clock time of a record's time, for the start line of a file.
-    QDateTime wallTime(std::int64_t timeUs) const;
 
 private:
     struct Stored {

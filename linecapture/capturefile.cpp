@@ -1,5 +1,6 @@
 #include "capturefile.h"
 
+#include <QDateTime>
 #include <QRegularExpression>
 
 #include <array>
