@@ -52,19 +52,13 @@ std::optional<QString> frameProblem(const QString& written)
         if (c != u' ' && c != u'*' && !transport::hexDigitValue(c))
             return QStringLiteral("символ «%1» не бывает в тексте кадра").arg(c);
     }
-    // Cut as the line cuts it: a run of "*" is one, each "*" closes a frame, the rest
-    // after the last one is a frame without checksum unless it is blank.
-    while (text.contains(QStringLiteral("**")))
-        text.replace(QStringLiteral("**"), QStringLiteral("*"));
-    const QStringList pieces = text.split(u'*');
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        const bool closed = i + 1 < pieces.size();
-        const qsizetype digits = pieces[i].size() - pieces[i].count(u' ');
-        if (digits == 0) {
-            if (closed)
-                return QStringLiteral("«*» без байтов перед ним: контрольная сумма пустого кадра");
-            continue;
-        }
+    // Cut as the line cuts it: each "*" closes a frame, the rest after the last one is a
+    // frame without checksum.
+    for (const QString& piece : transport::splitFrameText(text)) {
+        const bool closed = piece.endsWith(u'*');
+        const qsizetype digits = piece.size() - piece.count(u' ') - (closed ? 1 : 0);
+        if (digits == 0)
+            return QStringLiteral("«*» без байтов перед ним: контрольная сумма пустого кадра");
         if (digits % 2 != 0)
             return QStringLiteral("нечётное число шестнадцатеричных цифр: байт пишется двумя цифрами");
         if (digits / 2 + (closed ? 1 : 0) > transport::kMaxFrameBytes)
