@@ -62,7 +62,8 @@ CommandLine::CommandLine(const QStringList& arguments)
                QStringLiteral("Адрес контроллера для {addr} в сценарии, пока сценарий не задаст свой "
                               "(по умолчанию 01)."),
                QStringLiteral("XX"))
-    , baud_(QStringLiteral("baud"), QStringLiteral("Скорость линии для сценария, бит/с (по умолчанию 9600)."),
+    , baud_(QStringLiteral("baud"),
+            QStringLiteral("Скорость линии для сценария, бит/с (по умолчанию 4800, как у окна при запуске)."),
             QStringLiteral("N"))
     , junit_(QStringLiteral("junit"), QStringLiteral("Записать отчёт о сценарии в формате JUnit XML."),
              QStringLiteral("файл"))
