@@ -90,6 +90,7 @@ QStringList PortWatcher::virtualLinkStates() const
 
 void PortWatcher::directoryChanged(const QString& path)
 {
+    ++wakeUps_;
     const bool rearmed = rearm();
     if (rearmed || fixed_.contains(path)) {
         noticed();

@@ -24,6 +24,8 @@ public:
     QStringList wantedDirectories() const;
     // What is watched now: each wanted directory, or the nearest existing one above it.
     QStringList watchedDirectories() const { return watcher_.directories(); }
+    // How many times a notice from the kernel woke the watcher.
+    int wakeUps() const { return wakeUps_; }
 
 signals:
     // Ports may have changed. Comes once after a burst of changes has settled: a USB
@@ -48,6 +50,7 @@ private:
     QStringList linkStates_;
     QFileSystemWatcher watcher_;
     QTimer settle_;
+    int wakeUps_ = 0;
 };
 
 // `path` when it is a directory, else the nearest existing directory above it; empty
