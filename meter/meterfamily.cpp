@@ -1,6 +1,6 @@
 #include "meterfamily.h"
 
-#include "readingchartwindow.h"
+#include "readingchartloader.h"
 #include "readinghistory.h"
 
 #include "controlleraddress.h"

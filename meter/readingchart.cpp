@@ -1,7 +1,7 @@
 #include "readingchart.h"
 
 #include "controlnames.h"
-#include "readinghistory.h"
+#include "readingsource.h"
 
 #include <QChart>
 #include <QDateTime>
@@ -124,7 +124,7 @@ void ReadingChart::toggleLines(Lines& lines)
     emit needsRedraw();
 }
 
-void ReadingChart::draw(const ReadingHistory& history, TimeRange range)
+void ReadingChart::draw(const ReadingSource& history, TimeRange range)
 {
     const int columns = plotColumns();
     double low = std::numeric_limits<double>::infinity();

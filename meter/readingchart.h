@@ -17,7 +17,7 @@ class QValueAxis;
 
 namespace meter {
 
-class ReadingHistory;
+class ReadingSource;
 
 class ReadingChart : public QChartView {
     Q_OBJECT
@@ -26,7 +26,7 @@ public:
 
     // Draws the readings stamped within 'range': every shown series thinned to the
     // plot's width, the time axis on the range, the value axis fitted to what is shown.
-    void draw(const ReadingHistory& history, TimeRange range);
+    void draw(const ReadingSource& history, TimeRange range);
     // The plot's width in pixels: how many columns a series is thinned to.
     int plotColumns() const;
 

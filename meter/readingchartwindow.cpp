@@ -3,9 +3,8 @@
 #include "controlnames.h"
 #include "readingchart.h"
 #include "readingcsv.h"
-#include "readinghistory.h"
+#include "readingsource.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
@@ -39,9 +38,10 @@ QString defaultSavePath(QWidget* parent, const QString& caption, const QString& 
 
 } // namespace
 
-ReadingChartWindow::ReadingChartWindow(ReadingHistory& history, QWidget* parent)
+ReadingChartWindow::ReadingChartWindow(const ReadingSource& history, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , history_(&history)
+    , historyHolder_(history.holder())
     , span_(makeControl<QComboBox>(this, "chartSpan"))
     , pause_(makeControl<QPushButton>(this, "chartPause", QStringLiteral("Пауза")))
     , savePng_(makeControl<QPushButton>(this, "chartSavePng", QStringLiteral("Сохранить PNG ...")))
@@ -95,7 +95,7 @@ ReadingChartWindow::ReadingChartWindow(ReadingHistory& history, QWidget* parent)
     connect(&drawRest_, &QTimer::timeout, this, &ReadingChartWindow::drawNextChart);
     connect(&refreshClock_, &QTimer::timeout, this, &ReadingChartWindow::refresh);
     connect(&redrawSoon_, &QTimer::timeout, this, &ReadingChartWindow::redraw);
-    connect(&history, &ReadingHistory::grew, this, &ReadingChartWindow::historyGrew);
+    history.whenGrown(this, [this] { historyGrew(); });
     connect(span_, &QComboBox::currentIndexChanged, this, &ReadingChartWindow::scheduleRedraw);
     connect(pause_, &QPushButton::toggled, this, &ReadingChartWindow::setPaused);
     connect(savePng_, &QPushButton::clicked, this, [this] {
@@ -127,22 +127,23 @@ void ReadingChartWindow::scheduleRedraw()
 
 void ReadingChartWindow::refresh()
 {
-    if (history_)
-        count_->setText(QStringLiteral("Показаний: %1").arg(history_->size()));
+    if (const ReadingSource* readings = history())
+        count_->setText(QStringLiteral("Показаний: %1").arg(readings->size()));
     if (!paused_)
         redraw();
 }
 
 void ReadingChartWindow::redraw()
 {
-    if (!history_ || !isVisible())
+    const ReadingSource* readings = history();
+    if (!readings || !isVisible())
         return;
-    const bool empty = history_->isEmpty();
+    const bool empty = readings->isEmpty();
     if (!paused_ || !drawnEnd_)
-        drawnEnd_ = empty ? QDateTime::currentMSecsSinceEpoch() : history_->latest();
-    const qint64 earliest = empty ? *drawnEnd_ : std::min(history_->earliest(), *drawnEnd_);
+        drawnEnd_ = empty ? QDateTime::currentMSecsSinceEpoch() : readings->latest();
+    const qint64 earliest = empty ? *drawnEnd_ : std::min(readings->earliest(), *drawnEnd_);
     drawing_ = windowRange(TimeWindow(span_->currentIndex()), earliest, *drawnEnd_);
-    count_->setText(QStringLiteral("Показаний: %1").arg(history_->size()));
+    count_->setText(QStringLiteral("Показаний: %1").arg(readings->size()));
     nextChart_ = 0;
     drawMsecs_ = 0;
     drawNextChart();
@@ -150,11 +151,12 @@ void ReadingChartWindow::redraw()
 
 void ReadingChartWindow::drawNextChart()
 {
-    if (!history_ || nextChart_ >= chartList_.size())
+    const ReadingSource* readings = history();
+    if (!readings || nextChart_ >= chartList_.size())
         return;
     QElapsedTimer cost;
     cost.start();
-    chartList_[nextChart_++]->draw(*history_, drawing_);
+    chartList_[nextChart_++]->draw(*readings, drawing_);
     drawMsecs_ += cost.elapsed();
     if (nextChart_ < chartList_.size())
         drawRest_.start();
@@ -207,14 +209,15 @@ bool ReadingChartWindow::savePng(const QString& path)
 
 bool ReadingChartWindow::saveCsv(const QString& path)
 {
-    if (!history_)
+    const ReadingSource* readings = history();
+    if (!readings)
         return false;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         showSaveError(path, file.errorString());
         return false;
     }
-    if (!writeReadingsCsv(*history_, file)) {
+    if (!writeReadingsCsv(*readings, file)) {
         const QString reason = file.errorString();
         file.cancelWriting();
         showSaveError(path, reason);
@@ -231,25 +234,6 @@ void ReadingChartWindow::showSaveError(const QString& path, const QString& reaso
 {
     QMessageBox::warning(this, windowTitle(),
                          QStringLiteral("Не удалось сохранить файл %1.\n%2").arg(QDir::toNativeSeparators(path), reason));
-}
-
-ReadingChartWindow* createReadingChartWindow(ReadingHistory& history, QWidget* parent)
-{
-    return new ReadingChartWindow(history, parent);
-}
-
-QAction* makeReadingChartAction(ReadingHistory& history, QWidget* anchor)
-{
-    auto* action = ui::nameControl(new QAction(QStringLiteral("График показаний"), anchor), "chartWindowAction");
-    QObject::connect(action, &QAction::triggered, anchor,
-                     [&history, anchor, window = QPointer<ReadingChartWindow>()]() mutable {
-                         if (!window)
-                             window = createReadingChartWindow(history, anchor->window());
-                         window->show();
-                         window->raise();
-                         window->activateWindow();
-                     });
-    return action;
 }
 
 } // namespace meter

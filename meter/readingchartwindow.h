@@ -23,7 +23,7 @@ class QPushButton;
 namespace meter {
 
 class ReadingChart;
-class ReadingHistory;
+class ReadingSource;
 
 class ReadingChartWindow : public QWidget {
     Q_OBJECT
@@ -34,8 +34,8 @@ public:
     using SavePathChooser =
         std::function<QString(QWidget* parent, const QString& caption, const QString& suggestedName, const QString& filter)>;
 
-    // The history must outlive the window, or the window stops drawing when it goes.
-    explicit ReadingChartWindow(ReadingHistory& history, QWidget* parent = nullptr);
+    // The readings' holder must outlive the window, or the window stops drawing when it goes.
+    explicit ReadingChartWindow(const ReadingSource& history, QWidget* parent = nullptr);
 
     void setSavePathChooser(SavePathChooser chooser) { choosePath_ = std::move(chooser); }
 
@@ -59,7 +59,11 @@ private:
                     bool (ReadingChartWindow::*save)(const QString&));
     void showSaveError(const QString& path, const QString& reason);
 
-    QPointer<ReadingHistory> history_;
+    // The readings while their holder lives, else null.
+    const ReadingSource* history() const { return historyHolder_ ? history_ : nullptr; }
+
+    const ReadingSource* const history_;
+    const QPointer<const QObject> historyHolder_;
     QComboBox* const span_;
     QPushButton* const pause_;
     QPushButton* const savePng_;
@@ -88,12 +92,5 @@ private:
     SavePathChooser choosePath_;
     QString saveFolder_;
 };
-
-// A chart window for 'history', a window of its own that goes with 'parent'.
-ReadingChartWindow* createReadingChartWindow(ReadingHistory& history, QWidget* parent);
-
-// The menu item "График показаний": opens the chart window of 'history' (made on first
-// use, above the window of 'anchor') or brings it to the front. A child of 'anchor'.
-QAction* makeReadingChartAction(ReadingHistory& history, QWidget* anchor);
 
 } // namespace meter

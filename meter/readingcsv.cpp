@@ -1,6 +1,6 @@
 #include "readingcsv.h"
 
-#include "readinghistory.h"
+#include "readingsource.h"
 
 #include <QDateTime>
 #include <QIODevice>
@@ -117,7 +117,7 @@ QString isoTimeText(qint64 msecsSinceEpoch, int offsetSeconds)
     return QString::fromLatin1(buffer, length);
 }
 
-bool writeReadingsCsv(const ReadingHistory& history, QIODevice& out)
+bool writeReadingsCsv(const ReadingSource& history, QIODevice& out)
 {
     // The name before the value and the unit after it, for each quantity.
     std::array<QByteArray, kQuantityCount> names;

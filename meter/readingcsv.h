@@ -10,12 +10,12 @@ class QIODevice;
 
 namespace meter {
 
-class ReadingHistory;
+class ReadingSource;
 
 inline constexpr char kCsvHeader[] = "time,quantity,value,unit\n";
 
 // Writes every reading of the history to 'out'; false when a write failed.
-bool writeReadingsCsv(const ReadingHistory& history, QIODevice& out);
+bool writeReadingsCsv(const ReadingSource& history, QIODevice& out);
 
 // The time of a reading as the CSV writes it: the local time that is offsetSeconds
 // ahead of UTC, "2024-03-05T14:07:09.042+03:00".

@@ -52,6 +52,11 @@ qint64 ReadingHistory::latest() const
     return result;
 }
 
+QMetaObject::Connection ReadingHistory::whenGrown(QObject* receiver, std::function<void()> grew) const
+{
+    return connect(this, &ReadingHistory::grew, receiver, std::move(grew));
+}
+
 std::size_t ReadingHistory::memoryBytes() const
 {
     std::size_t bytes = 0;

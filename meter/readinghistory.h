@@ -5,6 +5,7 @@
 
 #include "readingquantity.h"
 #include "readingseries.h"
+#include "readingsource.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -12,7 +13,7 @@
 
 namespace meter {
 
-class ReadingHistory : public QObject {
+class ReadingHistory final : public QObject, public ReadingSource {
     Q_OBJECT
 public:
     explicit ReadingHistory(QObject* parent = nullptr);
@@ -26,13 +27,13 @@ public:
     // before to those that come next.
     void breakSeries();
 
-    const ReadingSeries& series(Quantity quantity) const { return series_[quantityIndex(quantity)]; }
-    // All readings of all quantities.
-    qsizetype size() const { return size_; }
+    const ReadingSeries& series(Quantity quantity) const override { return series_[quantityIndex(quantity)]; }
+    qsizetype size() const override { return size_; }
     bool isEmpty() const { return size_ == 0; }
-    // The earliest and latest time stamp over all quantities; meaningless when empty.
-    qint64 earliest() const;
-    qint64 latest() const;
+    qint64 earliest() const override;
+    qint64 latest() const override;
+    QMetaObject::Connection whenGrown(QObject* receiver, std::function<void()> grew) const override;
+    const QObject* holder() const override { return this; }
     std::size_t memoryBytes() const;
 
 public slots:
