@@ -1,17 +1,22 @@
 #pragma once
-// Tells when ports may have come or gone, without looking in between: the kernel's
-// directory change notices (inotify, through QFileSystemWatcher) on the device
-// directory, its by-id links, the virtual ports directory and the directories its links
-// point into (mostly /dev/pts: a virtual port's device can go while its link stays). A
-// directory that does not exist yet (no USB adapter plugged since boot, no simulator
-// run yet) is waited for by watching the nearest directory above it that does.
+// Tells when ports may have come or gone, without looking in between: the kernel's change
+// notices (inotify) on the device directory, its by-id links and the virtual ports
+// directory, and on the device each virtual port leads to. Only what can become a port of
+// the list is watched: a virtual port's device is watched as the one node it is, so the
+// terminals other programs open and close beside it in /dev/pts wake no one. Its directory
+// is watched only while the link dangles, to see the device come back there. A directory
+// that does not exist yet (no USB adapter plugged since boot, no simulator run yet) is
+// waited for by watching the nearest directory above it that does.
 
+#include "inotifywatches.h"
 #include "portdirectory.h"
 
-#include <QFileSystemWatcher>
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+
+#include <cstdint>
 
 namespace ports {
 
@@ -23,9 +28,12 @@ public:
     // The directories whose changes mean something for the port list.
     QStringList wantedDirectories() const;
     // What is watched now: each wanted directory, or the nearest existing one above it.
-    QStringList watchedDirectories() const { return watcher_.directories(); }
+    QStringList watchedDirectories() const;
     // How many times a notice from the kernel woke the watcher.
     int wakeUps() const { return wakeUps_; }
+    // True where the kernel gave no inotify descriptor (too many instances, no descriptors
+    // left): the watcher then looks now and then at what the notices would have told.
+    bool polls() const { return !watches_.isValid(); }
 
 signals:
     // Ports may have changed. Comes once after a burst of changes has settled: a USB
@@ -34,22 +42,29 @@ signals:
     void portsChanged();
 
 private:
-    void directoryChanged(const QString& path);
+    // What to watch for the machine as it is now, and how its virtual links stand.
+    struct Plan {
+        QHash<QString, std::uint32_t> watches;
+        QStringList directories; // the wanted ones, before a missing one is stood in for
+        QStringList nodes;       // the devices the virtual links lead to
+        QStringList linkStates;
+        friend bool operator==(const Plan&, const Plan&) = default;
+    };
+    Plan plan() const;
+    void changed(const QStringList& paths, bool overflowed);
     // Watches what is wanted now; true when that changed.
     bool rearm();
-    // The directories the virtual ports' links point into.
-    QStringList linkTargetDirectories() const;
-    // Each virtual link with the device it leads to now (empty when it dangles).
-    QStringList virtualLinkStates() const;
     void noticed();
+    // Without inotify: a look at the wanted directories' entries and at the links.
+    void poll();
 
     const QString virtualDirectory_;
     const QStringList fixed_;
-    QStringList targets_;
-    QStringList armed_;
-    QStringList linkStates_;
-    QFileSystemWatcher watcher_;
+    Plan armed_;
+    InotifyWatches watches_;
     QTimer settle_;
+    QTimer poll_;
+    QStringList polled_;
     int wakeUps_ = 0;
 };
 

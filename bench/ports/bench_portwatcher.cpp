@@ -27,14 +27,15 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
 #include <memory>
-#include <optional>
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -214,27 +215,34 @@ void watcherAlone(Port port, double seconds, int runs, double rate)
 }
 
 #ifdef QLDIXW_CONSOLE
-// Voluntary context switches of every thread of a process, and its CPU seconds.
+// Voluntary context switches of each thread of a process by its id, and the process's CPU
+// seconds. Threads come and go in the console (the serial event thread with the port):
+// a window counts what each thread that lived through any of it did there.
 struct ProcessCounts {
-    long switches = 0;
+    std::map<std::string, long> switches;
     double cpu = 0;
 };
+
+long switchesIn(const std::string& statusPath)
+{
+    std::ifstream status(statusPath);
+    std::string word;
+    while (status >> word) {
+        if (word == "voluntary_ctxt_switches:") {
+            long n = 0;
+            status >> n;
+            return n;
+        }
+    }
+    return 0;
+}
 
 ProcessCounts processCounts(pid_t pid)
 {
     ProcessCounts counts;
     const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        std::ifstream status(tasks.filePath(task + "/status").toStdString());
-        std::string word;
-        while (status >> word) {
-            if (word == "voluntary_ctxt_switches:") {
-                long n = 0;
-                status >> n;
-                counts.switches += n;
-            }
-        }
-    }
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        counts.switches[task.toStdString()] = switchesIn(tasks.filePath(task + "/status").toStdString());
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
     const auto close = text.rfind(')');
@@ -254,6 +262,20 @@ ProcessCounts processCounts(pid_t pid)
             counts.cpu = double(std::atol(fields[11].c_str()) + std::atol(fields[12].c_str())) / double(sysconf(_SC_CLK_TCK));
     }
     return counts;
+}
+
+// Wake-ups between two looks: of the main thread (where the watcher runs), and of all.
+std::pair<double, double> wokenBetween(const ProcessCounts& before, const ProcessCounts& after, pid_t pid)
+{
+    double all = 0, main = 0;
+    for (const auto& [task, count] : after.switches) {
+        const auto earlier = before.switches.find(task);
+        const long woken = count - (earlier == before.switches.end() ? 0 : earlier->second);
+        all += double(woken);
+        if (task == std::to_string(pid))
+            main = double(woken);
+    }
+    return {main, all};
 }
 
 void sleepFor(double seconds)
@@ -281,29 +303,35 @@ void wholeConsole(Port port, double seconds, int runs, double rate)
         return;
     }
     sleepFor(3); // start-up done and settled
-    Figures f;
+    Figures main, all;
     for (int run = 0; run < runs; ++run) {
         for (const bool withChurn : {false, true}) {
             const ProcessCounts before = processCounts(console);
             const pid_t child = withChurn ? startChurn(rate, seconds) : -1;
             sleepFor(seconds);
             const ProcessCounts after = processCounts(console);
-            (withChurn ? f.churned : f.idle).push_back(double(after.switches - before.switches));
-            if (withChurn)
-                f.cpuMs.push_back((after.cpu - before.cpu) * 1000);
+            const auto [mainWoken, allWoken] = wokenBetween(before, after, console);
+            (withChurn ? main.churned : main.idle).push_back(mainWoken);
+            (withChurn ? all.churned : all.idle).push_back(allWoken);
+            (withChurn ? all.cpuMs : all.handler).push_back((after.cpu - before.cpu) * 1000);
             finish(child);
         }
     }
     kill(console, SIGTERM);
     finish(console);
-    std::vector<double> added;
-    for (int i = 0; i < runs; ++i)
-        added.push_back(f.churned[size_t(i)] - f.idle[size_t(i)]);
+    std::vector<double> mainAdded, allAdded;
+    for (size_t i = 0; i < size_t(runs); ++i) {
+        mainAdded.push_back(main.churned[i] - main.idle[i]);
+        allAdded.push_back(all.churned[i] - all.idle[i]);
+    }
     std::printf("  %s%s\n", describe(port), port == Port::Live ? ", the port open in the console" : "");
-    printRow("process wake-ups, idle", f.idle, seconds);
-    printRow("process wake-ups, churn", f.churned, seconds);
-    printRow("wake-ups the churn adds", added, seconds);
-    printRow("process CPU ms, churn (10 ms ticks)", f.cpuMs, seconds);
+    printRow("main thread wake-ups, idle", main.idle, seconds);
+    printRow("main thread wake-ups, churn", main.churned, seconds);
+    printRow("main thread wake-ups the churn adds", mainAdded, seconds);
+    printRow("all threads' wake-ups, idle", all.idle, seconds);
+    printRow("all threads' wake-ups the churn adds", allAdded, seconds);
+    printRow("process CPU ms, idle (10 ms ticks)", all.handler, seconds);
+    printRow("process CPU ms, churn (10 ms ticks)", all.cpuMs, seconds);
 }
 #endif
 

@@ -5,17 +5,26 @@
 #include "deviceidentity.h"
 #include "faketree.h"
 #include "portwatcher.h"
+#include "ptypair.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
+#include <fcntl.h>
 #include <functional>
+#include <memory>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace ports;
 
 namespace {
 
 using Build = std::function<void(FakeTree&)>;
+using qldixw::testing::PtyPair;
+// Something done to the terminals of the machine; false when it could not be done.
+using Stir = std::function<bool(PtyPair& linked)>;
 
 // A name starting with "dev/" is a device path typed in full, inside the tree.
 QString nameIn(const FakeTree& tree, const QString& name)
@@ -26,13 +35,17 @@ QString nameIn(const FakeTree& tree, const QString& name)
 } // namespace
 
 Q_DECLARE_METATYPE(Build)
+Q_DECLARE_METATYPE(Stir)
 
 class TestPortReturn : public QObject {
     Q_OBJECT
 private slots:
     void returnedDevice_data();
     void returnedDevice();
+    void watcherNoticesDirectoriesAsTheyAppear_data();
     void watcherNoticesDirectoriesAsTheyAppear();
+    void watcherLeavesOtherTerminalsAlone_data();
+    void watcherLeavesOtherTerminalsAlone();
 };
 
 void TestPortReturn::returnedDevice_data()
@@ -144,14 +157,40 @@ void TestPortReturn::returnedDevice()
     QCOMPARE(found, expected);
 }
 
+void TestPortReturn::watcherNoticesDirectoriesAsTheyAppear_data()
+{
+    QTest::addColumn<bool>("withoutInotify");
+    QTest::newRow("told by the kernel") << false;
+    QTest::newRow("no inotify descriptor left: looked at now and then") << true;
+}
+
 void TestPortReturn::watcherNoticesDirectoriesAsTheyAppear()
 {
+    QFETCH(bool, withoutInotify);
     FakeTree tree;
     tree.writeNode("dev/ttyS0");
     tree.writeNode("dev/pts/0");
     QVERIFY(tree.isValid());
     const PortRoots roots{tree.path("sys"), tree.path("dev"), tree.path("run/qldixw/ports")};
-    PortWatcher watcher(roots);
+    const auto makeWatcher = [&] {
+        if (!withoutInotify)
+            return std::make_unique<PortWatcher>(roots);
+        // Not one more descriptor while the watcher is made, as on a machine whose inotify
+        // instances are all taken.
+        rlimit files{};
+        ::getrlimit(RLIMIT_NOFILE, &files);
+        const int lowestFree = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        ::close(lowestFree);
+        rlimit none = files;
+        none.rlim_cur = rlim_t(lowestFree);
+        ::setrlimit(RLIMIT_NOFILE, &none);
+        auto made = std::make_unique<PortWatcher>(roots);
+        ::setrlimit(RLIMIT_NOFILE, &files);
+        return made;
+    };
+    const std::unique_ptr<PortWatcher> made = makeWatcher();
+    PortWatcher& watcher = *made;
+    QCOMPARE(watcher.polls(), withoutInotify);
     QSignalSpy noticed(&watcher, &PortWatcher::portsChanged);
 
     const auto link = [&](const QString& target, const QString& name) {
@@ -206,6 +245,82 @@ void TestPortReturn::watcherNoticesDirectoriesAsTheyAppear()
     watched.sort();
     wanted.sort();
     QCOMPARE(watched, wanted);
+}
+
+void TestPortReturn::watcherLeavesOtherTerminalsAlone_data()
+{
+    QTest::addColumn<Stir>("stir");
+    // Each of these also happens while the port is open, or anywhere on the machine at any
+    // time: none of them may wake the watcher.
+    QTest::newRow("terminals opened and closed by another program") << Stir([](PtyPair&) {
+        for (int i = 0; i < 5; ++i) {
+            PtyPair other;
+            const int port = ::open(other.portPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            if (port < 0)
+                return false;
+            ::close(port);
+        }
+        return true;
+    });
+    QTest::newRow("bytes both ways through the port's own terminal") << Stir([](PtyPair& linked) {
+        const int port = ::open(linked.portPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        bool passed = port >= 0;
+        for (int i = 0; i < 20 && passed; ++i) {
+            char byte = 0;
+            passed = ::write(port, "q", 1) == 1 && linked.receive(1) == "q" && linked.send("a")
+                && ::read(port, &byte, 1) == 1 && byte == 'a';
+        }
+        if (port >= 0)
+            ::close(port);
+        return passed;
+    });
+    QTest::newRow("the port's own terminal set up") << Stir([](PtyPair& linked) {
+        const int port = ::open(linked.portPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios line{};
+        const bool done = port >= 0 && ::tcgetattr(port, &line) == 0 && ::cfsetspeed(&line, B9600) == 0
+            && ::tcsetattr(port, TCSANOW, &line) == 0 && ::tcflush(port, TCIOFLUSH) == 0;
+        if (port >= 0)
+            ::close(port);
+        return done;
+    });
+}
+
+void TestPortReturn::watcherLeavesOtherTerminalsAlone()
+{
+    QFETCH(Stir, stir);
+    // The machine's own terminals, linked from a made-up virtual ports directory; the rest
+    // of the tree is made up, so nothing else on the machine reaches the watcher.
+    FakeTree tree;
+    tree.writeNode("dev/ttyS0");
+    QVERIFY(tree.isValid());
+    const QString portsDir = tree.path("run/ports");
+    QVERIFY(QDir().mkpath(portsDir));
+    PtyPair linked;
+    QVERIFY(QFile::link(QString::fromStdString(linked.portPath()), portsDir + "/COM5"));
+    PortWatcher watcher(PortRoots{tree.path("sys"), tree.path("dev"), portsDir});
+    QSignalSpy noticed(&watcher, &PortWatcher::portsChanged);
+
+    // A link made in the ports directory wakes the watcher once; notices are read in the
+    // order they were made, so once this one is seen, whatever came before it has been read
+    // too, and any of it that reached the watcher shows as a wake-up more.
+    int marks = 0;
+    const auto wakeUpsForAMark = [&]() -> int {
+        noticed.clear();
+        const int before = watcher.wakeUps();
+        if (!QFile::link(tree.path("dev/ttyS0"), portsDir + QStringLiteral("/mark%1").arg(++marks)))
+            return -1;
+        if (!QTest::qWaitFor([&] { return !noticed.isEmpty(); }, 5000))
+            return -1;
+        return watcher.wakeUps() - before;
+    };
+    QCOMPARE(wakeUpsForAMark(), 1);
+    QVERIFY(stir(linked));
+    QCOMPARE(wakeUpsForAMark(), 1);
+
+    // The port's own device going is still news.
+    noticed.clear();
+    linked.unplug();
+    QVERIFY(QTest::qWaitFor([&] { return !noticed.isEmpty(); }, 5000));
 }
 
 QTEST_GUILESS_MAIN(TestPortReturn)
