@@ -18,6 +18,9 @@ constexpr int kSettleMs = 30;
 constexpr int kPollMs = 1000;
 // Enough for any real chain of links; more is a loop.
 constexpr int kMostHops = 40;
+// Looks taken while the machine changes under each one; the notices of what changes after
+// the last look still come.
+constexpr int kMostLooks = 8;
 
 // A directory wanted for itself: entries coming, going, renamed, or changing mode or group
 // (udev sets those on a new node a moment after making it).
@@ -172,14 +175,15 @@ void PortWatcher::noticed()
 bool PortWatcher::rearm()
 {
     // Looked at again after the watches are set: what changed in between, while nothing
-    // watched it, is taken in by another round.
+    // watched it, is taken in by another look.
     Plan next = plan();
-    for (int round = 0; round < kMostHops; ++round) {
-        watches_.watch(next.watches);
+    watches_.watch(next.watches);
+    for (int look = 1; look < kMostLooks; ++look) {
         Plan again = plan();
         if (again == next)
             break;
         next = std::move(again);
+        watches_.watch(next.watches);
     }
     // Compared with what was asked last, not with what is watched: a directory that cannot
     // be watched (no permission) would otherwise count as a change at every notice.

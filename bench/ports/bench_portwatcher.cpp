@@ -161,10 +161,14 @@ struct Machine {
             ::chmod(QFile::encodeName(dir).constData(), 0700);
         if (port == Port::None)
             return;
+        if (port == Port::Gone) {
+            // A number above kernel.pty.max: a gone terminal's own number is soon taken by
+            // the next terminal anyone opens, and the link would lead somewhere again.
+            QFile::link(QStringLiteral("/dev/pts/1048575"), ports() + "/COM5");
+            return;
+        }
         device = std::make_unique<PtyPair>();
         QFile::link(QString::fromStdString(device->portPath()), ports() + "/COM5");
-        if (port == Port::Gone)
-            device->unplug();
     }
 };
 
