@@ -131,20 +131,26 @@ std::optional<FrameBytes> frameTextToBytes(const QString& frameText)
     return frame;
 }
 
+namespace {
+constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
+} // namespace
+
 QString hexByte(std::uint8_t byte)
 {
-    static constexpr char16_t digits[] = u"0123456789ABCDEF";
-    const QChar pair[2] = {QChar(digits[byte >> 4]), QChar(digits[byte & 0x0F])};
+    const QChar pair[2] = {QChar(kHexDigits[byte >> 4]), QChar(kHexDigits[byte & 0x0F])};
     return QString(pair, 2);
 }
 
 QString byteText(std::span<const std::uint8_t> bytes)
 {
-    QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size()) * 3);
+    // Written in place: a reply of a few KiB is a line of three characters a byte, and a
+    // string made and appended per byte would cost many times the text itself.
+    QString text(static_cast<qsizetype>(bytes.size()) * 3, Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
     for (std::uint8_t b : bytes) {
-        text += u' ';
-        text += hexByte(b);
+        *out++ = u' ';
+        *out++ = kHexDigits[b >> 4];
+        *out++ = kHexDigits[b & 0x0F];
     }
     return text;
 }

@@ -1,5 +1,7 @@
 #include "loglineshape.h"
 
+#include "charadvances.h"
+
 #include <QPainter>
 #include <QPalette>
 #include <QTextLayout>
@@ -76,6 +78,17 @@ qreal LogLineShape::width()
 {
     measureThrough(pieceCount() - 1);
     return pieceLefts_.back();
+}
+
+qreal LogLineShape::estimatedWidth(CharAdvances& advances)
+{
+    const qsizetype measured = qsizetype(pieceLefts_.size()) - 1;
+    if (measured != estimatedWith_) {
+        estimatedWith_ = measured;
+        const qsizetype from = pieceStarts_[std::size_t(measured)];
+        estimate_ = pieceLefts_.back() + advances.widthOf(QStringView(text_).sliced(from));
+    }
+    return estimate_;
 }
 
 qsizetype LogLineShape::pieceAtX(qreal x)

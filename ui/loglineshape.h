@@ -18,6 +18,8 @@ class QPointF;
 
 namespace ui {
 
+class CharAdvances;
+
 class LogLineShape {
 public:
     LogLineShape(QString text, const QFont& font, QPaintDevice* device);
@@ -26,6 +28,9 @@ public:
     qsizetype length() const { return text_.size(); }
 
     qreal width();
+    // The width as far as it is known: the pieces measured so far exactly, the rest from
+    // the characters' advances. Exact once every piece was measured.
+    qreal estimatedWidth(CharAdvances& advances);
     // The caret position nearest to x (x from the line's start).
     qsizetype columnAt(qreal x);
     qreal xOf(qsizetype column);
@@ -54,6 +59,9 @@ private:
     // pieceLefts_[k+1] its right edge, filled in as far as measured.
     std::vector<qsizetype> pieceStarts_;
     std::vector<qreal> pieceLefts_;
+    // The last estimate and how many pieces were measured when it was made.
+    qreal estimate_ = 0;
+    qsizetype estimatedWith_ = -1;
 };
 
 } // namespace ui

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 
 namespace ui {
 
@@ -97,6 +98,7 @@ void LogView::linesAppended()
 
 void LogView::linesReset()
 {
+    viewport()->update();
     // The cached shapes and the selection name lines that are gone.
     longShapes_.clear();
     shortShape_.reset();
@@ -105,6 +107,7 @@ void LogView::linesReset()
     selecting_ = false;
     autoScrollTimer_.stop();
     widest_ = 0;
+    widestLine_ = -1;
     measuredLongest_ = measuredLongestLength_ = -1;
     // At once, not with the next refresh: lines appended right after a clear must find
     // the view at its (empty) bottom, so that it follows them. A replaced log is read
@@ -125,8 +128,28 @@ void LogView::refresh()
     refreshTimer_.stop();
     remeasure();
     updateScrollRanges();
-    viewport()->update();
+    updateNewLines();
     announcer_.linesAppended();
+}
+
+void LogView::updateNewLines()
+{
+    // Lines drawn before stay as they are (scrolling moves their pixels); only the rows of
+    // the new lines are painted.
+    const qsizetype count = store_->lineCount();
+    const qsizetype top = verticalScrollBar()->value();
+    const qsizetype firstNew = std::max(std::min(shownLines_, count), top);
+    shownLines_ = count;
+    const qsizetype y = kMargin + (firstNew - top) * lineHeight_;
+    if (firstNew < count && y < viewport()->height())
+        viewport()->update(0, int(y), viewport()->width(), viewport()->height() - int(y));
+}
+
+CharAdvances& LogView::advances() const
+{
+    if (!advances_)
+        advances_.emplace(font(), viewport());
+    return *advances_;
 }
 
 void LogView::remeasure()
@@ -136,14 +159,24 @@ void LogView::remeasure()
         return;
     measuredLongest_ = longest;
     measuredLongestLength_ = store_->longestLineLength();
-    if (longest >= 0)
-        widest_ = std::max(widest_, shapeOf(longest).width());
-}
-
-void LogView::noteWidth(qreal width)
-{
+    // Laid out whole: a new longest line comes seldom (a flood's lines are as long as the
+    // reply buffer), and the range then ends exactly where it ends, drawn or not.
+    if (longest < 0)
+        return;
+    const qreal width = shapeOf(longest).width();
     if (width > widest_) {
         widest_ = width;
+        widestLine_ = longest;
+    }
+}
+
+void LogView::noteWidth(qsizetype line, qreal width)
+{
+    // The widest line's estimate comes down to its width once it is laid out to its end,
+    // so that scrolled to the right the line ends at the right edge.
+    if (width > widest_ || (line == widestLine_ && width != widest_)) {
+        widest_ = width;
+        widestLine_ = line;
         scheduleRefresh();
     }
 }
@@ -219,11 +252,10 @@ void LogView::paintEvent(QPaintEvent* event)
         const qsizetype selectedTo = !selected ? 0 : line == to.line ? to.column : shape.length();
         shape.draw(painter, QPointF(originX, top), area.left(), area.right() + 1, selectedFrom, selectedTo,
                    palette());
-        const qreal width = shape.width();
         // The line end is part of the selection: show it as a blank cell.
         if (selected && line < to.line)
-            painter.fillRect(QRectF(originX + width, top, newlineWidth, lineHeight_), palette().highlight());
-        noteWidth(width);
+            painter.fillRect(QRectF(originX + shape.width(), top, newlineWidth, lineHeight_), palette().highlight());
+        noteWidth(line, shape.estimatedWidth(advances()));
     }
 }
 
@@ -240,15 +272,29 @@ void LogView::changeEvent(QEvent* event)
         lineHeight_ = lineHeightOf(fontMetrics());
         longShapes_.clear();
         shortShape_.reset();
+        advances_.reset();
+        viewport()->update();
         widest_ = 0;
+        widestLine_ = -1;
         measuredLongest_ = measuredLongestLength_ = -1;
         refresh();
     }
 }
 
-void LogView::scrollContentsBy(int, int)
+void LogView::scrollContentsBy(int dx, int dy)
 {
-    viewport()->update();
+    // The pixels already drawn move; only the strip scrolled into view is painted. A
+    // flood followed at the tail so draws each new line once, not the whole view.
+    QWidget* const port = viewport();
+    const qint64 down = qint64(dy) * lineHeight_;
+    if (std::abs(down) >= port->height() || std::abs(dx) >= port->width()) {
+        port->update();
+        return;
+    }
+    port->scroll(dx, int(down));
+    // No line is drawn in the margin above the first one: a line moved into it must go.
+    if (dy != 0)
+        port->update(0, 0, port->width(), kMargin);
 }
 
 QString LogView::selectedText() const
@@ -299,7 +345,7 @@ void LogView::scrollTo(LogPosition at)
     if (at.line < 0 || at.line >= store_->lineCount())
         return;
     // The line may be wider than any measured yet: the horizontal range must reach it.
-    noteWidth(shapeOf(at.line).width());
+    noteWidth(at.line, shapeOf(at.line).width());
     if (refreshTimer_.isActive())
         refresh();
     QScrollBar* const vertical = verticalScrollBar();

@@ -3,6 +3,7 @@
 // the scroll ranges and the repaint they call for are brought up to date together, once
 // per 25 ms at most however fast lines arrive. Long lines stay on one line.
 
+#include "charadvances.h"
 #include "logviewaccessible.h"
 
 #include <QAbstractScrollArea>
@@ -10,6 +11,7 @@
 
 #include <compare>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 class QMenu;
@@ -80,8 +82,10 @@ private:
     void scheduleRefresh();
     void refresh();
     void updateScrollRanges();
+    void updateNewLines();
     void remeasure();
-    void noteWidth(qreal width);
+    CharAdvances& advances() const;
+    void noteWidth(qsizetype line, qreal width);
     int fullLinesInView() const;
     LogLineShape& shapeOf(qsizetype line) const;
     LogPosition endOfLine(qsizetype line) const;
@@ -93,10 +97,17 @@ private:
 
     int lineHeight_ = 1;
     // Width of the widest line measured so far: the longest line by characters, and
-    // every line that was drawn. Grows until the lines are reset or the font changes.
+    // every line that was drawn, a long one with its estimated width until its far
+    // pieces are laid out. Grows until the lines are reset or the font changes, except
+    // that the widest line's own estimate is corrected.
     qreal widest_ = 0;
+    qsizetype widestLine_ = -1;
     qsizetype measuredLongest_ = -1;
     qsizetype measuredLongestLength_ = -1;
+    // Lines that were there at the last refresh: the ones after them are new and drawn
+    // where they land.
+    qsizetype shownLines_ = 0;
+    mutable std::optional<CharAdvances> advances_;
 
     QBasicTimer refreshTimer_;
     QBasicTimer autoScrollTimer_;

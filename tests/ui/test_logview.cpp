@@ -8,7 +8,9 @@
 #include <QClipboard>
 #include <QFontDatabase>
 #include <QMenu>
+#include <QImage>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -75,6 +77,15 @@ void dragWithLeftButton(QWidget* viewport, QPoint from, QPoint to, Qt::KeyboardM
     QTest::mouseRelease(viewport, Qt::LeftButton, modifiers, to);
 }
 
+// A received-frame line of `bytes` bytes, as a reply window logs it.
+QString replyLine(int bytes, int seed = 0)
+{
+    QString line = QStringLiteral("PC<- (07.12.2026 10:11:12) ");
+    for (int i = 0; i < bytes; ++i)
+        line += QStringLiteral(" %1").arg((i * 37 + seed) & 0xFF, 2, 16, QChar(u'0')).toUpper();
+    return line;
+}
+
 QAction* menuAction(QMenu& menu, const QString& text)
 {
     for (QAction* action : menu.actions()) {
@@ -100,6 +111,8 @@ private slots:
     void keyboardScrolls();
     void horizontalRangeReachesTheWidestLine_data();
     void horizontalRangeReachesTheWidestLine();
+    void screenShowsWhatAFreshPaintShows_data();
+    void screenShowsWhatAFreshPaintShows();
 };
 
 void TestLogView::initTestCase()
@@ -313,6 +326,9 @@ void TestLogView::horizontalRangeReachesTheWidestLine_data()
         << QStringList{QString(150, u'i'), QString(100, u'Ж')} << false << "" << 101;
     QTest::newRow("larger font") << QStringList{longLine} << false << "font" << 100;
     QTest::newRow("cleared") << QStringList{longLine} << false << "clear" << -1;
+    // A full reply buffer in one window: a line of about 12,300 characters.
+    QTest::newRow("4 KiB reply") << QStringList{replyLine(4096)} << false << "" << 100;
+    QTest::newRow("4 KiB reply out of view") << QStringList{replyLine(4096)} + numbered(100) << true << "" << 100;
 }
 
 void TestLogView::horizontalRangeReachesTheWidestLine()
@@ -352,6 +368,73 @@ void TestLogView::horizontalRangeReachesTheWidestLine()
         return lineEnd < width && lineEnd > width - 12;
     });
     QVERIFY2(inReach, qPrintable(QStringLiteral("line end at %1 of %2").arg(lineEnd).arg(width)));
+}
+
+void TestLogView::screenShowsWhatAFreshPaintShows_data()
+{
+    QTest::addColumn<int>("before");      // lines in the log first
+    QTest::addColumn<int>("scrolledUp");  // lines scrolled up from the tail before the appends
+    QTest::addColumn<int>("scrolledRight"); // pixels
+    QTest::addColumn<int>("appends");
+    QTest::addColumn<bool>("oneByOne");   // each append shown before the next
+
+    QTest::newRow("filling the view") << 3 << 0 << 0 << 6 << true;
+    QTest::newRow("following the tail") << 30 << 0 << 0 << 12 << true;
+    QTest::newRow("following the tail, scrolled right") << 30 << 0 << 300 << 12 << true;
+    QTest::newRow("scrolled up") << 30 << 5 << 0 << 12 << true;
+    QTest::newRow("scrolled up by less than the appends") << 30 << 2 << 0 << 12 << true;
+    QTest::newRow("more than a view at once") << 30 << 0 << 0 << 40 << false;
+    QTest::newRow("a few at once") << 30 << 0 << 0 << 3 << false;
+}
+
+// Lines drawn once are moved on the screen rather than drawn again as the view scrolls:
+// whatever the appends and scrolls, the screen must hold what painting the view afresh
+// gives.
+void TestLogView::screenShowsWhatAFreshPaintShows()
+{
+    QFETCH(int, before);
+    QFETCH(int, scrolledUp);
+    QFETCH(int, scrolledRight);
+    QFETCH(int, appends);
+    QFETCH(bool, oneByOne);
+
+    ShownPane shown;
+    int seed = 0;
+    const auto nextLine = [&] {
+        ++seed;
+        return seed % 3 == 0 ? QStringLiteral("TimeOut") : replyLine(20 + seed * 53 % 1400, seed);
+    };
+    for (int i = 0; i < before; ++i)
+        shown.pane->appendLine(nextLine());
+    QVERIFY(shown.settled());
+    shown.vertical()->setValue(shown.vertical()->maximum() - scrolledUp);
+    QVERIFY(QTest::qWaitFor([&] { return shown.horizontal()->maximum() >= scrolledRight; }));
+    shown.horizontal()->setValue(scrolledRight);
+    for (int i = 0; i < appends; ++i) {
+        shown.pane->appendLine(nextLine());
+        if (oneByOne)
+            QVERIFY(shown.settled());
+    }
+    QVERIFY(shown.settled());
+
+    QWidget* const viewport = shown.viewport();
+    const QRect inWindow(viewport->mapTo(shown.window.get(), QPoint(0, 0)), viewport->size());
+    const auto onScreen = [&] {
+        return shown.window->screen()
+            ->grabWindow(shown.window->winId(), inWindow.x(), inWindow.y(), inWindow.width(), inWindow.height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    const auto painted = [&] { return viewport->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    QTRY_VERIFY_WITH_TIMEOUT(onScreen() == painted(), 5000);
+    // Something was drawn: the check compares text, not two empty views.
+    const QImage image = painted();
+    const QRgb background = image.pixel(0, 0);
+    bool drawn = false;
+    for (int y = 0; y < image.height() && !drawn; ++y)
+        for (int x = 0; x < image.width() && !drawn; ++x)
+            drawn = image.pixel(x, y) != background;
+    QVERIFY(drawn);
 }
 
 QTEST_MAIN(TestLogView)
