@@ -244,7 +244,9 @@ void LogView::paintEvent(QPaintEvent* event)
         const int top = kMargin + int(line - first) * lineHeight_;
         if (top > area.bottom())
             break;
-        if (top + lineHeight_ <= area.top())
+        // The region after a scroll is two strips, the margin on top and the rows at the
+        // bottom; the lines between them are on the screen already.
+        if (!event->region().intersects(QRect(area.left(), top, area.width(), lineHeight_)))
             continue;
         LogLineShape& shape = shapeOf(line);
         const bool selected = hasSelection() && line >= from.line && line <= to.line;
