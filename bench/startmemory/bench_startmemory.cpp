@@ -7,7 +7,8 @@
 // GtkTerm opens a port as it starts, and the machine's own serial ports may carry a
 // console: it is given a pseudo-terminal this benchmark holds.
 //
-//   bench_startmemory [runs]   (default 5)
+//   bench_startmemory [runs] [console]   (default 5 runs, this build's console; another
+//                                          build's console compares before and after)
 
 #include "benchfigures.h"
 
@@ -305,6 +306,7 @@ std::string loadAverage()
 int main(int argc, char* argv[])
 {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const std::string consoleProgram = argc > 2 ? argv[2] : CONSOLE_PROGRAM;
     std::string xvfb = findProgram("Xvfb");
     if (xvfb.empty() && access("/usr/bin/Xvfb", X_OK) == 0)
         xvfb = "/usr/bin/Xvfb";
@@ -321,8 +323,8 @@ int main(int argc, char* argv[])
     HeldPty pty;
 
     std::vector<Column> columns;
-    columns.push_back({"console", {CONSOLE_PROGRAM}, {}});
-    columns.push_back({"console, meter mode", {CONSOLE_PROGRAM, "--mode", "erk"}, {}});
+    columns.push_back({"console", {consoleProgram}, {}});
+    columns.push_back({"console, meter mode", {consoleProgram, "--mode", "erk"}, {}});
     const std::string gtkterm = findProgram("gtkterm");
     if (gtkterm.empty())
         std::printf("skipped: GtkTerm is not installed (its column is left out)\n");
@@ -332,8 +334,8 @@ int main(int argc, char* argv[])
         columns.push_back({"GtkTerm", {gtkterm, "--port", pty.device()}, {}});
     columns.push_back({"bare Qt Widgets window", {BARE_WINDOW_PROBE}, {}});
 
-    std::printf("memory %.0f s after start on Xvfb %s, %d runs each, min/median/max\n", kMeasureAfterSeconds,
-                display.name().c_str(), runs);
+    std::printf("memory %.0f s after start on Xvfb %s, %d runs each, min/median/max; console: %s\n",
+                kMeasureAfterSeconds, display.name().c_str(), runs, consoleProgram.c_str());
     std::printf("load average before: %s\n", loadAverage().c_str());
     // A first start of each fills the file cache, as a user's second start finds it.
     for (Column& c : columns) {
