@@ -12,9 +12,10 @@ build="$QLDIXW_ROOT/build/package"
 # Hardening and optimisation as a Debian package gets them, all of the hardening
 # (immediate binding too); build type None adds nothing of its own on top.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-QLDIXW_TARGETS="qldixw qldixw-devsim qldixw_icons" qldixw_build "$build" -DCMAKE_BUILD_TYPE=None \
+QLDIXW_TARGETS="qldixw qldixw_readingchart qldixw-devsim qldixw_icons" qldixw_build "$build" -DCMAKE_BUILD_TYPE=None \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
-  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
+  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+  -DCMAKE_MODULE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 rm -f "$build"/qldixw_*.deb
 (cd "$build" && cpack -G DEB >"$build.cpack.log" 2>&1) || { cat "$build.cpack.log" >&2; exit 1; }
 deb=$(ls "$build"/qldixw_*.deb)

@@ -31,6 +31,19 @@ for file in usr/bin/qldixw usr/bin/qldixw-devsim usr/share/applications/qldixw.d
   [ -f "$fs/$file" ] || fail "$file is not in the package"
 done
 grep -qx 'Exec=qldixw' "$share/applications/qldixw.desktop" || fail "the desktop entry starts something else"
+# The chart window is a module the console loads when it first opens: Qt Charts is the
+# module's library, not the console's, and the package depends on it all the same.
+module=$(find "$fs/usr/lib" -path '*/qldixw/*' -name libqldixw_readingchart.so | head -n 1)
+[ -n "$module" ] || fail "the chart module is not in the package"
+readelf -d "$module" | grep -q 'NEEDED.*libQt6Charts' || fail "the chart module does not link Qt Charts"
+! readelf -d "$fs/usr/bin/qldixw" | grep -q 'NEEDED.*libQt6Charts' || fail "the console links Qt Charts itself"
+[[ ",$depends," == *"libqt6charts6"* ]] || fail "Depends lacks Qt Charts: $depends"
+# The console looks for it by a path relative to its own folder, kept as UTF-16 text.
+from_program=$(strings -e l "$fs/usr/bin/qldixw" | grep '/libqldixw_readingchart\.so$' || true)
+from_program=${from_program%%$'\n'*}
+[ -n "$from_program" ] || fail "the console names no chart module"
+[ "$(realpath -m "$fs/usr/bin/$from_program")" = "$(realpath "$module")" ] ||
+  fail "the console looks for its chart module at $from_program, the package has it at ${module#"$fs"}"
 # The software centres' metadata: a reverse-DNS id, the release of this version.
 appstreamcli validate --no-net "$share/metainfo/org.example.qldixw.metainfo.xml" >"$root/appstream.log" 2>&1 ||
   { cat "$root/appstream.log" >&2; fail "appstreamcli refuses the metainfo"; }
