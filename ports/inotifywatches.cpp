@@ -28,11 +28,11 @@ InotifyWatches::~InotifyWatches()
     ::close(fd_);
 }
 
-QStringList InotifyWatches::watch(const QHash<QString, std::uint32_t>& wanted)
+bool InotifyWatches::watch(const QHash<QString, std::uint32_t>& wanted)
 {
-    QStringList failed;
     if (fd_ < 0)
-        return wanted.keys();
+        return false;
+    bool added = false;
     // New watches first, then the old ones let go: a node watched under a new mask keeps a
     // watch all along. IN_MASK_ADD keeps what another path to the same node asked for; a
     // shared watch may then report a little more than one of its paths wants, never less.
@@ -49,16 +49,15 @@ QStringList InotifyWatches::watch(const QHash<QString, std::uint32_t>& wanted)
         if (paths_.contains(it.key()))
             continue;
         const int descriptor = ::inotify_add_watch(fd_, QFile::encodeName(it.key()).constData(), it.value() | IN_MASK_ADD);
-        if (descriptor < 0) {
-            failed << it.key();
+        if (descriptor < 0)
             continue;
-        }
         paths_.insert(it.key(), Watch{descriptor, it.value()});
         ++users_[descriptor];
+        added = true;
     }
     for (const int descriptor : released)
         release(descriptor);
-    return failed;
+    return added;
 }
 
 void InotifyWatches::release(int descriptor)

@@ -27,9 +27,10 @@ public:
 
     // Watches exactly `wanted` (path → inotify event mask) from now on. A path already
     // watched for the same events keeps its watch, so nothing that happens meanwhile is
-    // missed. Returns the paths that could not be watched (gone by now, no permission, not
-    // a directory where IN_ONLYDIR asks for one).
-    QStringList watch(const QHash<QString, std::uint32_t>& wanted);
+    // missed. A path that cannot be watched (gone by now, no permission, not a directory
+    // where IN_ONLYDIR asks for one) is left out. True when a watch was newly set: what
+    // happened there before it was is for the caller to look at.
+    bool watch(const QHash<QString, std::uint32_t>& wanted);
     QStringList watchedPaths() const { return paths_.keys(); }
 
 signals:

@@ -174,16 +174,16 @@ void PortWatcher::noticed()
 
 bool PortWatcher::rearm()
 {
-    // Looked at again after the watches are set: what changed in between, while nothing
-    // watched it, is taken in by another look.
+    // Looked at again after a watch is newly set: what changed there in between, while
+    // nothing watched it, is taken in by another look.
     Plan next = plan();
-    watches_.watch(next.watches);
-    for (int look = 1; look < kMostLooks; ++look) {
+    bool added = watches_.watch(next.watches);
+    for (int look = 1; added && look < kMostLooks; ++look) {
         Plan again = plan();
         if (again == next)
             break;
         next = std::move(again);
-        watches_.watch(next.watches);
+        added = watches_.watch(next.watches);
     }
     // Compared with what was asked last, not with what is watched: a directory that cannot
     // be watched (no permission) would otherwise count as a change at every notice.
