@@ -417,13 +417,14 @@ int main(int argc, char* argv[])
     std::printf("load average before: %s\n", loadAverage().c_str());
 
     const QString self = QCoreApplication::applicationFilePath();
-    std::vector<double> added, shortCpu, longCpu, longRate, lost;
+    std::vector<double> added, whole, shortCpu, longCpu, longRate, lost;
     for (int r = 0; r < runs; ++r) {
         ConsoleFigures quiet, flood;
         if (!runConsole(self, env, "short", seconds, quiet) || !runConsole(self, env, "long", seconds, flood))
             return 1;
         const double mib = flood.intake / (1024.0 * 1024.0);
         added.push_back((flood.cpu - quiet.cpu) / mib);
+        whole.push_back(flood.cpu / mib);
         shortCpu.push_back(quiet.cpu / quiet.seconds);
         longCpu.push_back(flood.cpu / flood.seconds);
         longRate.push_back(flood.intake / flood.seconds);
@@ -434,6 +435,7 @@ int main(int argc, char* argv[])
     print("CPU with 4096-byte replies", longCpu, "s per s");
     print("intake with 4096-byte replies", longRate, "bytes per s");
     print("bytes taken in but not in the log", lost, "bytes");
+    print("whole CPU per MiB taken in, 4096-byte replies", whole, "s per MiB");
     print("CPU the flood adds per MiB taken in", added, "s per MiB");
     const double consoleAdded = percentile(added, 0.5);
 
