@@ -68,6 +68,8 @@ public:
     int outerHeight() const;
     // The serial component, for what shows the port's state.
     const commport::TComm& port() const { return session_->comm(); }
+    // The port's life, for what watches it from outside (benchmarks count its notices).
+    const portsession::PortSession& session() const { return *session_; }
 
     // Mode switching and layout.
     void skritPanelki();

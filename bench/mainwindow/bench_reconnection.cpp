@@ -85,7 +85,7 @@ void waitingCost(ConsoleTestBench& bench, int seconds, bool busyTerminal)
     // disks) wake the console too; how many came says what the figure contains.
     int notices = 0;
     QObject counting;
-    QObject::connect(bench.window().findChild<ports::PortWatcher*>(), &ports::PortWatcher::portsChanged, &counting,
+    QObject::connect(bench.window().session().findChild<ports::PortWatcher*>(), &ports::PortWatcher::portsChanged, &counting,
                      [&notices] { ++notices; });
     const double cpuBefore = processCpuSeconds();
     QElapsedTimer clock;
