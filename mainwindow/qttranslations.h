@@ -6,7 +6,8 @@
 namespace mainwindow {
 
 // Installs Qt's Russian translations in the running application, once however often it
-// is called. False when they are not found (the words stay English).
+// is called; the catalogue is read when Qt first asks for a word. False when it is not
+// found (the words stay English).
 bool installQtTranslations();
 
 } // namespace mainwindow
