@@ -37,7 +37,7 @@ signals:
     void finished();
 
 private:
-    void ended();
+    Q_INVOKABLE void ended();
 
     QString name_;
     bool abandoned_ = false;

@@ -61,12 +61,33 @@ void PortSession::setUpComm()
             return name;
         return directory_.resolveDevicePath(QString::fromStdString(name)).toStdString();
     });
+    // The call itself waits under a std::mutex and only a wake-up by name goes through
+    // Qt's queue. A functor posted through that queue would cross threads inside Qt's
+    // own code, which the thread sanitizer does not see, so it could not tell a hand-over
+    // from a race.
     comm_.SetMainThreadPoster([this](std::function<void()> call) {
-        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+        {
+            std::lock_guard lock(postedMutex_);
+            postedCalls_.push_back(std::move(call));
+        }
+        QMetaObject::invokeMethod(this, "runPostedCall", Qt::QueuedConnection);
     });
     comm_.OnRxChar = [this](commport::TCustomComm*, int count) { emit bytesWaiting(count); };
     comm_.OnDeviceLost = [this](commport::TCustomComm*) { deviceLost(); };
     comm_.OnOutputDropped = [this](commport::TCustomComm*, int dropped) { emit outputDropped(dropped); };
+}
+
+void PortSession::runPostedCall()
+{
+    std::function<void()> call;
+    {
+        std::lock_guard lock(postedMutex_);
+        if (postedCalls_.empty())
+            return;
+        call = std::move(postedCalls_.front());
+        postedCalls_.pop_front();
+    }
+    call();
 }
 
 void PortSession::setUpWatching()

@@ -18,8 +18,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace ports {
 class PortWatcher;
@@ -113,6 +115,8 @@ private:
     enum class OpenPurpose { Operator, Change, Reopen };
 
     void setUpComm();
+    // Runs the oldest call the serial event thread handed over.
+    Q_INVOKABLE void runPostedCall();
     void setUpWatching();
     // Whether `name` leads anywhere: a device path, a listed name, or one the system
     // lists when asked again.
@@ -132,6 +136,9 @@ private:
     void updateState();
 
     ports::PortDirectory directory_;
+    // Declared before the component, whose event thread posts here until it is closed.
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> postedCalls_;
     commport::TComm comm_;
     std::unique_ptr<Reconnection> reconnection_;
     ports::PortWatcher* watcher_ = nullptr;
