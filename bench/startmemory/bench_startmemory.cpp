@@ -208,21 +208,6 @@ struct Footprint {
     double libraries = 0;
 };
 
-long kibAfterKey(const std::string& file, const std::string& key)
-{
-    std::ifstream in(file);
-    std::string word;
-    while (in >> word) {
-        if (word == key) {
-            long kib = 0;
-            in >> kib;
-            return kib;
-        }
-        in.ignore(1 << 16, '\n');
-    }
-    return -1;
-}
-
 // Distinct files mapped whose names say they are shared objects (libraries and the Qt
 // plugins dlopen'ed on the way).
 int mappedLibraries(pid_t pid)
@@ -253,8 +238,8 @@ bool measure(const std::vector<std::string>& args, const std::vector<std::string
     const std::string proc = "/proc/" + std::to_string(pid);
     bool ok = running(pid);
     if (ok) {
-        const long rss = kibAfterKey(proc + "/status", "VmRSS:");
-        const long pss = kibAfterKey(proc + "/smaps_rollup", "Pss:");
+        const long rss = bench::procKiB(proc + "/status", "VmRSS:");
+        const long pss = bench::procKiB(proc + "/smaps_rollup", "Pss:");
         out = {double(rss) / 1024, double(pss) / 1024, double(mappedLibraries(pid))};
         ok = rss > 0 && pss > 0;
     }

@@ -23,20 +23,28 @@ inline double percentile(std::vector<double> values, double p)
     return values[std::min(index, values.size() - 1)];
 }
 
+// A KiB figure of a /proc file of "Key: value kB" lines by its key with the colon
+// ("VmRSS:" of status, "Pss:" of smaps_rollup); -1 when the file or the key is missing.
+inline long procKiB(const std::string& file, const char* key)
+{
+    std::ifstream in(file);
+    std::string word;
+    while (in >> word) {
+        if (word == key) {
+            long kib = 0;
+            in >> kib;
+            return kib;
+        }
+        in.ignore(1 << 16, '\n');
+    }
+    return -1;
+}
+
 // A KiB figure of /proc/self/status by its key with the colon ("VmRSS:", "VmHWM:").
 inline long statusKiB(const char* key)
 {
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word) {
-        if (word == key) {
-            long kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return 0;
+    const long kib = procKiB("/proc/self/status", key);
+    return kib < 0 ? 0 : kib;
 }
 
 inline long residentKiB()
