@@ -349,6 +349,10 @@ int main(int argc, char* argv[])
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 3;
     const double rate = argc > 3 ? std::atof(argv[3]) : 10;
+    if (seconds <= 0 || runs <= 0 || rate <= 0) {
+        std::fprintf(stderr, "usage: bench_portwatcher [seconds per window] [runs] [terminals per second]\n");
+        return 2;
+    }
     QCoreApplication app(argc, argv);
     std::printf("Another program opens and closes %.0f terminals a second; windows of %.0f s, %d runs.\n"
                 "Load average at start: %s\n",
