@@ -212,10 +212,10 @@ TEST_CASE(everyByteBothWays)
         minitest::Row r(row.row);
         PeerDevice device(row.start);
         CallQueue gui;
+        std::string received; // outlives the port, whose close may still deliver
         TComm comm;
         wire(comm, device, gui);
         comm.SetFlowControl(row.flow);
-        std::string received;
         comm.OnRxChar = [&](TCustomComm* sender, int count) {
             std::string chunk(std::size_t(count), '\0');
             const int n = sender->Read(chunk.data(), count);
