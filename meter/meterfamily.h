@@ -97,8 +97,9 @@ private:
     SettingsSequence writeAll_;
     // The code of the last read that went out: where its reply is shown.
     std::uint8_t expectCmd_ = 0;
-    // Closing the port disables the panel until it opens again.
-    bool portClosed_ = false;
+    // The panel works only while the port is open: a poll on a port never opened would
+    // log its requests as if they went out while nothing is sent.
+    bool portClosed_ = true;
 };
 
 } // namespace meter

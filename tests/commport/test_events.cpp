@@ -5,11 +5,13 @@
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <numeric>
+#include <sys/ioctl.h>
 #include <vector>
 #include <unistd.h>
 
@@ -76,18 +78,21 @@ public:
     explicit StalledLine(const PtyPair& pair)
         : fd_(::open(pair.portPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
     {
-        const std::string chunk(4096, 'F');
-        // The kernel moves bytes between its buffers a moment later, which can make room
-        // once more: full means full twice in a row.
-        for (int quiet = 0; fd_ >= 0 && quiet < 2;) {
-            const ssize_t n = ::write(fd_, chunk.data(), chunk.size());
-            if (n > 0) {
-                filled += std::size_t(n);
-                quiet = 0;
-            } else {
-                ++quiet;
-                std::this_thread::sleep_for(20ms);
-            }
+        // The kernel moves the first bytes on into the device side's read buffer a
+        // moment later (on a loaded machine, much later), which makes room once more;
+        // after that move the line stays full. Full means: that buffer holds bytes and
+        // no longer grows, and the line takes nothing twice in a row.
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        int held = -1;
+        for (;;) {
+            fill();
+            int now = 0;
+            if (fd_ < 0 || ::ioctl(pair.deviceFd(), FIONREAD, &now) != 0)
+                break;
+            if ((now > 0 && now == held) || std::chrono::steady_clock::now() > deadline)
+                break;
+            held = now;
+            std::this_thread::sleep_for(20ms);
         }
     }
     ~StalledLine()
@@ -99,6 +104,20 @@ public:
     std::size_t filled = 0;
 
 private:
+    void fill()
+    {
+        const std::string chunk(4096, 'F');
+        for (int quiet = 0; fd_ >= 0 && quiet < 2;) {
+            const ssize_t n = ::write(fd_, chunk.data(), chunk.size());
+            if (n > 0) {
+                filled += std::size_t(n);
+                quiet = 0;
+            } else {
+                ++quiet;
+                std::this_thread::sleep_for(20ms);
+            }
+        }
+    }
     int fd_;
 };
 
@@ -601,22 +620,29 @@ void TestCommEvents::outputQueueIsBounded()
             kept += writes[i];
         QCOMPARE(drops, expected);
     }
+    // A pseudo-terminal can still make room a moment after the line stalled (the kernel
+    // moves bytes between its buffers late on a loaded machine); what it takes is sent.
     comm.HandleEvents(comm.EventThread(), 0);
-    QCOMPARE(comm.LineStatus().OutQueue, std::uint32_t(kept));
+    QVERIFY(comm.LineStatus().OutQueue <= std::uint32_t(kept));
     QVERIFY(kept <= int(kOutputQueueLimit));
 
     const qsizetype atOnce = drops.size();
-    QVERIFY(gui.runUntil([&] { return std::accumulate(drops.begin() + atOnce, drops.end(), 0) >= kept; }, 10s));
-    QCOMPARE(std::accumulate(drops.begin() + atOnce, drops.end(), 0), kept);
-    comm.HandleEvents(comm.EventThread(), 0);
-    QCOMPARE(comm.LineStatus().OutQueue, 0u);
+    const auto expired = [&] { return std::accumulate(drops.begin() + atOnce, drops.end(), 0); };
+    QVERIFY(gui.runUntil([&] {
+        comm.HandleEvents(comm.EventThread(), 0);
+        return comm.LineStatus().OutQueue == 0;
+    }, 10s));
 
     // Taken at once once the drop has emptied the line's queue, else sent when the
-    // device reads again; either way behind nothing that was dropped.
+    // device reads again; either way behind nothing that was dropped. Every kept byte
+    // meets one fate: it expires, or the system took it and the device gets it first.
     comm.Write("fresh", 5);
-    const std::string got = receiveThrough(pair, "fresh");
-    QCOMPARE(std::count(got.begin(), got.end(), 'K'), 0);
-    QVERIFY(got.size() >= 5 && got.substr(got.size() - 5) == "fresh");
+    std::string got = receiveThrough(pair, "fresh");
+    got.erase(std::remove(got.begin(), got.end(), 'F'), got.end());
+    const int taken = int(std::count(got.begin(), got.end(), 'K'));
+    QVERIFY(gui.runUntil([&] { return expired() + taken >= kept; }));
+    QCOMPARE(expired() + taken, kept);
+    QCOMPARE(got, std::string(std::size_t(taken), 'K') + "fresh");
 }
 
 QTEST_GUILESS_MAIN(TestCommEvents)
