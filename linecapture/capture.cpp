@@ -27,6 +27,7 @@ CaptureRecord Capture::record(std::size_t index) const
 {
     const Stored& stored = records_.at(index);
     CaptureRecord record;
+    record.index = index;
     record.timeUs = stored.timeUs;
     record.side = stored.side;
     record.kind = stored.kind;

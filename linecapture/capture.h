@@ -39,6 +39,7 @@ struct CaptureRecord {
     RecordKind kind = RecordKind::Bytes;
     std::span<const std::uint8_t> bytes; // Bytes only; valid while the capture is unchanged
     QString text;
+    std::size_t index = 0; // its place in the capture
 };
 
 class Capture {

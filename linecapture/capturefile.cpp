@@ -218,6 +218,7 @@ CaptureReading readCapture(QByteArrayView text)
         reading.error = why;
         reading.errorLine = lineNumber;
         capture.clearRecords();
+        reading.recordLines.clear();
         return reading;
     };
 
@@ -287,6 +288,7 @@ CaptureReading readCapture(QByteArrayView text)
                 bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
             }
             capture.appendBytes(*time, side, bytes);
+            reading.recordLines.resize(capture.size(), lineNumber);
             continue;
         }
         const QByteArrayView word = takeToken(rest);
@@ -296,6 +298,7 @@ CaptureReading readCapture(QByteArrayView text)
             continue;
         }
         capture.appendEvent(*time, side, *kind, QString::fromUtf8(rest));
+        reading.recordLines.resize(capture.size(), lineNumber);
     }
     if (lineNumber == 0)
         return refuse(QStringLiteral("файл пуст"));

@@ -28,6 +28,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace linecapture {
 
@@ -51,6 +52,8 @@ struct CaptureReading {
     int errorLine = 0;
     // Lines with a key or a record kind this reader does not know.
     int skippedLines = 0;
+    // The file's line (from 1) of each record, by the record's index.
+    std::vector<int> recordLines;
 };
 
 // Reads a whole file. A text that does not start with the magic line, or that holds a

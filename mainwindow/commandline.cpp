@@ -56,7 +56,8 @@ CommandLine::CommandLine(const QStringList& arguments)
                                  "erk (счётчик ЭРК-2) или monitor (монитор линии)."),
                   QStringLiteral("режим"))
     , script_(QStringLiteral("script"),
-              QStringLiteral("Выполнить сценарий проверки (.qlt) на порту --port без окна и выйти."),
+              QStringLiteral("Выполнить сценарий проверки (.qlt) или воспроизвести запись монитора линии (.qlcap) "
+                             "на порту --port без окна и выйти."),
               QStringLiteral("файл"))
     , address_(QStringLiteral("address"),
                QStringLiteral("Адрес контроллера для {addr} в сценарии, пока сценарий не задаст свой "

@@ -14,7 +14,7 @@ namespace mainwindow {
 
 namespace {
 
-const QString kScriptFilter = QStringLiteral("Сценарии (*.qlt)");
+const QString kScriptFilter = QStringLiteral("Сценарии и записи линии (*.qlt *.qlcap)");
 
 } // namespace
 

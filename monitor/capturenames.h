@@ -3,13 +3,18 @@
 
 #include "capture.h"
 #include "capturefile.h"
+#include "captureframes.h"
 #include "lineformat.h"
 
 namespace monitor {
 
 using linecapture::Capture;
+using linecapture::CaptureFrames;
+using linecapture::CaptureItem;
 using linecapture::CaptureReading;
 using linecapture::CaptureRecord;
+using linecapture::CutFrame;
+using linecapture::FrameCutter;
 using linecapture::kCaptureMagic;
 using linecapture::kSideCount;
 using linecapture::LineFormat;

@@ -2,8 +2,6 @@
 
 #include "frametext.h"
 
-#include <algorithm>
-#include <tuple>
 
 namespace monitor {
 
@@ -42,104 +40,43 @@ QString directionText(Side side)
 }
 
 MonitorLines::MonitorLines(const Capture& header)
-    : gapCharacters_(header.gapCharacters)
+    : frames_(header)
     , time_(header.startUtcUs, header.utcOffsetSeconds)
     , decoder_(makeFrameDecoder(header.protocol))
 {
-    // Until a tap says otherwise, the line the console itself starts with.
-    applyFormat(Side::A);
-    applyFormat(Side::B);
-}
-
-void MonitorLines::applyFormat(Side side)
-{
-    const std::size_t i = std::size_t(sideIndex(side));
-    cutters_[i].setTiming(formats_[i].characterUs(), gapCharacters_);
 }
 
 void MonitorLines::feed(const CaptureRecord& record, QStringList& lines)
 {
-    // What the clock would have shown by now is shown first.
-    closeQuiet(record.timeUs, lines);
-    FrameCutter& cutter = cutters_[std::size_t(sideIndex(record.side))];
-    if (record.kind == RecordKind::Bytes) {
-        cutter.feed(record.timeUs, record.bytes, cut_);
-        takeFrames(cut_);
-    } else {
-        // An event ends the frame before it: bytes were lost, the line changed or went.
-        if (record.kind != RecordKind::Note) {
-            cutter.close(cut_);
-            takeFrames(cut_);
-        }
-        if (record.kind == RecordKind::Settings) {
-            if (const std::optional<LineFormat> format = lineFormatFromText(record.text)) {
-                formats_[std::size_t(sideIndex(record.side))] = *format;
-                applyFormat(record.side);
-            }
-        }
-        QString text = record.text;
-        if (record.kind == RecordKind::Settings)
-            text = QStringLiteral("%1, конец кадра после %2 мкс тишины").arg(record.text).arg(cutter.gapUs());
-        push({record.side, record.timeUs, 0, {}, record.kind, text});
-    }
-    release(lines);
+    frames_.feed(record, ready_);
+    show(lines);
 }
 
 void MonitorLines::closeQuiet(std::int64_t nowUs, QStringList& lines)
 {
-    for (FrameCutter& cutter : cutters_)
-        cutter.closeIfQuiet(nowUs, cut_);
-    takeFrames(cut_);
-    release(lines);
+    frames_.closeQuiet(nowUs, ready_);
+    show(lines);
 }
 
 void MonitorLines::finish(QStringList& lines)
 {
-    for (FrameCutter& cutter : cutters_)
-        cutter.close(cut_);
-    takeFrames(cut_);
-    release(lines);
+    frames_.finish(ready_);
+    show(lines);
 }
 
 std::optional<std::int64_t> MonitorLines::nextQuietAt() const
 {
-    std::optional<std::int64_t> earliest;
-    for (const FrameCutter& cutter : cutters_)
-        if (const std::optional<std::int64_t> at = cutter.quietAt(); at && (!earliest || *at < *earliest))
-            earliest = at;
-    return earliest;
+    return frames_.nextQuietAt();
 }
 
-void MonitorLines::takeFrames(std::vector<CutFrame>& frames)
+void MonitorLines::show(QStringList& lines)
 {
-    for (CutFrame& frame : frames)
-        push({frame.side, frame.startUs, 0, std::move(frame.bytes), std::nullopt, QString()});
-    frames.clear();
+    for (const CaptureItem& item : ready_)
+        lines << lineOf(item);
+    ready_.clear();
 }
 
-void MonitorLines::push(Item item)
-{
-    item.sequence = sequence_++;
-    const auto before = [](const Item& a, const Item& b) {
-        return std::tie(a.timeUs, a.side, a.sequence) < std::tie(b.timeUs, b.side, b.sequence);
-    };
-    waiting_.insert(std::upper_bound(waiting_.begin(), waiting_.end(), item, before), std::move(item));
-}
-
-void MonitorLines::release(QStringList& lines)
-{
-    // A frame still open started before anything waiting from that time on.
-    std::optional<std::int64_t> openSince;
-    for (const FrameCutter& cutter : cutters_)
-        if (const std::optional<std::int64_t> since = cutter.openSince(); since && (!openSince || *since < *openSince))
-            openSince = since;
-    std::size_t shown = 0;
-    while (shown < waiting_.size() && (!openSince || waiting_[shown].timeUs < *openSince))
-        lines << lineOf(waiting_[shown++]);
-    waiting_.erase(waiting_.begin(), waiting_.begin() + std::ptrdiff_t(shown));
-}
-
-QString MonitorLines::lineOf(const Item& item)
+QString MonitorLines::lineOf(const CaptureItem& item)
 {
     QString line = directionText(item.side) + u' ' + time_.at(item.timeUs) + QStringLiteral("  ");
     if (item.event)
@@ -151,7 +88,7 @@ QString MonitorLines::lineOf(const Item& item)
     return line;
 }
 
-QString MonitorLines::eventText(const Item& item) const
+QString MonitorLines::eventText(const CaptureItem& item)
 {
     switch (*item.event) {
     case RecordKind::Opened:
@@ -159,7 +96,7 @@ QString MonitorLines::eventText(const Item& item) const
     case RecordKind::Closed:
         return item.text.isEmpty() ? QStringLiteral("порт закрыт") : QStringLiteral("порт закрыт: %1").arg(item.text);
     case RecordKind::Settings:
-        return QStringLiteral("линия ") + item.text;
+        return QStringLiteral("линия %1, конец кадра после %2 мкс тишины").arg(item.text).arg(item.gapUs);
     case RecordKind::Overrun:
         return QStringLiteral("байты потеряны: приёмник переполнен (так сообщил драйвер)");
     case RecordKind::LineError:

@@ -1,9 +1,10 @@
 #pragma once
 // From a capture's records to the lines of the monitor's view, one frame a line:
 //   "A→B 12:03:04.123456  60 01 81 FB  запрос статуса, адрес 01, рукав 1"
-// Each tap's chunks are cut into frames by its own line's gap; the frames of both taps
-// are shown in the order they started, and each is described by the chosen protocol's
-// decoder as it is shown, so a reply is read against the request before it. What
+// The frames and events come as the capture's own reading gives them (each tap's chunks
+// cut by its own line's gap, both taps in the order they started), and each frame is
+// described by the chosen protocol's decoder as it is shown, so a reply is read against
+// the request before it. What
 // happened to a tap (opened, lost, bytes lost to an overrun) is a line in that order too.
 //
 // Live and replayed captures go through this one object: what it shows depends on the
@@ -11,7 +12,6 @@
 // it showed when it was made.
 
 #include "capturenames.h"
-#include "framecutter.h"
 #include "framedecoder.h"
 
 #include <QString>
@@ -54,34 +54,17 @@ public:
     std::optional<std::int64_t> nextQuietAt() const;
 
     // The line format each tap listens with (from its last settings record).
-    const LineFormat& lineFormat(Side side) const { return formats_[std::size_t(sideIndex(side))]; }
+    const LineFormat& lineFormat(Side side) const { return frames_.lineFormat(side); }
 
 private:
-    struct Item {
-        Side side;
-        std::int64_t timeUs;
-        std::uint64_t sequence;
-        std::vector<std::uint8_t> bytes;
-        std::optional<RecordKind> event; // empty: a frame
-        QString text;
-    };
+    void show(QStringList& lines);
+    QString lineOf(const CaptureItem& item);
+    static QString eventText(const CaptureItem& item);
 
-    void takeFrames(std::vector<CutFrame>& frames);
-    void push(Item item);
-    // Shows the waiting items that no open frame could still come before.
-    void release(QStringList& lines);
-    QString lineOf(const Item& item);
-    QString eventText(const Item& item) const;
-    void applyFormat(Side side);
-
-    const double gapCharacters_;
+    CaptureFrames frames_;
     TimeOfDayText time_;
     std::unique_ptr<FrameDecoder> decoder_;
-    std::array<FrameCutter, kSideCount> cutters_{FrameCutter(Side::A), FrameCutter(Side::B)};
-    std::array<LineFormat, kSideCount> formats_{};
-    std::vector<Item> waiting_; // sorted by time, side, sequence
-    std::uint64_t sequence_ = 0;
-    std::vector<CutFrame> cut_; // reused
+    std::vector<CaptureItem> ready_; // reused
 };
 
 } // namespace monitor

@@ -1,5 +1,7 @@
 #include "scriptparser.h"
 
+#include "capturefile.h"
+#include "capturescript.h"
 #include "controlleraddress.h"
 #include "frametext.h"
 
@@ -275,6 +277,31 @@ ScriptParse parseScript(const QString& text, const QString& defaultCaseName)
     return parser.finish(last);
 }
 
+namespace {
+
+ScriptParse replayedCapture(const QByteArray& bytes)
+{
+    const linecapture::CaptureReading reading = linecapture::readCapture(bytes);
+    if (!reading.error.isEmpty())
+        return {std::nullopt, reading.errorLine, reading.error};
+    const CaptureScript replay = captureScriptText(reading.capture, reading.recordLines);
+    if (!replay.error.isEmpty())
+        return {std::nullopt, 0, replay.error};
+    ScriptParse parse = parseScript(replay.text, QString());
+    // Steps and refusals name the lines of the capture file, not of the text made here.
+    const auto fileLine = [&](int line) { return line >= 1 && std::size_t(line) <= replay.fileLines.size() ? replay.fileLines[std::size_t(line - 1)] : 0; };
+    if (!parse.script)
+        return {std::nullopt, fileLine(parse.errorLine), QStringLiteral("запись не воспроизвести: %1").arg(parse.error)};
+    for (ScriptCase& scriptCase : parse.script->cases) {
+        scriptCase.line = fileLine(scriptCase.line);
+        for (ScriptStep& step : scriptCase.steps)
+            step.line = fileLine(step.line);
+    }
+    return parse;
+}
+
+} // namespace
+
 ScriptParse readScriptFile(const QString& path)
 {
     QFile file(path);
@@ -283,9 +310,16 @@ ScriptParse readScriptFile(const QString& path)
         return {std::nullopt, 0, QStringLiteral("не файл")};
     if (!file.open(QIODevice::ReadOnly))
         return {std::nullopt, 0, QStringLiteral("не открыть: %1").arg(file.errorString())};
-    if (file.size() > kLargestScriptFile)
-        return {std::nullopt, 0, QStringLiteral("файл больше %1 МБ — это не сценарий").arg(kLargestScriptFile / (1024 * 1024))};
+    const QByteArray magic = file.peek(qint64(sizeof linecapture::kCaptureMagic) - 1);
+    const bool capture = magic == linecapture::kCaptureMagic;
+    const qint64 largest = capture ? kLargestReplayedCapture : kLargestScriptFile;
+    if (file.size() > largest)
+        return {std::nullopt, 0, QStringLiteral("файл больше %1 МБ — это не %2")
+                                     .arg(largest / (1024 * 1024))
+                                     .arg(capture ? QStringLiteral("запись для воспроизведения") : QStringLiteral("сценарий"))};
     const QByteArray bytes = file.readAll();
+    if (capture)
+        return replayedCapture(bytes);
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError()) {

@@ -16,8 +16,10 @@ inline constexpr int kLongestWindowMs = 60'000;
 inline constexpr int kLongestWaitMs = 3'600'000;
 inline constexpr int kMostRepeats = 1'000'000;
 inline constexpr std::int64_t kMostSteps = 1'000'000'000;
-// A script file larger than this is no script.
+// A script file larger than this is no script; a capture of a line replayed as one may
+// be larger (an hour of a busy 4800 bit/s line is under 10 MB).
 inline constexpr qint64 kLargestScriptFile = 4 * 1024 * 1024;
+inline constexpr qint64 kLargestReplayedCapture = 64 * 1024 * 1024;
 
 struct ScriptParse {
     std::optional<Script> script;
@@ -29,7 +31,8 @@ struct ScriptParse {
 // `defaultCaseName` names the case of the steps before the first "case".
 ScriptParse parseScript(const QString& text, const QString& defaultCaseName);
 
-// Reads and parses a script file (UTF-8); the default case is named after the file.
+// Reads and parses a script file (UTF-8); the default case is named after the file. A
+// capture of a line (a file that starts as one) is replayed: see capturescript.h.
 ScriptParse readScriptFile(const QString& path);
 
 // "FILE:LINE: why" (or "FILE: why" for the file as a whole), for a message or stderr.

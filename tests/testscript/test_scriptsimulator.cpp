@@ -160,6 +160,27 @@ void TestScriptSimulator::commandLine_data()
         << QStringList{"--family", "dix", "--address", "05"} << "send 60 {addr} 81 *\nexpect {addr} 81 ... *\n"
         << QStringList{"--address", "5", "--baud", "19200"} << 0 << QStringList{"s=passed"} << "1 0 0 0"
         << "1 passed, 0 failed";
+    // A line monitor's capture replayed against the device: A's frames sent as they were,
+    // B's replies expected byte for byte (a reply split in two chunks is one reply), a
+    // reply heard with lost bytes not compared.
+    const QString capture = QStringLiteral("QLDIXw capture 1\nstart 2026-12-08T01:00:00.000000+03:00\nprotocol dix\n"
+                                           "gap 3.5\n0.000000 A settings 4800 8N2\n0.000000 B settings 4800 8N2\n");
+    QTest::newRow("a capture replayed: a reply that differs today fails its exchange")
+        << dix
+        << capture + "1.000000 A 60 01 81 FB\n1.030000 B 01 81 00 00 00\n1.035000 B 00 00 1F\n"
+                     "2.000000 A 60 01 59 4A\n2.030000 B 01 59 00 45 67 00 00 47\n"
+                     "3.000000 A 60 01 81 00\n"
+                     "4.000000 A 60 01 81 FB\n4.010000 B overrun\n4.030000 B 01 81 00\n"
+        << QStringList{} << 1
+        << QStringList{"запрос 1 в 1.000000 с=passed", "запрос 2 в 2.000000 с=failure", "запрос 3 в 3.000000 с=passed",
+                       "запрос 4 в 4.000000 с=passed"}
+        << "4 1 0 0" << "3 passed, 1 failed";
+    QTest::newRow("a capture with a bad line is refused with the capture's line")
+        << dix << capture + "1.000000 A 60 01 8\n" << QStringList{} << 2 << QStringList{} << ""
+        << "s.qlt:7: байт «8»";
+    QTest::newRow("a capture with nothing the station sent")
+        << dix << capture + "1.030000 B 01 81 00\n" << QStringList{} << 2 << QStringList{} << ""
+        << "воспроизводить нечего";
     QTest::newRow("a bad script is refused with its line")
         << dix << "send 60 01 81 *\n\nexpect 01 8\n" << QStringList{} << 2 << QStringList{} << ""
         << "s.qlt:3: образец «01 8»";

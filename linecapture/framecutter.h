@@ -11,18 +11,19 @@
 // one made from the chunks' times never differ, and a replayed capture is cut as it was
 // cut live.
 
-#include "capturenames.h"
+#include "capture.h"
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
 
-namespace monitor {
+namespace linecapture {
 
 struct CutFrame {
     Side side = Side::A;
     std::int64_t startUs = 0; // the time of the chunk that opened it
+    std::size_t firstRecord = 0; // that chunk's record in the capture
     std::vector<std::uint8_t> bytes;
 };
 
@@ -40,8 +41,9 @@ public:
     void setTiming(double characterUs, double gapCharacters);
     std::int64_t gapUs() const { return gapUs_; }
 
-    // A chunk found at timeUs. Frames it completes are appended to `done`.
-    void feed(std::int64_t timeUs, std::span<const std::uint8_t> bytes, std::vector<CutFrame>& done);
+    // A chunk found at timeUs, the capture's record `record`. Frames it completes are
+    // appended to `done`.
+    void feed(std::int64_t timeUs, std::span<const std::uint8_t> bytes, std::size_t record, std::vector<CutFrame>& done);
     // Ends the open frame (its port closed, the driver lost bytes after it).
     void close(std::vector<CutFrame>& done);
     // Ends the open frame when nothing could join it any more at `nowUs`.
@@ -59,4 +61,4 @@ private:
     std::int64_t lastUs_ = 0; // the time of the open frame's last chunk
 };
 
-} // namespace monitor
+} // namespace linecapture

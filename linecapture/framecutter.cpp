@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace monitor {
+namespace linecapture {
 
 void FrameCutter::setTiming(double characterUs, double gapCharacters)
 {
@@ -10,7 +10,8 @@ void FrameCutter::setTiming(double characterUs, double gapCharacters)
     gapUs_ = std::llround(characterUs * gapCharacters);
 }
 
-void FrameCutter::feed(std::int64_t timeUs, std::span<const std::uint8_t> bytes, std::vector<CutFrame>& done)
+void FrameCutter::feed(std::int64_t timeUs, std::span<const std::uint8_t> bytes, std::size_t record,
+                       std::vector<CutFrame>& done)
 {
     if (bytes.empty())
         return;
@@ -23,7 +24,7 @@ void FrameCutter::feed(std::int64_t timeUs, std::span<const std::uint8_t> bytes,
     }
     while (!bytes.empty()) {
         if (!open_)
-            open_ = CutFrame{side_, timeUs, {}};
+            open_ = CutFrame{side_, timeUs, record, {}};
         const std::size_t room = kMaxFrameBytes - open_->bytes.size();
         const std::size_t take = std::min(room, bytes.size());
         open_->bytes.insert(open_->bytes.end(), bytes.begin(), bytes.begin() + std::ptrdiff_t(take));
@@ -58,4 +59,4 @@ std::optional<std::int64_t> FrameCutter::quietAt() const
     return open_ ? std::optional(lastUs_ + gapUs_ + kHoldUs) : std::nullopt;
 }
 
-} // namespace monitor
+} // namespace linecapture
