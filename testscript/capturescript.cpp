@@ -1,6 +1,7 @@
 #include "capturescript.h"
 
 #include "captureframes.h"
+#include "frametext.h"
 
 #include <QStringList>
 
@@ -12,16 +13,10 @@ using linecapture::CaptureItem;
 using linecapture::RecordKind;
 using linecapture::Side;
 
+// "60 01 81 FB", as a frame is written in a script.
 QString hexText(const std::vector<std::uint8_t>& bytes)
 {
-    QString text;
-    text.reserve(qsizetype(bytes.size()) * 3);
-    for (std::uint8_t byte : bytes) {
-        if (!text.isEmpty())
-            text += u' ';
-        text += QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
-    }
-    return text;
+    return transport::byteText(bytes).mid(1);
 }
 
 QString secondsText(std::int64_t timeUs)
