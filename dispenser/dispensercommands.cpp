@@ -1,5 +1,6 @@
 #include "dispensercommands.h"
 
+#include "logline.h"
 #include "logpane.h"
 #include "transport.h"
 
@@ -43,6 +44,9 @@ void DispenserCommands::send(DispenserRequest request)
         log_.appendLine(prepared.refusal);
         return;
     }
+    // The raw console still shows the request's text, to be sent once the port is open.
+    if (!line_.portOpen())
+        log_.appendLine(transport::portClosedLine());
     state_.expected = {prepared.expectCmd, prepared.expectSub};
     line_.sendComposedRequest(prepared.text);
 }

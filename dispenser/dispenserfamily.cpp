@@ -1,5 +1,6 @@
 #include "dispenserfamily.h"
 
+#include "logline.h"
 #include "logpane.h"
 #include "transport.h"
 
@@ -27,7 +28,12 @@ DispenserFamily::DispenserFamily(const ui::FamilyContext& context)
                   .hideAllPanels = context.hideAllPanels})
 {
     setObjectName(QStringLiteral("DispenserFamily"));
-    console_.setSender([this](const QString& text) { context_.line.obrabZapstr(text); });
+    console_.setSender([this](const QString& text) {
+        if (!context_.line.busy() && !context_.line.portOpen())
+            console_.dannieListBox1->appendLine(transport::portClosedLine());
+        else
+            context_.line.obrabZapstr(text);
+    });
 
     const std::pair<QPushButton*, void (DispenserFamily::*)()> handlers[] = {
         {panel_.ActivirovatButton, &DispenserFamily::ActivirovatButtonClick},

@@ -3,6 +3,7 @@
 #include "addressfield.h"
 #include "controlleraddress.h"
 #include "frametext.h"
+#include "logline.h"
 #include "memoryframes.h"
 
 namespace memory {
@@ -42,13 +43,18 @@ int selectedItem(const QString& text, int itemCount)
 
 MemoryExchange::Event MemoryExchange::begin(MemoryControls& controls, LineStatus line)
 {
-    return Event{controls, {}, !line.busy && line.open};
+    return Event{controls, {}, !line.busy && line.open, line.open};
 }
 
 bool MemoryExchange::send(Event& event, const QString& text)
 {
-    if (!event.lineReady)
+    if (!event.lineReady) {
+        // A busy line is the exchange's own business; a closed one the operator must
+        // hear of, once for the key or click however many frames it would have sent.
+        if (!event.lineOpen && event.output.exchangeLog.isEmpty())
+            event.output.exchangeLog << transport::portClosedLine();
         return false;
+    }
     event.output.frames << text;
     event.lineReady = false;
     return true;

@@ -43,6 +43,8 @@ struct MemoryOutput {
     QStringList frames;
     // Lines for Memo1, the request log.
     QStringList requestLog;
+    // Lines for Memo2, the exchange log (a frame the closed port did not take).
+    QStringList exchangeLog;
     std::array<QStringList, MemoryAreaCount> paneLines;
     // New texts of the value fields.
     std::array<std::optional<QString>, MemoryAreaCount> values;
@@ -73,6 +75,7 @@ private:
         MemoryControls& controls;
         MemoryOutput output;
         bool lineReady;
+        bool lineOpen;
     };
     static Event begin(MemoryControls& controls, LineStatus line);
 

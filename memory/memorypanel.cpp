@@ -204,6 +204,8 @@ void MemoryPanel::show(const MemoryControls& controls, const MemoryOutput& outpu
     showBoxText(ZamBEX, controls.ZamBEX);
     for (const QString& line : output.requestLog)
         Memo1->appendLine(line);
+    for (const QString& line : output.exchangeLog)
+        Memo2->appendLine(line);
 }
 
 bool MemoryPanel::eventFilter(QObject* watched, QEvent* event)

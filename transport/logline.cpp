@@ -34,4 +34,9 @@ QString timeOutLine()
     return QStringLiteral("TimeOut");
 }
 
+QString portClosedLine()
+{
+    return QStringLiteral("Порт закрыт: кадр не отправлен");
+}
+
 } // namespace transport

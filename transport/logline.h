@@ -20,5 +20,7 @@ bool replyChecksumMatches(std::span<const std::uint8_t> reply);
 QString checksumErrorText(std::size_t count);
 // "TimeOut": the reply window ended with nothing received.
 QString timeOutLine();
+// A frame asked for while the port is closed: said once for the click or key that asked.
+QString portClosedLine();
 
 } // namespace transport

@@ -69,6 +69,8 @@ private slots:
     void popups_data();
     void popups();
     void priceReadWithoutController();
+    void closedPortSaysSo_data();
+    void closedPortSaysSo();
 
 private:
     mainwindow::TForm1& w() { return bench_->window(); }
@@ -341,6 +343,38 @@ void TestDispenserWindow::priceReadWithoutController()
     QCOMPARE(withoutTimeStamps(bench_->consoleLines()), (QStringList{"PC->  60 01 59 4A", "TimeOut"}));
     QCOMPARE(visiblePanels(w()), QStringLiteral("Rab Meny"));
     QCOMPARE(w().findChild<QWidget*>("SumPanel")->y(), 350 - w().frameGeometry().top() - w().chrome().caption - 22);
+}
+
+void TestDispenserWindow::closedPortSaysSo_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("a menu button") << "StatusButton";
+    QTest::newRow("a pop-up's button") << "OtpLitrButton OtpLitr";
+    QTest::newRow("the raw console") << "console";
+}
+
+// A frame asked for on a closed port is said in the mode's log, once per click, and
+// nothing reaches the device.
+void TestDispenserWindow::closedPortSaysSo()
+{
+    QFETCH(QString, how);
+    QTest::mouseClick(bench_->control<QPushButton>(QStringLiteral("ClosePort")), Qt::LeftButton);
+    QVERIFY(!bench_->line().portOpen());
+    const qsizetype before = bench_->consoleLines().size();
+    for (int click = 0; click < 2; ++click) {
+        if (how == u"console") {
+            bench_->typeAndSend(QStringLiteral("60 01 81 *"));
+        } else {
+            const QStringList buttons = how.split(u' ');
+            for (const QString& button : buttons)
+                this->click(button);
+        }
+    }
+    QCOMPARE(bench_->consoleLines().mid(before),
+             QStringList(2, QStringLiteral("Порт закрыт: кадр не отправлен")));
+    QVERIFY(!bench_->line().busy());
+    QTest::qWait(20);
+    QCOMPARE(bench_->device().receiveAvailable(), std::string());
 }
 
 QTEST_MAIN(TestDispenserWindow)

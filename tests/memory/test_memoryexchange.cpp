@@ -39,6 +39,7 @@ struct Harness {
     std::array<QStringList, MemoryAreaCount> panes;
     std::array<QString, MemoryAreaCount> values{"00", "00", "00", "00"};
     QStringList memo1;
+    QStringList memo2;
 
     void take(const MemoryOutput& out)
     {
@@ -52,6 +53,7 @@ struct Harness {
             values[area] = out.values[area].value_or(values[area]);
         }
         memo1 += out.requestLog;
+        memo2 += out.exchangeLog;
     }
     void reply(const QByteArray& bytes)
     {
@@ -93,13 +95,15 @@ QlDevice::Area deviceArea(const QString& name)
 // device answer until the chain ends, "poke IR 24 5A" stores a byte in the device.
 // Checks: "> <frame>" the next frame, "-" no frame left, "field IR <text>",
 // "value IR <text>", "pane IR <line>" a later line of the pane, "lines IR <n>",
-// "memo1 <line>" the next Memo1 line, "phase <name>", "requests <frame>..." the area
+// "memo1 <line>" the next Memo1 line, "memo2 <line>" the next line the exchange adds to
+// Memo2, "phase <name>", "requests <frame>..." the area
 // requests since the last check, "peek IR 24 5B" a byte of the device.
 // At the end no frame may be left unchecked.
 QString runScript(Harness& h, const QStringList& script)
 {
     std::array<int, MemoryAreaCount> paneRead{};
     int memo1Read = 0;
+    int memo2Read = 0;
     for (const QString& line : script) {
         const QStringList w = line.split(u' ');
         const QString tail = line.section(u' ', 1);
@@ -144,6 +148,8 @@ QString runScript(Harness& h, const QStringList& script)
             got = QString::number(h.panes[kAreas[w[1]]].size());
         } else if (w[0] == u"memo1") {
             got = memo1Read < h.memo1.size() ? h.memo1[memo1Read++] : QStringLiteral("nothing");
+        } else if (w[0] == u"memo2") {
+            got = memo2Read < h.memo2.size() ? h.memo2[memo2Read++] : QStringLiteral("nothing");
         } else if (w[0] == u"phase") {
             got = kPhases[int(h.exchange.state().phase)];
         } else if (w[0] == u"requests") {
@@ -227,7 +233,12 @@ void TestMemoryExchange::script_data()
     row("no controller address", {"kontroller=", "key IR Enter", "-",
                                   "memo1 Адрес «» — не адрес контроллера (01-7F): запрос не отправлен"});
     row("closed port: the field changes, nothing goes out",
-        {"closed", "IR=10 5", "key IR Enter", "-", "field IR 000010 05", kIrLog, "phase Idle"});
+        {"closed", "IR=10 5", "key IR Enter", "-", "field IR 000010 05", kIrLog, "phase Idle",
+         "memo2 Порт закрыт: кадр не отправлен", "memo2 nothing"});
+    row("closed port: said once for each key and click",
+        {"closed", "key IM Enter", "click VklEmul", "key IR Other", "-", "memo2 Порт закрыт: кадр не отправлен",
+         "memo2 Порт закрыт: кадр не отправлен", "memo2 nothing"});
+    row("a busy line is no closed port", {"busy", "key IR Enter", "click ZamenaBitIR", "-", "memo2 nothing"});
     row("emulation buttons wait for an awaited reply", {"busy", "IR=5", "click VklEmul", "click viklEmul", "-",
                                                         "field IR 5"});
     row("bit number outside 0-7", {"bitIR=9", "click ZamenaBitIR", "-",
