@@ -2,6 +2,7 @@
 
 #include "logfile.h"
 #include "logstore.h"
+#include "regularfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,9 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace mainwindow {
 
@@ -24,108 +22,9 @@ namespace {
 constexpr qint64 kChunkBytes = 1 << 20;
 constexpr qsizetype kChunkLines = 16384;
 
-// errno right after the failing call; a Qt check that fails without a system call
-// leaves it at 0, and the caller's own tests say more then.
-int lastErrorOr(int fallback)
-{
-    return errno != 0 ? errno : fallback;
-}
-
 bool report(const WorkProgress& progress, qint64 done, qint64 total)
 {
     return !progress || progress(done, total);
-}
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd)
-        : fd_(fd)
-    {
-    }
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Q_DISABLE_COPY_MOVE(Descriptor)
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// True for a regular file; otherwise the result says what the name leads to instead.
-template <typename Result>
-bool isRegularFile(const struct stat& status, Result& result)
-{
-    if (S_ISREG(status.st_mode))
-        return true;
-    if (S_ISDIR(status.st_mode)) {
-        result.errorCode = EISDIR;
-        return false;
-    }
-    result.outcome = FileOutcome::NotAFile;
-    result.special = S_ISFIFO(status.st_mode)   ? SpecialFile::Pipe
-                     : S_ISSOCK(status.st_mode) ? SpecialFile::Socket
-                                                : SpecialFile::Device;
-    return false;
-}
-
-// The file at `path` opened for reading, or -1 with the reason in `result`. The name is
-// first taken as a place only (O_PATH neither waits on a pipe nor opens a device), so
-// that what is no file is refused without a pipe's writer being let go or a port's modem
-// lines moving. The file is then opened without blocking and checked once more on the
-// descriptor that is read, as the name may lead elsewhere by then.
-int openRegularFile(const QByteArray& name, LogRead& result, qint64& size)
-{
-    struct stat status {};
-    {
-        errno = 0;
-        const Descriptor place(::open(name.constData(), O_PATH | O_CLOEXEC));
-        if (place.get() < 0 || ::fstat(place.get(), &status) != 0) {
-            result.errorCode = lastErrorOr(EIO);
-            return -1;
-        }
-        if (!isRegularFile(status, result))
-            return -1;
-    }
-    errno = 0;
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0 || ::fstat(fd, &status) != 0) {
-        result.errorCode = lastErrorOr(EIO);
-        if (fd >= 0)
-            ::close(fd);
-        return -1;
-    }
-    if (!isRegularFile(status, result)) {
-        ::close(fd);
-        return -1;
-    }
-    size = status.st_size;
-    return fd;
-}
-
-qint64 readSome(int fd, char* into, qint64 bytes)
-{
-    for (;;) {
-        errno = 0;
-        const ssize_t got = ::read(fd, into, static_cast<size_t>(bytes));
-        if (got >= 0 || errno != EINTR)
-            return got;
-    }
-}
-
-// QSaveFile never opens what the name leads to: it writes a temporary file beside it and
-// renames that over the name. Over a pipe or a device node the rename would put a file in
-// the node's place (as root, /dev/null for one), so a save goes only to a name that leads
-// to a file or to nothing yet. A node made there between this check and the rename is
-// replaced, never written into, so nothing can block.
-bool mayReplace(const QString& path, LogWrite& result)
-{
-    struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return true; // nothing there, or out of reach: QSaveFile tells which
-    return isRegularFile(status, result);
 }
 
 } // namespace
@@ -135,8 +34,8 @@ LogRead readLogFile(const QString& path, ui::LogStore& lines, const WorkProgress
     LogRead result;
     lines.clear();
     qint64 size = 0;
-    const Descriptor file(openRegularFile(QFile::encodeName(path), result, size));
-    if (file.get() < 0)
+    ReadableFile file = openRegularFile(path, result, size);
+    if (!file.isOpen())
         return result;
     if (size > limit) {
         result.outcome = FileOutcome::TooLarge;
@@ -152,11 +51,9 @@ LogRead readLogFile(const QString& path, ui::LogStore& lines, const WorkProgress
     QByteArray chunk(kChunkBytes, Qt::Uninitialized);
     qint64 done = 0;
     for (;;) {
-        const qint64 got = readSome(file.get(), chunk.data(), kChunkBytes);
-        if (got < 0) {
-            result.errorCode = lastErrorOr(EIO);
+        const qint64 got = file.read(chunk.data(), kChunkBytes, result.errorCode);
+        if (got < 0)
             return fail(FileOutcome::Failed);
-        }
         if (got == 0)
             break;
         done += got;
@@ -179,7 +76,7 @@ LogWrite writeLogFile(const QString& path, const ui::LogStore& lines, const Work
     if (!mayReplace(path, result))
         return result;
     QSaveFile file(path);
-    errno = 0;
+    clearLastError();
     // Unbuffered: a failing write reports at once, with its errno still fresh.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         result.errorCode = lastErrorOr(EIO);
@@ -204,7 +101,7 @@ LogWrite writeLogFile(const QString& path, const ui::LogStore& lines, const Work
             line.truncate(fromUtf8.appendToBuffer(line.data(), utf8) - line.constData());
             encoder.append(line, chunk);
         }
-        errno = 0;
+        clearLastError();
         if (file.write(chunk) != chunk.size()) {
             result.errorCode = lastErrorOr(EIO);
             file.cancelWriting();
@@ -216,7 +113,7 @@ LogWrite writeLogFile(const QString& path, const ui::LogStore& lines, const Work
             return result;
         }
     }
-    errno = 0;
+    clearLastError();
     if (!file.commit()) {
         result.errorCode = lastErrorOr(EIO);
         return result;
@@ -270,6 +167,8 @@ QString fileFailureReason(int errorCode)
         return QStringLiteral("Слишком длинное имя файла.");
     case EIO:
         return QStringLiteral("Ошибка ввода-вывода на диске.");
+    case EBUSY:
+        return QStringLiteral("Файл занят другой программой.");
     default:
         return QStringLiteral("Системная ошибка: %1.").arg(QString::fromLocal8Bit(std::strerror(errorCode)));
     }

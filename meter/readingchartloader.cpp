@@ -12,6 +12,13 @@
 #include <QMessageBox>
 #include <QPluginLoader>
 #include <QPointer>
+#if defined(QLDIXW_NO_READING_CHART)
+#include "readingcsv.h"
+
+#include <QFileDialog>
+#include <QPushButton>
+#include <QSaveFile>
+#endif
 
 namespace meter {
 
@@ -56,8 +63,12 @@ QStringList readingChartModuleFiles()
 {
     if (!chosenFiles().isEmpty())
         return chosenFiles();
+#if defined(QLDIXW_NO_READING_CHART)
+    return {};
+#else
     const QDir programFolder(QCoreApplication::applicationDirPath());
     return {QDir::cleanPath(programFolder.filePath(QStringLiteral(QLDIXW_MODULE_DIR_FROM_PROGRAM "/" QLDIXW_READING_CHART_MODULE_FILE)))};
+#endif
 }
 
 void setReadingChartModuleFiles(const QStringList& files)
@@ -82,11 +93,53 @@ ReadingChartModule* readingChartModule(QString* error)
     return nullptr;
 }
 
+#if defined(QLDIXW_NO_READING_CHART)
+namespace {
+
+// A build without Qt Charts has no chart window; the readings are still there to save.
+void offerCsvInstead(ReadingHistory& history, QWidget* anchor)
+{
+    QMessageBox box(QMessageBox::Information, QStringLiteral("График показаний"),
+                    QStringLiteral("График показаний не входит в эту сборку программы: она собрана без "
+                                   "библиотеки графиков. Показания можно сохранить в файл CSV и открыть "
+                                   "в электронной таблице."),
+                    QMessageBox::Close, anchor->window());
+    box.setObjectName(QStringLiteral("chartMissingBox"));
+    QPushButton* save = box.addButton(QStringLiteral("Сохранить CSV ..."), QMessageBox::AcceptRole);
+    save->setObjectName(QStringLiteral("chartMissingSaveCsv"));
+    box.setDefaultButton(save);
+    box.exec();
+    if (box.clickedButton() != save)
+        return;
+    QString path = QFileDialog::getSaveFileName(anchor->window(), QStringLiteral("Сохранить показания"),
+                                                QDir::home().filePath(QStringLiteral("показания.csv")),
+                                                QStringLiteral("Файл CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !writeReadingsCsv(history, file) || !file.commit()) {
+        QMessageBox::warning(anchor->window(), QStringLiteral("Сохранить показания"),
+                             QStringLiteral("Не удалось сохранить %1: %2")
+                                 .arg(QDir::toNativeSeparators(path), file.errorString()));
+    }
+}
+
+} // namespace
+#endif
+
 QAction* makeReadingChartAction(ReadingHistory& history, QWidget* anchor)
 {
     auto* action = ui::nameControl(new QAction(QStringLiteral("График показаний"), anchor), "chartWindowAction");
     QObject::connect(action, &QAction::triggered, anchor, [&history, anchor, window = QPointer<QWidget>()]() mutable {
         if (!window) {
+#if defined(QLDIXW_NO_READING_CHART)
+            if (chosenFiles().isEmpty()) {
+                offerCsvInstead(history, anchor);
+                return;
+            }
+#endif
             QString error;
             ReadingChartModule* module = readingChartModule(&error);
             if (!module) {

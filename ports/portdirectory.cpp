@@ -53,10 +53,15 @@ std::optional<PortEntry> PortDirectory::lookup(const QString& name) const
     return std::nullopt;
 }
 
-QString PortDirectory::resolveDevicePath(const QString& name) const
+bool isDevicePath(const QString& name)
 {
     // Not QDir::isAbsolutePath: it also takes Qt resource paths (":/…"), which are no device.
-    if (name.startsWith(QLatin1Char('/')))
+    return name.startsWith(QLatin1Char('/'));
+}
+
+QString PortDirectory::resolveDevicePath(const QString& name) const
+{
+    if (isDevicePath(name))
         return name;
     const std::optional<PortEntry> entry = lookup(name);
     return entry ? entry->devicePath : QString();

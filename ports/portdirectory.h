@@ -1,9 +1,12 @@
 #pragma once
-// Which ports exist on this machine and what device a port name means: the virtual ports
-// directory over the real ports the kernel has (named as comnaming.h says).
+// Which ports exist on this machine and what device a port name means: on Linux the
+// virtual ports directory over the real ports the kernel has (named as comnaming.h
+// says); on Windows the ports its registry lists (windows/registryports.h).
 
 #include "portentry.h"
+#if !defined(_WIN32)
 #include "privatedirectory.h"
+#endif
 
 #include <QList>
 #include <QString>
@@ -14,6 +17,18 @@
 
 namespace ports {
 
+#if defined(_WIN32)
+// Where the directory looks. Tests point it at a key of their own under HKEY_CURRENT_USER.
+struct PortRoots {
+    // HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM: the ports, one value each.
+    QString serialCommKey;
+    // Whether a COM name the key does not list is looked up among the system's device
+    // names: some drivers of virtual ports never list theirs.
+    bool dosDevices = true;
+
+    static PortRoots thisMachine();
+};
+#else
 // Where the directory looks. Tests point all three into a tree of their own.
 struct PortRoots {
     QString sysRoot;            // "/sys"
@@ -22,6 +37,7 @@ struct PortRoots {
 
     static PortRoots thisMachine();
 };
+#endif
 
 class PortDirectory {
 public:
@@ -37,8 +53,8 @@ public:
     std::optional<PortEntry> lookup(const QString& name) const;
 
     // The path to open for what the operator chose: an absolute path ("/dev/ttyUSB0",
-    // "/dev/serial/by-id/…", "/dev/pts/3") is taken as it stands, a port name is looked up;
-    // empty when the name means nothing here.
+    // "/dev/serial/by-id/…", "/dev/pts/3"; on Windows a device path, "\\.\COM12") is
+    // taken as it stands, a port name is looked up; empty when the name means nothing here.
     QString resolveDevicePath(const QString& name) const;
 
     const PortRoots& roots() const { return roots_; }
@@ -48,12 +64,18 @@ public:
     void setNoticeHandler(std::function<void(const QString&)> handler) { notice_ = std::move(handler); }
 
 private:
-    QList<PortEntry> virtualPorts() const;
-
     PortRoots roots_;
     std::function<void(const QString&)> notice_;
+#if !defined(_WIN32)
+    QList<PortEntry> virtualPorts() const;
+
     // What was last said about the directory; reading the list is no change of it.
     mutable std::optional<DirectoryCheck> reported_;
+#endif
 };
+
+// Whether `name` is a path to open as it stands rather than a name to look up: "/dev/…"
+// on Linux, "\\.\…" (or "\\?\…") on Windows.
+bool isDevicePath(const QString& name);
 
 } // namespace ports

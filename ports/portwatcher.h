@@ -7,8 +7,14 @@
 // is watched only while the link dangles, to see the device come back there. A directory
 // that does not exist yet (no USB adapter plugged since boot, no simulator run yet) is
 // waited for by watching the nearest directory above it that does.
+//
+// On Windows it watches the registry key that lists the ports (RegNotifyChangeKeyValue),
+// which the system changes when a port comes or goes; while the key does not exist (no
+// serial port since boot) the nearest key above it is watched for the key to appear.
 
+#if !defined(_WIN32)
 #include "inotifywatches.h"
+#endif
 #include "portdirectory.h"
 
 #include <QHash>
@@ -18,13 +24,25 @@
 
 #include <cstdint>
 
+#if defined(_WIN32)
+class QWinEventNotifier;
+#endif
+
 namespace ports {
 
 class PortWatcher : public QObject {
     Q_OBJECT
 public:
     explicit PortWatcher(PortRoots roots, QObject* parent = nullptr);
+#if defined(_WIN32)
+    ~PortWatcher() override;
 
+    // How many times the system's notice woke the watcher.
+    int wakeUps() const { return wakeUps_; }
+    // The key watched now: the ports' own, or the nearest existing one above it; empty
+    // when none could be watched (the watcher then looks now and then).
+    QString watchedKey() const { return watchedKey_; }
+#else
     // The directories whose changes mean something for the port list.
     QStringList wantedDirectories() const;
     // What is watched now: each wanted directory, or the nearest existing one above it.
@@ -34,6 +52,7 @@ public:
     // True where the kernel gave no inotify descriptor (too many instances, no descriptors
     // left): the watcher then looks now and then at what the notices would have told.
     bool polls() const { return !watches_.isValid(); }
+#endif
 
 signals:
     // Ports may have changed. Comes once after a burst of changes has settled: a USB
@@ -42,6 +61,22 @@ signals:
     void portsChanged();
 
 private:
+#if defined(_WIN32)
+    // Asks for the next notice; the system gives one per request.
+    void rearm();
+    void noticed();
+    void poll();
+
+    const PortRoots roots_;
+    void* key_ = nullptr;   // HKEY
+    void* event_ = nullptr; // HANDLE
+    QWinEventNotifier* notifier_ = nullptr;
+    QString watchedKey_;
+    QTimer settle_;
+    QTimer poll_;
+    QStringList polled_;
+    int wakeUps_ = 0;
+#else
     // What to watch for the machine as it is now, and how its virtual links stand.
     struct Plan {
         QHash<QString, std::uint32_t> watches;
@@ -66,10 +101,13 @@ private:
     QTimer poll_;
     QStringList polled_;
     int wakeUps_ = 0;
+#endif
 };
 
+#if !defined(_WIN32)
 // `path` when it is a directory, else the nearest existing directory above it; empty
 // when none is found (a relative path that leads nowhere).
 QString nearestExistingDirectory(const QString& path);
+#endif
 
 } // namespace ports

@@ -1,5 +1,7 @@
 #include "replywindowtimer.h"
 
+#include <algorithm>
+
 #if defined(__linux__)
 #include <QSocketNotifier>
 #include <cerrno>
@@ -9,6 +11,10 @@
 #include <unistd.h>
 #else
 #include <QTimer>
+#endif
+#if defined(_WIN32)
+#include <QWinEventNotifier>
+#include <windows.h>
 #endif
 
 namespace transport {
@@ -64,12 +70,47 @@ void ReplyWindowTimer::expired()
     emit timeout();
 }
 
+QString ReplyWindowTimer::clockName() const
+{
+    return QStringLiteral("timerfd");
+}
+
 #else
+
+#if defined(_WIN32)
+namespace {
+
+long long performanceTicks()
+{
+    LARGE_INTEGER now{};
+    ::QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+long long ticksPerSecond()
+{
+    LARGE_INTEGER frequency{};
+    ::QueryPerformanceFrequency(&frequency);
+    return frequency.QuadPart;
+}
+
+} // namespace
+#endif
 
 ReplyWindowTimer::ReplyWindowTimer(QObject* parent)
     : QObject(parent)
-    , timer_(new QTimer(this))
 {
+#if defined(_WIN32)
+    // A synchronization timer: the notifier's wait takes its signal, so each expiry is
+    // told once.
+    waitable_ = ::CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
+    if (waitable_) {
+        notifier_ = new QWinEventNotifier(static_cast<HANDLE>(waitable_), this);
+        connect(notifier_, &QWinEventNotifier::activated, this, &ReplyWindowTimer::expired);
+        return;
+    }
+#endif
+    timer_ = new QTimer(this);
     timer_->setSingleShot(true);
     timer_->setTimerType(Qt::PreciseTimer);
     connect(timer_, &QTimer::timeout, this, [this] {
@@ -78,20 +119,85 @@ ReplyWindowTimer::ReplyWindowTimer(QObject* parent)
     });
 }
 
-ReplyWindowTimer::~ReplyWindowTimer() = default;
+ReplyWindowTimer::~ReplyWindowTimer()
+{
+#if defined(_WIN32)
+    delete notifier_;
+    if (waitable_) {
+        ::CancelWaitableTimer(static_cast<HANDLE>(waitable_));
+        ::CloseHandle(static_cast<HANDLE>(waitable_));
+    }
+#endif
+}
+
+#if defined(_WIN32)
+namespace {
+
+// Due in `ticks` performance counter ticks from now (at least 100 ns).
+void setDue(HANDLE timer, long long ticks)
+{
+    static const long long perSecond = ticksPerSecond();
+    LARGE_INTEGER due{};
+    // Negative: relative to now, in 100 ns units.
+    due.QuadPart = -std::max<long long>(1, ticks * 10'000'000LL / perSecond);
+    ::SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE);
+}
+
+} // namespace
+#endif
 
 void ReplyWindowTimer::arm()
 {
+#if defined(_WIN32)
+    if (waitable_) {
+        static const long long perSecond = ticksPerSecond();
+        const long long length = static_cast<long long>(intervalMs_ > 0 ? intervalMs_ : 0) * perSecond / 1000;
+        deadlineTicks_ = performanceTicks() + length;
+        setDue(static_cast<HANDLE>(waitable_), length);
+        return;
+    }
+#endif
     timer_->start(intervalMs_);
 }
 
 void ReplyWindowTimer::stop()
 {
     active_ = false;
+#if defined(_WIN32)
+    if (waitable_) {
+        ::CancelWaitableTimer(static_cast<HANDLE>(waitable_));
+        return;
+    }
+#endif
     timer_->stop();
 }
 
-void ReplyWindowTimer::expired() {}
+void ReplyWindowTimer::expired()
+{
+#if defined(_WIN32)
+    if (!active_)
+        return;
+    // An expiry told after the window was closed and opened again belongs to the old
+    // window: the new one runs on, and its timer is armed again for what is left of it,
+    // so that no expiry can be lost whatever the order of the two.
+    const long long left = deadlineTicks_ - performanceTicks();
+    if (left > 0) {
+        setDue(static_cast<HANDLE>(waitable_), left);
+        return;
+    }
+    active_ = false;
+    emit timeout();
+#endif
+}
+
+QString ReplyWindowTimer::clockName() const
+{
+#if defined(_WIN32)
+    if (waitable_)
+        return QStringLiteral("high-resolution waitable timer");
+#endif
+    return QStringLiteral("Qt precise timer");
+}
 
 #endif
 

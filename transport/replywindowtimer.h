@@ -3,13 +3,17 @@
 // to a millisecond late; the window is the program's only interlock and every
 // exchange of every family waits exactly one, so on Linux it runs on a timerfd armed
 // for an absolute deadline on the monotonic clock, watched by the GUI thread's event
-// loop. Elsewhere a precise QTimer stands in.
+// loop. On Windows a high-resolution waitable timer does the same where the system has
+// one (Windows 10 1803 and later); where it refuses one (older Windows, Wine) a precise
+// QTimer stands in.
 
 #include <QObject>
+#include <QString>
 #include <chrono>
 
 class QSocketNotifier;
 class QTimer;
+class QWinEventNotifier;
 
 namespace transport {
 
@@ -29,6 +33,10 @@ public:
     void setInterval(int ms);
     int interval() const { return intervalMs_; }
 
+    // Which clock ends the windows: "timerfd", "high-resolution waitable timer" or
+    // "Qt precise timer"; for the benchmark and the tests' notes.
+    QString clockName() const;
+
 signals:
     // The window ended; it is closed when this is emitted.
     void timeout();
@@ -43,6 +51,11 @@ private:
     int fd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
 #else
+#if defined(_WIN32)
+    void* waitable_ = nullptr; // HANDLE of the high-resolution timer, when the system gave one
+    QWinEventNotifier* notifier_ = nullptr;
+    long long deadlineTicks_ = 0; // performance counter ticks when the armed window ends
+#endif
     QTimer* timer_ = nullptr;
 #endif
 };

@@ -138,8 +138,12 @@ int main(int argc, char* argv[])
         {"meterdial.jpg", {25, 33}, meterDial},
     };
     for (const auto& picture : pictures) {
+        const QImage image = draw(picture.size, picture.paint);
         const QString path = folder.filePath(QString::fromLatin1(picture.file));
-        if (!draw(picture.size, picture.paint).save(path, "JPEG", 92)) {
+        // The PNG beside each JPEG is for Windows, whose Qt is built without a JPEG reader.
+        QString png = path;
+        png.replace(QLatin1String(".jpg"), QLatin1String(".png"));
+        if (!image.save(path, "JPEG", 92) || !QImage(path).save(png, "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             return 1;
         }

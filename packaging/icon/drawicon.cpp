@@ -133,6 +133,33 @@ QImage imageOf(const std::vector<Shape>& shapes, int size)
     return image;
 }
 
+// A Windows icon file of PNG images (each at most 256 pixels): a header, one directory
+// entry each, then the images as they are.
+QByteArray icoOf(const QList<QByteArray>& pngs)
+{
+    QByteArray ico;
+    const auto word = [&ico](quint16 v) { ico.append(char(v & 0xff)).append(char(v >> 8)); };
+    const auto dword = [&word](quint32 v) { word(quint16(v & 0xffff)); word(quint16(v >> 16)); };
+    word(0);
+    word(1); // an icon
+    word(quint16(pngs.size()));
+    quint32 offset = 6 + 16 * quint32(pngs.size());
+    for (const QByteArray& png : pngs) {
+        const QImage image = QImage::fromData(png, "PNG");
+        // 256 is written as 0.
+        ico.append(char(image.width() & 0xff)).append(char(image.height() & 0xff));
+        ico.append(char(0)).append(char(0));
+        word(1);  // colour planes
+        word(32); // bits per pixel
+        dword(quint32(png.size()));
+        dword(offset);
+        offset += quint32(png.size());
+    }
+    for (const QByteArray& png : pngs)
+        ico.append(png);
+    return ico;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -149,10 +176,18 @@ int main(int argc, char* argv[])
     QFile svg(out.filePath(QStringLiteral("qldixw.svg")));
     if (!svg.open(QIODevice::WriteOnly) || svg.write(svgOf(shapes).toUtf8()) < 0)
         return 1;
+    QList<QByteArray> pngs;
     for (int i = 2; i < argc; ++i) {
         const int size = QByteArray(argv[i]).toInt();
-        if (size <= 0 || !imageOf(shapes, size).save(out.filePath(QStringLiteral("qldixw-%1.png").arg(size))))
+        const QString path = out.filePath(QStringLiteral("qldixw-%1.png").arg(size));
+        if (size <= 0 || !imageOf(shapes, size).save(path))
             return 1;
+        QFile png(path);
+        if (size <= 256 && png.open(QIODevice::ReadOnly))
+            pngs << png.readAll();
     }
+    QFile ico(out.filePath(QStringLiteral("qldixw.ico")));
+    if (!ico.open(QIODevice::WriteOnly) || ico.write(icoOf(pngs)) < 0)
+        return 1;
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include "comname.h"
 #include "minitest.h"
+#include "prefixports.h"
 #include "registryports.h"
 
 #include <windows.h>
@@ -150,4 +151,44 @@ TEST_CASE(theSystemsKey)
     for (const std::string& n : names)
         listed += " " + n;
     minitest::note("the system's serial ports with the two added:" + listed);
+}
+
+// What the guard of every test program finds: a value the tests did not make, a DOS
+// device name that leads somewhere; and the prefix itself, where the run removed what
+// Wine made for the machine's own ports (COM1 for /dev/ttyS0) before any test started.
+TEST_CASE(portsNoTestMade)
+{
+    const struct {
+        const char* row;
+        std::vector<Value> values;
+        std::vector<std::string> dosNames;
+        std::vector<std::string> found;
+    } rows[] = {
+        {"nothing", {}, {}, {}},
+        {"the system's port", {{"\\Device\\Serial0", REG_SZ, sz("COM1")}}, {}, {"COM1 (\\Device\\Serial0) in SERIALCOMM"}},
+        {"a test's own port", {{"\\Device\\QldixwTest0", REG_SZ, sz("COM240")}}, {}, {}},
+        {"a device name that leads somewhere", {}, {"NUL"}, {"NUL -> "}},
+        {"a name that leads nowhere", {}, {"COM258"}, {}},
+    };
+    for (const auto& row : rows) {
+        minitest::Row r(row.row);
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QLDIXw tests");
+        HKEY key = nullptr;
+        REQUIRE_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                     nullptr),
+                   LONG(ERROR_SUCCESS));
+        for (const Value& v : row.values)
+            setValue(key, v);
+        ::RegCloseKey(key);
+        const std::vector<std::string> found = wintest::foreignComPorts(HKEY_CURRENT_USER, kTestKey, row.dosNames);
+        REQUIRE_EQ(found.size(), row.found.size());
+        for (std::size_t i = 0; i < found.size(); ++i)
+            CHECK_EQ(found[i].substr(0, row.found[i].size()), row.found[i]);
+    }
+    ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QLDIXw tests");
+
+    std::string left;
+    for (const std::string& port : wintest::foreignComPorts())
+        left += "\n      " + port;
+    CHECK_EQ(left, std::string());
 }

@@ -11,16 +11,23 @@
 // line ("ok ..." or "err ..."), so the test and the device take turns without guessing
 // how long anything takes. The peer exits with the command's status, after removing
 // every link it made.
+//
+// It refuses to start the command (exit status 3) while the prefix has a COM port it did
+// not make: Wine links com1 to the machine's /dev/ttyS0 whenever the prefix's services
+// start, and on these machines that can be a live system console.
 
 #include "ptypair.h"
 
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
+#include <strings.h>
 #include <fcntl.h>
 #include <map>
 #include <memory>
@@ -348,6 +355,34 @@ bool writeAll(int fd, const std::string& text)
     return true;
 }
 
+// The COM links of the prefix that no peer made: a number outside the peers' range, or a
+// link that leads anywhere but a pseudo-terminal. "com1 -> /dev/ttyS0" for each.
+std::vector<std::string> foreignComLinks(const std::string& dosdevices)
+{
+    std::vector<std::string> foreign;
+    DIR* dir = ::opendir(dosdevices.c_str());
+    if (!dir)
+        return foreign;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() < 4 || ::strncasecmp(name.c_str(), "com", 3) != 0)
+            continue;
+        bool digits = true;
+        for (std::size_t i = 3; i < name.size(); ++i)
+            digits = digits && std::isdigit(static_cast<unsigned char>(name[i]));
+        if (!digits || name.size() > 6)
+            continue;
+        const int number = std::atoi(name.c_str() + 3);
+        char target[4096];
+        const ssize_t length = ::readlink((dosdevices + "/" + name).c_str(), target, sizeof target - 1);
+        const std::string leadsTo = length > 0 ? std::string(target, std::size_t(length)) : std::string("?");
+        if (number < kFirstCom || number > kLastCom || leadsTo.rfind("/dev/pts/", 0) != 0)
+            foreign.push_back(name + " -> " + leadsTo);
+    }
+    ::closedir(dir);
+    return foreign;
+}
+
 int pidfdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
 
 } // namespace
@@ -362,6 +397,15 @@ int main(int argc, char** argv)
     if (!prefix || !*prefix) {
         std::fprintf(stderr, "winepeer: WINEPREFIX is not set\n");
         return 2;
+    }
+
+    const std::vector<std::string> foreign = foreignComLinks(std::string(prefix) + "/dosdevices");
+    if (!foreign.empty()) {
+        std::fprintf(stderr, "winepeer: the prefix has COM ports the tests did not make, which could lead a test to "
+                             "the machine's own serial devices; not running %s:\n", argv[1]);
+        for (const std::string& link : foreign)
+            std::fprintf(stderr, "  %s/dosdevices/%s\n", prefix, link.c_str());
+        return 3;
     }
 
     const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
