@@ -11,7 +11,53 @@
 #include <cstdio>
 #include <optional>
 
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <shellapi.h>
+#endif
+
 namespace {
+
+#if defined(_WIN32)
+// The program is of the window subsystem, so that starting it from the Start menu opens
+// no console window; started from a console (qldixw --script …, --help), it writes to
+// that console, unless its output was sent elsewhere.
+void useParentConsole()
+{
+    if (!::AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    const auto reopen = [](DWORD which, std::FILE* stream, const char* mode) {
+        const HANDLE handle = ::GetStdHandle(which);
+        if (!handle || handle == INVALID_HANDLE_VALUE || ::GetFileType(handle) == FILE_TYPE_UNKNOWN)
+            [[maybe_unused]] std::FILE* reopened = std::freopen("CONOUT$", mode, stream);
+    };
+    reopen(STD_OUTPUT_HANDLE, stdout, "w");
+    reopen(STD_ERROR_HANDLE, stderr, "w");
+}
+
+// argv is in the ANSI code page there, which cannot hold every file name; the wide
+// command line can.
+QStringList commandLineArguments(int, char*[])
+{
+    QStringList arguments;
+    int count = 0;
+    if (wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i)
+            arguments << QString::fromWCharArray(wide[i]);
+        ::LocalFree(wide);
+    }
+    return arguments;
+}
+#else
+QStringList commandLineArguments(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+#endif
 
 void printTo(std::FILE* stream, const QString& text)
 {
@@ -49,10 +95,10 @@ std::optional<int> answerWithoutWindow(const mainwindow::CommandLine& line, int 
 
 int main(int argc, char* argv[])
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    const mainwindow::CommandLine line(arguments);
+#if defined(_WIN32)
+    useParentConsole();
+#endif
+    const mainwindow::CommandLine line(commandLineArguments(argc, argv));
     if (const std::optional<int> code = answerWithoutWindow(line, argc, argv))
         return *code;
     // A script run makes a core application only: it opens no screen and needs none.

@@ -15,8 +15,8 @@ namespace wintest {
 // The device names the tests give the SERIALCOMM values they add themselves.
 inline constexpr const char* kTestDevicePrefix = "\\Device\\Qldixw";
 
-// "COM1 (\Device\Serial0) in SERIALCOMM", "COM1 -> \??\unix/dev/ttyS0" for each value of
-// `key` the tests did not make and each of `dosNames` that names a device.
+// "COM1 (\Device\Serial0) in SERIALCOMM", "COM1 -> <prefix>/dosdevices/com1" for each value of `key`
+// the tests did not make and each of `dosNames` that leads to a device.
 std::vector<std::string> foreignComPorts(HKEY root, const char* key, const std::vector<std::string>& dosNames);
 // The prefix's own: HKLM's SERIALCOMM and COM1 … COM99 (the peers publish from COM100).
 std::vector<std::string> foreignComPorts();

@@ -4,12 +4,14 @@
 
 #include "comname.h"
 #include "minitest.h"
+#include "peerclient.h"
 #include "prefixports.h"
 #include "registryports.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
 
 using namespace ports;
 using namespace ports::windows;
@@ -153,8 +155,9 @@ TEST_CASE(theSystemsKey)
     minitest::note("the system's serial ports with the two added:" + listed);
 }
 
-// What the guard of every test program finds: a value the tests did not make, a DOS
-// device name that leads somewhere; and the prefix itself, where the run removed what
+// What the guard of every test program finds: a value the tests did not make, a COM name
+// that leads to a device through the prefix's dosdevices (a pseudo-terminal the peer
+// published stands in for the machine's own port: its link is made the same way); and the prefix itself, where the run removed what
 // Wine made for the machine's own ports (COM1 for /dev/ttyS0) before any test started.
 TEST_CASE(portsNoTestMade)
 {
@@ -165,9 +168,9 @@ TEST_CASE(portsNoTestMade)
         std::vector<std::string> found;
     } rows[] = {
         {"nothing", {}, {}, {}},
+        {"a COM name that leads to a device", {}, {"published"}, {"published -> "}},
         {"the system's port", {{"\\Device\\Serial0", REG_SZ, sz("COM1")}}, {}, {"COM1 (\\Device\\Serial0) in SERIALCOMM"}},
         {"a test's own port", {{"\\Device\\QldixwTest0", REG_SZ, sz("COM240")}}, {}, {}},
-        {"a device name that leads somewhere", {}, {"NUL"}, {"NUL -> "}},
         {"a name that leads nowhere", {}, {"COM258"}, {}},
     };
     for (const auto& row : rows) {
@@ -180,10 +183,29 @@ TEST_CASE(portsNoTestMade)
         for (const Value& v : row.values)
             setValue(key, v);
         ::RegCloseKey(key);
-        const std::vector<std::string> found = wintest::foreignComPorts(HKEY_CURRENT_USER, kTestKey, row.dosNames);
+        // "published" stands for the name of a port the peer publishes for the row.
+        std::unique_ptr<wintest::PeerDevice> device;
+        const auto named = [&](std::string text) {
+            const std::size_t at = text.find("published");
+            if (at != std::string::npos) {
+                if (!device)
+                    device = std::make_unique<wintest::PeerDevice>();
+                text.replace(at, 9, device->name());
+            }
+            return text;
+        };
+        std::vector<std::string> dosNames;
+        for (const std::string& name : row.dosNames)
+            dosNames.push_back(named(name));
+        const std::vector<std::string> found = wintest::foreignComPorts(HKEY_CURRENT_USER, kTestKey, dosNames);
         REQUIRE_EQ(found.size(), row.found.size());
-        for (std::size_t i = 0; i < found.size(); ++i)
-            CHECK_EQ(found[i].substr(0, row.found[i].size()), row.found[i]);
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            const std::string expected = named(row.found[i]);
+            CHECK_EQ(found[i].substr(0, expected.size()), expected);
+            // Wine names the prefix's link the name leads through.
+            if (device)
+                CHECK(found[i].find("/dosdevices/com") != std::string::npos);
+        }
     }
     ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QLDIXw tests");
 
