@@ -185,8 +185,14 @@ void TForm1::dropUnconfirmedPortName()
 
 void TForm1::OpenPortClick()
 {
-    // The name in the box is the port opened, whatever was taken before.
-    session_->open(COM_->currentText());
+    // The name in the box is the port opened, whatever was taken before. Each outcome
+    // shows itself: the port corner follows the state (open, or connecting to a network
+    // line, whose end comes the same way), and a failure has had its error box.
+    switch (session_->open(COM_->currentText()).outcome) {
+    case portsession::OpenResult::Outcome::Opened:
+    case portsession::OpenResult::Outcome::Connecting:
+    case portsession::OpenResult::Outcome::Failed: break;
+    }
 }
 
 void TForm1::ClosePortClick()

@@ -157,15 +157,21 @@ bool LineMonitor::start(const QString& nameA, const QString& nameB)
     beginCapture();
     listening_ = true;
     const QString names[] = {nameA, nameB};
+    bool any = false;
     for (Side side : {Side::A, Side::B}) {
         const QString& name = names[sideIndex(side)];
-        if (name.trimmed().isEmpty())
+        if (name.trimmed().isEmpty()) {
             record(nowUs(), side, RecordKind::Note, QStringLiteral("порт не выбран: сторона не слушается"));
-        else
-            tap(side).open(name.trimmed());
+            continue;
+        }
+        // Open, or on its way (a line behind a device server connects a moment later,
+        // and a connect that fails is noted then). A failure has been noted already.
+        switch (tap(side).open(name.trimmed()).outcome) {
+        case portsession::OpenResult::Outcome::Opened:
+        case portsession::OpenResult::Outcome::Connecting: any = true; break;
+        case portsession::OpenResult::Outcome::Failed: break;
+        }
     }
-    // Open, or on its way (a line behind a device server connects a moment later).
-    const bool any = tap(Side::A).state() != PortSession::State::Closed || tap(Side::B).state() != PortSession::State::Closed;
     if (!any) {
         listening_ = false;
         QStringList lines;

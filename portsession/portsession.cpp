@@ -9,6 +9,7 @@
 #include "portwatcher.h"
 #include "reconnection.h"
 
+#include <QEventLoop>
 #include <QMetaObject>
 
 #include <utility>
@@ -162,7 +163,7 @@ bool PortSession::knows(const QString& name)
         commport::net::NameFault fault = commport::net::NameFault::None;
         if (commport::net::ParseNetworkName(name.toStdString(), &fault))
             return true;
-        emit failed(invalidNetworkNameText(name, fault));
+        fail(invalidNetworkNameText(name, fault));
         return false;
     }
     // Not in the list: the system's list is read once more, a port may have come since.
@@ -173,7 +174,7 @@ bool PortSession::knows(const QString& name)
     for (const ports::PortEntry& entry : entries)
         if (entry.name == name)
             return true;
-    emit failed(name.isEmpty() ? QStringLiteral("Порт не выбран: выберите его из списка.")
+    fail(name.isEmpty() ? QStringLiteral("Порт не выбран: выберите его из списка.")
                                : QStringLiteral("Порт «%1» не найден на этом компьютере.").arg(name));
     return false;
 }
@@ -190,9 +191,9 @@ bool PortSession::openShowingFailure()
         comm_.Close();
         const QString path = devicePath();
         if (isNetworkName(name()))
-            emit failed(networkOpenFailureText(error, name(), lastError));
+            fail(networkOpenFailureText(error, name(), lastError));
         else
-            emit failed(ports::failureText(error, path.isEmpty() ? name() : name() + QStringLiteral(": ") + path));
+            fail(ports::failureText(error, path.isEmpty() ? name() : name() + QStringLiteral(": ") + path));
         return false;
     }
     reconnection_->portOpened(name(), devicePath());
@@ -254,7 +255,7 @@ void PortSession::connectEnded()
 
     if (!connection) {
         updateState();
-        emit failed(connectFailureText(lineName, error));
+        fail(connectFailureText(lineName, error));
         return;
     }
     comm_.SetPreparedConnection(std::move(connection));
@@ -273,7 +274,13 @@ void PortSession::connectEnded()
         emit notice(rawLineNotice(lineName));
 }
 
-bool PortSession::open(const QString& name)
+void PortSession::fail(const QString& message)
+{
+    lastFailure_ = message;
+    emit failed(message);
+}
+
+OpenResult PortSession::open(const QString& name)
 {
     // An open port is closed first, as "Закрыть" closes it, so that its state is not
     // left shown when the new name opens nothing.
@@ -286,17 +293,37 @@ bool PortSession::open(const QString& name)
     }
     // The name given is the port opened, whatever was taken before.
     comm_.SetDeviceName(name.toStdString());
+    lastFailure_.clear();
     if (isNetworkName(name)) {
-        if (knows(name))
-            startConnecting(OpenPurpose::Operator);
-        return false;
+        if (!knows(name))
+            return {OpenResult::Outcome::Failed, lastFailure_};
+        startConnecting(OpenPurpose::Operator);
+        return {OpenResult::Outcome::Connecting, {}};
     }
     // A failure leaves the state as it was, and the attempt shown as it ended.
     if (!knows(name) || !openShowingFailure())
-        return false;
+        return {OpenResult::Outcome::Failed, lastFailure_};
     updateState();
     emit started();
-    return true;
+    return {OpenResult::Outcome::Opened, {}};
+}
+
+OpenResult PortSession::openAndWait(const QString& name)
+{
+    OpenResult result = open(name);
+    if (result.outcome != OpenResult::Outcome::Connecting)
+        return result;
+    // The connect ends by itself within its time limits, in `started` or `failed`.
+    QEventLoop loop;
+    const QMetaObject::Connection ended = connect(this, &PortSession::started, &loop, &QEventLoop::quit);
+    const QMetaObject::Connection refused = connect(this, &PortSession::failed, &loop, &QEventLoop::quit);
+    if (connecting_)
+        loop.exec();
+    disconnect(ended);
+    disconnect(refused);
+    if (comm_.IsOpen())
+        return {OpenResult::Outcome::Opened, {}};
+    return {OpenResult::Outcome::Failed, lastFailure_};
 }
 
 void PortSession::choose(const QString& name)

@@ -34,6 +34,15 @@ class NetworkOpen;
 class Reconnection;
 struct ReopenResult;
 
+// What an open came to. A network line is connected beside the window, so its open
+// returns before its end: Connecting, and then `started` or `failed` tells how it ended.
+struct OpenResult {
+    enum class Outcome { Opened, Connecting, Failed };
+    Outcome outcome = Outcome::Failed;
+    // Failed: why, as `failed` said it.
+    QString failure;
+};
+
 class PortSession : public QObject {
     Q_OBJECT
 public:
@@ -67,9 +76,15 @@ public:
 
     // "Открыть": the port opens on `name`, whatever was taken before; a wait ends. A
     // name the system does not know (after reading its list once more) opens nothing.
-    // False when nothing opened; `failed` has said why. A network name is connected to
-    // first: false then too, with the state Connecting until the open ends either way.
-    bool open(const QString& name);
+    // Failed: `failed` has said why, and the result says it too. A network name is
+    // connected to first: Connecting, with the state Connecting until the open ends in
+    // `started` or `failed` (within the connect's own time limits), or is given up by
+    // close() or another open, which say nothing more.
+    [[nodiscard]] OpenResult open(const QString& name);
+    // open(), and for a network line the event loop run until its connect has ended:
+    // Opened or Failed. For callers with no window to keep going (the run from the
+    // command line, benchmarks).
+    [[nodiscard]] OpenResult openAndWait(const QString& name);
     // A name chosen from the list or confirmed with Enter. The same name changes
     // nothing; another closes the port and, when it was open, opens the new one and
     // empties its input. While closed only the name is taken.
@@ -123,6 +138,8 @@ private:
     bool knows(const QString& name);
     // Opens the component on its name; `failed` tells of a failure.
     bool openShowingFailure();
+    // Says why an open failed, and keeps it for the open's result.
+    void fail(const QString& message);
     // A network line: the connect runs away from the GUI thread, connectEnded opens.
     void startConnecting(OpenPurpose purpose);
     void connectEnded();
@@ -148,6 +165,7 @@ private:
     NetworkOpen* connecting_ = nullptr;
     OpenPurpose connectPurpose_ = OpenPurpose::Operator;
     State state_ = State::Closed;
+    QString lastFailure_;
 };
 
 } // namespace portsession

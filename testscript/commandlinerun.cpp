@@ -74,11 +74,11 @@ int run(const CommandLineRun& options, std::FILE* out, std::FILE* err)
     session.setAutomaticReconnect(false);
     if (rate)
         session.comm().SetBaudRate(*rate);
-    QString openFailure;
-    QObject::connect(&session, &portsession::PortSession::failed, [&](const QString& why) { openFailure = why; });
     transport::Transport line(session);
-    if (!session.open(options.port))
-        return unusable(openFailure.isEmpty() ? QStringLiteral("порт %1 не открыть").arg(options.port) : openFailure);
+    // A network line is waited for, within the connect's own limits, as the window waits.
+    const portsession::OpenResult opened = session.openAndWait(options.port);
+    if (opened.outcome != portsession::OpenResult::Outcome::Opened)
+        return unusable(opened.failure.isEmpty() ? QStringLiteral("порт %1 не открыть").arg(options.port) : opened.failure);
 
     ScriptDriver driver(line);
     std::vector<QStringList> output;

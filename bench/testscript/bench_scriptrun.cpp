@@ -49,7 +49,7 @@ int main(int argc, char* argv[])
 
     portsession::PortSession session;
     transport::Transport line(session);
-    if (!session.open(port)) {
+    if (session.openAndWait(port).outcome != portsession::OpenResult::Outcome::Opened) {
         std::fprintf(stderr, "the port did not open\n");
         return 1;
     }

@@ -17,6 +17,11 @@ constexpr unsigned kTtyAuxMajor = 5;
 constexpr unsigned kCurrentTtyMinor = 0;
 constexpr unsigned kConsoleMinor = 1;
 constexpr unsigned kPtmxMinor = 2;
+// The virtual consoles, tty0 (the one on the screen now) to tty63, share their major with
+// the board UARTs, whose minors begin at 64: the kernel's terminals of the screen and
+// keyboard, where a login may run, and never a serial line.
+constexpr unsigned kTtyMajor = 4;
+constexpr unsigned kLastVirtualConsoleMinor = 63;
 
 bool parseNumber(const std::string& text, unsigned& value)
 {
@@ -104,6 +109,8 @@ TerminalKind ClassifyCharacterDevice(dev_t device, const SystemRoots& roots)
 {
     const std::vector<dev_t> consoles = KernelConsoleDevices(roots);
     if (std::find(consoles.begin(), consoles.end(), device) != consoles.end())
+        return TerminalKind::KernelConsole;
+    if (major(device) == kTtyMajor && minor(device) <= kLastVirtualConsoleMinor)
         return TerminalKind::KernelConsole;
     if (major(device) == kTtyAuxMajor && (minor(device) == kCurrentTtyMinor || minor(device) == kPtmxMinor))
         return TerminalKind::NotATerminal;

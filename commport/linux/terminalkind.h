@@ -26,7 +26,7 @@ std::vector<dev_t> KernelConsoleDevices(const SystemRoots& roots);
 
 enum class TerminalKind {
     Port,          // may be a serial port; only opening it tells for sure
-    KernelConsole, // the kernel writes its console here
+    KernelConsole, // the kernel writes its console here, or a virtual console (tty0 to tty63)
     NotATerminal,  // no serial port, and not to be opened to find that out
 };
 

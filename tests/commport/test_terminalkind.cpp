@@ -1,6 +1,7 @@
-// Devices a port name must never open: the kernel's console, /dev/tty, /dev/ptmx and
-// devices of other classes. The console is played by pseudo-terminals named in made-up
-// proc and sysfs trees; the real console and the real ttyS ports are never touched.
+// Devices a port name must never open: the kernel's console, the virtual consoles,
+// /dev/tty, /dev/ptmx and devices of other classes. The console is played by
+// pseudo-terminals named in made-up proc and sysfs trees; the real consoles and the real
+// ttyS ports are never touched.
 
 #include "commtesting.h"
 #include "linux/terminaldevice.h"
@@ -88,6 +89,11 @@ void TestTerminalKind::deviceNumbers_data()
     QTest::newRow("/dev/console") << 5u << 1u << TerminalKind::KernelConsole;
     QTest::newRow("/dev/tty") << 5u << 0u << TerminalKind::NotATerminal;
     QTest::newRow("/dev/ptmx") << 5u << 2u << TerminalKind::NotATerminal;
+    // The virtual consoles share ttyS's major below its first minor.
+    QTest::newRow("/dev/tty0") << 4u << 0u << TerminalKind::KernelConsole;
+    QTest::newRow("/dev/tty1") << 4u << 1u << TerminalKind::KernelConsole;
+    QTest::newRow("/dev/tty63") << 4u << 63u << TerminalKind::KernelConsole;
+    QTest::newRow("ttyS0, the first minor past them") << 4u << 64u << TerminalKind::Port;
     QTest::newRow("a pty slave, unknown to sysfs") << 136u << 3u << TerminalKind::Port;
     QTest::newRow("ttyS1, in the tty class") << 4u << 65u << TerminalKind::Port;
 }

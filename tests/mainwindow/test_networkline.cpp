@@ -2,7 +2,8 @@
 // device simulator's pseudo-terminal as the device: the console's line settings on the
 // simulator's terminal, a dispenser status and a memory read answered through the
 // server, the server stopped and started again under an open port, connects that fail
-// while the window goes on, and a bare TCP line to a plain socket.
+// while the window goes on, a bare TCP line to a plain socket, and a script run from the
+// command line on such lines.
 
 #include "consoletestbench.h"
 #include "modalcatcher.h"
@@ -11,9 +12,12 @@
 #include "tform2.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 
@@ -106,6 +110,8 @@ private slots:
     void connectsThatFail_data();
     void connectsThatFail();
     void bareTcpLineToASocket();
+    void scriptFromTheCommandLine_data();
+    void scriptFromTheCommandLine();
 
 private:
     QComboBox* portList() { return bench_->control<QComboBox>(QStringLiteral("COM")); }
@@ -304,6 +310,54 @@ void TestNetworkLine::bareTcpLineToASocket()
     QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
     QCOMPARE(bench_->consoleLines().last(), backLine(name));
     QCOMPARE(boxes.texts(), QStringList());
+}
+
+void TestNetworkLine::scriptFromTheCommandLine_data()
+{
+    QTest::addColumn<QString>("line"); // "rfc2217", "tcp" (ser2net before the simulator) or "closed"
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said"); // the last line of standard output, or a part of standard error
+    QTest::newRow("rfc2217") << "rfc2217" << 0 << "1 passed, 0 failed";
+    QTest::newRow("tcp") << "tcp" << 0 << "1 passed, 0 failed";
+    QTest::newRow("nothing listens") << "closed" << 2 << "никто не слушает";
+}
+
+// The run waits for the connect as the window does, then runs; a line that cannot
+// connect is refused with the reason.
+void TestNetworkLine::scriptFromTheCommandLine()
+{
+    QFETCH(QString, line);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    QString name = QStringLiteral("tcp://127.0.0.1:%1").arg(freeLoopbackPort());
+    if (line != u"closed") {
+        sim_ = std::make_unique<SimulatorProcess>(links_.filePath(QStringLiteral("line")),
+                                                  QStringList{QStringLiteral("--family"), QStringLiteral("dix")});
+        QVERIFY(sim_->started());
+        server_ = std::make_unique<SerialServer>(
+            sim_->ptyPath().toStdString(), line == u"tcp" ? SerialServer::Kind::RawTcp : SerialServer::Kind::Rfc2217);
+        QVERIFY(server_->running());
+        name = QString::fromStdString(server_->name());
+    }
+    QTemporaryFile script(QDir::tempPath() + QStringLiteral("/XXXXXX.qlt"));
+    QVERIFY(script.open());
+    script.write("case status\nsend 60 01 81 *\nexpect 01 81 ... *\n");
+    script.close();
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        environment.remove(QString::fromLatin1(variable));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(QLDIXW_PROGRAM), {QStringLiteral("--script"), script.fileName(), QStringLiteral("--port"), name});
+    QVERIFY(program.waitForFinished(30000));
+    const QString out = QString::fromUtf8(program.readAllStandardOutput()).trimmed();
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == exitCode, qPrintable(out + err));
+    if (exitCode == 2)
+        QVERIFY2(err.contains(said) && err.contains(name), qPrintable(err));
+    else
+        QCOMPARE(out.section(u'\n', -1), said);
 }
 
 QTEST_MAIN(TestNetworkLine)

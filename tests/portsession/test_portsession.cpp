@@ -3,6 +3,7 @@
 
 #include "portsession.h"
 #include "ptypair.h"
+#include "serialserver.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,13 +15,19 @@
 #include <map>
 #include <memory>
 
+using portsession::OpenResult;
 using portsession::PortSession;
 using qldixw::testing::PtyPair;
 
 namespace {
 
-const QMap<QString, PortSession::State> kStates{
-    {"Closed", PortSession::State::Closed}, {"Open", PortSession::State::Open}, {"Waiting", PortSession::State::Waiting}};
+const QMap<QString, PortSession::State> kStates{{"Closed", PortSession::State::Closed},
+                                                {"Open", PortSession::State::Open},
+                                                {"Waiting", PortSession::State::Waiting},
+                                                {"Connecting", PortSession::State::Connecting}};
+const QMap<QString, OpenResult::Outcome> kOutcomes{{"Opened", OpenResult::Outcome::Opened},
+                                                   {"Connecting", OpenResult::Outcome::Connecting},
+                                                   {"Failed", OpenResult::Outcome::Failed}};
 
 // The system as the session sees it: a private folder of virtual ports and nothing else.
 class Ports {
@@ -78,7 +85,8 @@ void TestPortSession::steps_data()
     // "plug COM9" / "unplug COM9" / "link COM9 <path>": the system; "open COM9", "choose
     // COM8", "close", "typed COM8", "auto off": the operator; "state Open": waits for
     // the state; "said <events>": the session's started/stopping/failed since the last
-    // check; "name COM9"; "send COM9": a byte from the device reaches bytesWaiting;
+    // check; "opened Failed": what the last open returned (a failure's text is the one
+    // `failed` said); "name COM9"; "send COM9": a byte from the device reaches bytesWaiting;
     // "listed COM9" / "unlisted COM9": waits until the list the session read says so
     // (the session has then also heard that the ports changed).
     row("closed, open, waiting, open again",
@@ -93,7 +101,14 @@ void TestPortSession::steps_data()
         {"plug COM9", "open COM9", "state Open", "open COM20", "state Closed",
          "said started stopping failed:Порт «COM20» не найден на этом компьютере."});
     row("a name the system lacks opens nothing",
-        {"open COM20", "state Closed", "said failed:Порт «COM20» не найден на этом компьютере.", "name COM20"});
+        {"open COM20", "opened Failed", "state Closed", "said failed:Порт «COM20» не найден на этом компьютере.",
+         "name COM20"});
+    row("a port that opens says so", {"plug COM9", "open COM9", "opened Opened", "said started"});
+    // FREE: a port of 127.0.0.1 nothing listens on.
+    row("a network line is connecting, then fails on its own",
+        {"open tcp://127.0.0.1:FREE", "opened Connecting", "state Connecting", "said", "state Closed", "said failed"});
+    row("a network name that is none fails at once",
+        {"open rfc2217://127.0.0.1:70000", "opened Failed", "state Closed"});
     row("a device that is no terminal is refused",
         {"link COM9 /dev/null", "open COM9", "state Closed", "said failed"});
     row("another port while open: reopened on it, nothing stopped",
@@ -125,7 +140,12 @@ void TestPortSession::steps()
     int bytes = 0;
     connect(&session, &PortSession::bytesWaiting, this, [&](int count) { bytes = count; });
 
-    for (const QString& step : script) {
+    const QString free = QString::number(qldixw::testing::freeLoopbackPort());
+    OpenResult opened;
+    QString lastFailure;
+    connect(&session, &PortSession::failed, this, [&](const QString& message) { lastFailure = message; });
+    for (QString step : script) {
+        step.replace(QStringLiteral("FREE"), free);
         const QString verb = step.section(u' ', 0, 0);
         const QString what = step.section(u' ', 1, 1);
         if (verb == u"plug") {
@@ -135,7 +155,11 @@ void TestPortSession::steps()
         } else if (verb == u"link") {
             system.link(what, step.section(u' ', 2));
         } else if (verb == u"open") {
-            session.open(what);
+            lastFailure.clear();
+            opened = session.open(what);
+        } else if (verb == u"opened") {
+            QCOMPARE(opened.outcome, kOutcomes.value(what));
+            QCOMPARE(opened.failure, lastFailure);
         } else if (verb == u"choose") {
             session.choose(what);
         } else if (verb == u"close") {
