@@ -157,7 +157,9 @@ QString fileFailureReason(int errorCode)
     case EISDIR:
         return QStringLiteral("Это имя папки, а не файла.");
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
         return QStringLiteral("На диске нет места.");
     case EFBIG:
         return QStringLiteral("Файл больше, чем допускает система или диск.");

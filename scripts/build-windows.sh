@@ -16,7 +16,7 @@ QLDIXW_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$QLDIXW_ROOT/scripts/deps.sh"
 . "$QLDIXW_ROOT/scripts/windows-qt.sh"
 
-qldixw_install_deps "${QLDIXW_WINDOWS_PACKAGES[@]}"
+qldixw_install_deps "${QLDIXW_WINDOWS_CONSOLE_PACKAGES[@]}"
 mkdir -p "$QLDIXW_ROOT/build"
 
 qldixw_windows_qt

@@ -78,6 +78,11 @@ QString ReplyWindowTimer::clockName() const
 #else
 
 #if defined(_WIN32)
+// Windows 10 1803 and later; older headers lack the name.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
 namespace {
 
 long long performanceTicks()
