@@ -129,7 +129,11 @@ qldixw_windows_qt_charts() {
   echo "building Qt Charts $version for Windows; its log: $work/qt6-charts.build.log"
   qldixw_windows_qt_module "$work/qt6-charts" "$work/qt6-charts-build" "$prefix" \
     >"$work/qt6-charts.build.log" 2>&1 || {
-    tail -30 "$work/qt6-charts.build.log" >&2; echo "Qt Charts failed to build" >&2; return 1; }
+    # The console builds and runs without it; the chart window's menu item says so.
+    tail -30 "$work/qt6-charts.build.log" >&2
+    echo "Qt Charts failed to build: the Windows build goes without the chart window" >&2
+    touch "$prefix/charts.missing"
+    return 0; }
   rm -rf "$work" "$prefix/charts.missing"
   touch "$prefix/charts.complete"
 }
