@@ -1,6 +1,7 @@
 #include "capturefile.h"
 
 #include <QDateTime>
+#include <QIODevice>
 #include <QRegularExpression>
 
 #include <array>
@@ -122,12 +123,17 @@ QByteArrayView takeToken(QByteArrayView& rest)
     return token;
 }
 
-// A note's text on one line, whatever it held.
+// An event's text on one line, whatever it held, and without what a reader drops at its
+// start: the blanks after the record's word, and a byte order mark, which UTF-8 decoding
+// takes for the text's own.
 QByteArray oneLine(const QString& text)
 {
     QString flat = text;
     flat.replace(u'\r', u' ').replace(u'\n', u' ');
-    return flat.toUtf8();
+    qsizetype blanks = 0;
+    while (blanks < flat.size() && (flat[blanks] == u' ' || flat[blanks] == QChar(0xFEFF)))
+        ++blanks;
+    return flat.sliced(blanks).toUtf8();
 }
 
 } // namespace
@@ -178,8 +184,8 @@ void appendRecordText(const CaptureRecord& record, QByteArray& out)
     } else {
         out += ' ';
         out += kindToken(record.kind);
-        if (!record.text.isEmpty())
-            out += ' ' + oneLine(record.text);
+        if (const QByteArray text = oneLine(record.text); !text.isEmpty())
+            out += ' ' + text;
     }
     out += '\n';
 }
@@ -208,100 +214,253 @@ bool writeCapture(const Capture& capture, QIODevice& out)
     return out.write(piece) == piece.size();
 }
 
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+bool allHex(QByteArrayView word)
+{
+    for (const char c : word)
+        if (hexValue(c) < 0)
+            return false;
+    return !word.isEmpty();
+}
+
+QString secondsText(std::int64_t us)
+{
+    return QStringLiteral("%1.%2").arg(us / 1'000'000).arg(us % 1'000'000, 6, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+FirstLine captureFirstLine(QByteArrayView line)
+{
+    if (line.startsWith(kByteOrderMark))
+        line = line.sliced(3);
+    if (const qsizetype end = line.indexOf('\n'); end >= 0)
+        line.truncate(end);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (line == QByteArrayView(kCaptureMagic))
+        return FirstLine::Capture;
+    // The same words with another format's number.
+    const QByteArrayView family(kCaptureMagic, qsizetype(sizeof kCaptureMagic) - 2);
+    return line.startsWith(family) && allHex(line.sliced(family.size())) ? FirstLine::OtherFormat : FirstLine::NoCapture;
+}
+
+bool CaptureReader::refuse(const QString& why)
+{
+    error_ = why;
+    record_.reset();
+    return false;
+}
+
+bool CaptureReader::readHeaderLine(QByteArrayView key, QByteArrayView rest)
+{
+    const bool known = key == "start" || key == "protocol" || key == "gap";
+    if (known && records_ > 0)
+        return refuse(QStringLiteral("«%1» после первой записи: заголовок пишется в начале файла").arg(QString::fromUtf8(key)));
+    if (key == "start") {
+        const auto start = startFromText(rest);
+        if (!start)
+            return refuse(QStringLiteral("время начала «%1» не в виде 2025-05-01T12:03:04.123456+03:00").arg(QString::fromUtf8(rest)));
+        header_.startUtcUs = start->first;
+        header_.utcOffsetSeconds = start->second;
+    } else if (key == "protocol") {
+        const std::optional<Protocol> protocol = protocolFromToken(QString::fromUtf8(rest));
+        if (!protocol)
+            return refuse(QStringLiteral("протокол «%1» не из dix, ql, erk, none").arg(QString::fromUtf8(rest)));
+        header_.protocol = *protocol;
+    } else if (key == "gap") {
+        bool ok = false;
+        const double gap = QString::fromLatin1(rest).toDouble(&ok);
+        if (!ok || !(gap > 0 && gap <= 1e6))
+            return refuse(QStringLiteral("пауза «%1» не положительное число").arg(QString::fromUtf8(rest)));
+        header_.gapCharacters = gap;
+    } else {
+        ++skippedLines_;
+    }
+    return true;
+}
+
+bool CaptureReader::readLine(QByteArrayView line)
+{
+    record_.reset();
+    if (!error_.isEmpty())
+        return false;
+    ++lineNumber_;
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (lineNumber_ == 1) {
+        if (captureFirstLine(line) != FirstLine::Capture)
+            return refuse(QStringLiteral("не запись монитора линии (первая строка не «%1»)").arg(QLatin1String(kCaptureMagic)));
+        return true;
+    }
+    if (line.size() > kLongestLine)
+        return refuse(QStringLiteral("строка длиннее %1 МБ").arg(kLongestLine / (1024 * 1024)));
+    if (line.trimmed().isEmpty() || line.startsWith('#'))
+        return true;
+
+    QByteArrayView rest = line;
+    const QByteArrayView first = takeToken(rest);
+    if (first.front() < '0' || first.front() > '9')
+        return readHeaderLine(first, rest);
+
+    const std::optional<std::int64_t> time = timeFromText(first);
+    if (!time)
+        return refuse(QStringLiteral("время «%1» не в виде секунд с шестью знаками после точки").arg(QString::fromUtf8(first)));
+    const QByteArrayView sideToken = takeToken(rest);
+    if (sideToken != "A" && sideToken != "B")
+        return refuse(QStringLiteral("сторона «%1» не A и не B").arg(QString::fromUtf8(sideToken)));
+    if (*time < latestUs_ - kTimeDisorderUs)
+        return refuse(QStringLiteral("время %1 раньше времени строки %2 (%3): время в записи не идёт назад")
+                          .arg(secondsText(*time))
+                          .arg(latestLine_)
+                          .arg(secondsText(latestUs_)));
+
+    CaptureRecord record;
+    record.timeUs = *time;
+    record.side = sideToken == "A" ? Side::A : Side::B;
+    QByteArrayView word = takeToken(rest);
+    if (allHex(word)) {
+        // A chunk: bytes only, and every byte whole.
+        bytes_.clear();
+        for (; !word.isEmpty(); word = takeToken(rest)) {
+            if (!allHex(word))
+                return refuse(QStringLiteral("байт «%1» не две шестнадцатеричные цифры").arg(QString::fromUtf8(word)));
+            if (word.size() % 2 != 0)
+                return refuse(QStringLiteral("байт «%1» не две шестнадцатеричные цифры: нечётное число цифр")
+                                  .arg(QString::fromUtf8(word)));
+            for (qsizetype i = 0; i < word.size(); i += 2)
+                bytes_.push_back(static_cast<std::uint8_t>(hexValue(word[i]) << 4 | hexValue(word[i + 1])));
+        }
+        record.kind = RecordKind::Bytes;
+        record.bytes = bytes_;
+    } else if (const std::optional<RecordKind> kind = kindFromToken(word)) {
+        record.kind = *kind;
+        record.text = QString::fromUtf8(rest);
+    } else {
+        ++skippedLines_;
+        return true;
+    }
+    if (*time > latestUs_ || records_ == 0) {
+        latestUs_ = std::max(latestUs_, *time);
+        latestLine_ = lineNumber_;
+    }
+    record.index = records_++;
+    record_ = std::move(record);
+    return true;
+}
+
+bool CaptureReader::finish()
+{
+    if (!error_.isEmpty())
+        return false;
+    if (lineNumber_ == 0)
+        return refuse(QStringLiteral("файл пуст"));
+    return true;
+}
+
 CaptureReading readCapture(QByteArrayView text)
 {
     CaptureReading reading;
-    Capture& capture = reading.capture;
-    std::vector<std::uint8_t> bytes;
-    int lineNumber = 0;
-    const auto refuse = [&](const QString& why) {
-        reading.error = why;
-        reading.errorLine = lineNumber;
-        capture.clearRecords();
-        reading.recordLines.clear();
-        return reading;
-    };
-
-    qsizetype at = 0;
-    while (at < text.size()) {
+    CaptureReader reader;
+    bool read = true;
+    for (qsizetype at = 0; at < text.size() && read;) {
         qsizetype end = text.indexOf('\n', at);
         if (end < 0)
             end = text.size();
-        QByteArrayView line = text.sliced(at, end - at);
+        read = reader.readLine(text.sliced(at, end - at));
         at = end + 1;
-        ++lineNumber;
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (lineNumber == 1) {
-            if (line != QByteArrayView(kCaptureMagic))
-                return refuse(QStringLiteral("не запись монитора линии (первая строка не «%1»)").arg(QLatin1String(kCaptureMagic)));
-            continue;
+        if (const std::optional<CaptureRecord>& record = reader.record()) {
+            if (record->kind == RecordKind::Bytes)
+                reading.capture.appendBytes(record->timeUs, record->side, record->bytes);
+            else
+                reading.capture.appendEvent(record->timeUs, record->side, record->kind, record->text);
+            reading.recordLines.push_back(reader.lineNumber());
         }
-        if (line.trimmed().isEmpty() || line.startsWith('#'))
-            continue;
-
-        QByteArrayView rest = line;
-        const QByteArrayView first = takeToken(rest);
-        if (first.front() < '0' || first.front() > '9') {
-            // A header key.
-            if (first == "start") {
-                const auto start = startFromText(rest);
-                if (!start)
-                    return refuse(QStringLiteral("время начала «%1» не в виде 2025-05-01T12:03:04.123456+03:00")
-                                      .arg(QString::fromUtf8(rest)));
-                capture.startUtcUs = start->first;
-                capture.utcOffsetSeconds = start->second;
-            } else if (first == "protocol") {
-                const std::optional<Protocol> protocol = protocolFromToken(QString::fromUtf8(rest));
-                if (!protocol)
-                    return refuse(QStringLiteral("протокол «%1» не из dix, ql, erk, none").arg(QString::fromUtf8(rest)));
-                capture.protocol = *protocol;
-            } else if (first == "gap") {
-                bool ok = false;
-                const double gap = QString::fromLatin1(rest).toDouble(&ok);
-                if (!ok || !(gap > 0 && gap <= 1e6))
-                    return refuse(QStringLiteral("пауза «%1» не положительное число").arg(QString::fromUtf8(rest)));
-                capture.gapCharacters = gap;
-            } else {
-                ++reading.skippedLines;
-            }
-            continue;
-        }
-
-        const std::optional<std::int64_t> time = timeFromText(first);
-        if (!time)
-            return refuse(QStringLiteral("время «%1» не в виде секунд с шестью знаками после точки").arg(QString::fromUtf8(first)));
-        const QByteArrayView sideToken = takeToken(rest);
-        if (sideToken != "A" && sideToken != "B")
-            return refuse(QStringLiteral("сторона «%1» не A и не B").arg(QString::fromUtf8(sideToken)));
-        const Side side = sideToken == "A" ? Side::A : Side::B;
-
-        // A chunk is hex pairs only; anything else starts with a word.
-        if (!rest.isEmpty() && hexValue(rest[0]) >= 0 && (rest.size() == 2 || (rest.size() > 2 && rest[2] == ' '))) {
-            bytes.clear();
-            while (!rest.isEmpty()) {
-                const QByteArrayView pair = takeToken(rest);
-                const int high = pair.size() == 2 ? hexValue(pair[0]) : -1;
-                const int low = pair.size() == 2 ? hexValue(pair[1]) : -1;
-                if (high < 0 || low < 0)
-                    return refuse(QStringLiteral("байт «%1» не две шестнадцатеричные цифры").arg(QString::fromUtf8(pair)));
-                bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
-            }
-            capture.appendBytes(*time, side, bytes);
-            reading.recordLines.resize(capture.size(), lineNumber);
-            continue;
-        }
-        const QByteArrayView word = takeToken(rest);
-        const std::optional<RecordKind> kind = kindFromToken(word);
-        if (!kind) {
-            ++reading.skippedLines;
-            continue;
-        }
-        capture.appendEvent(*time, side, *kind, QString::fromUtf8(rest));
-        reading.recordLines.resize(capture.size(), lineNumber);
     }
-    if (lineNumber == 0)
-        return refuse(QStringLiteral("файл пуст"));
+    if (read)
+        read = reader.finish();
+    reading.skippedLines = reader.skippedLines();
+    if (!read) {
+        reading.error = reader.error();
+        reading.errorLine = reader.lineNumber();
+        reading.recordLines.clear();
+        reading.capture.clearRecords();
+        return reading;
+    }
+    Capture& capture = reading.capture;
+    const Capture& header = reader.header();
+    capture.startUtcUs = header.startUtcUs;
+    capture.utcOffsetSeconds = header.utcOffsetSeconds;
+    capture.protocol = header.protocol;
+    capture.gapCharacters = header.gapCharacters;
+    return reading;
+}
+
+CaptureStreamReading readCaptureStream(QIODevice& device, const std::function<void(const CaptureReader& reader)>& onRecord,
+                                       const std::function<bool(qint64 bytesRead)>& goOn, qint64 pieceBytes)
+{
+    const qint64 kPiece = std::max<qint64>(pieceBytes, 1);
+    CaptureStreamReading reading;
+    CaptureReader reader;
+    QByteArray piece;
+    QByteArray partial; // a line the last piece cut
+    qint64 bytesRead = 0;
+    const auto fail = [&] {
+        reading.error = reader.error();
+        reading.errorLine = reader.lineNumber();
+        return reading;
+    };
+    const auto take = [&](QByteArrayView line) {
+        if (!reader.readLine(line))
+            return false;
+        if (reader.record())
+            onRecord(reader);
+        return true;
+    };
+    for (;;) {
+        piece.resize(kPiece);
+        const qint64 n = device.read(piece.data(), kPiece);
+        if (n < 0) {
+            reading.error = QStringLiteral("не прочитать: %1").arg(device.errorString());
+            reading.errorLine = 0;
+            return reading;
+        }
+        if (n == 0)
+            break;
+        piece.truncate(n);
+        bytesRead += n;
+        qsizetype at = 0;
+        for (qsizetype end; (end = piece.indexOf('\n', at)) >= 0; at = end + 1) {
+            const QByteArrayView tail = QByteArrayView(piece).sliced(at, end - at);
+            bool read = false;
+            if (partial.isEmpty()) {
+                read = take(tail);
+            } else {
+                partial += tail;
+                read = take(partial);
+                partial.clear();
+            }
+            if (!read)
+                return fail();
+        }
+        partial += QByteArrayView(piece).sliced(at);
+        if (partial.size() > kLongestLine && !take(partial))
+            return fail();
+        if (goOn && !goOn(bytesRead)) {
+            reading.stopped = true;
+            return reading;
+        }
+    }
+    // A text that does not end with a line end still has its last line.
+    if (!partial.isEmpty() && !take(partial))
+        return fail();
+    if (!reader.finish())
+        return fail();
+    reading.header = reader.header();
+    reading.skippedLines = reader.skippedLines();
     return reading;
 }
 
