@@ -1,9 +1,9 @@
 #include "capturescript.h"
 
-#include "captureframes.h"
 #include "frametext.h"
+#include "transport.h"
 
-#include <QStringList>
+#include <algorithm>
 
 namespace testscript {
 
@@ -24,62 +24,72 @@ QString secondsText(std::int64_t timeUs)
     return QStringLiteral("%1.%2").arg(timeUs / 1'000'000).arg(timeUs % 1'000'000, 6, 10, QLatin1Char('0'));
 }
 
-struct Exchange {
-    const CaptureItem* request = nullptr;
-    const CaptureItem* firstReply = nullptr;
-    std::vector<std::uint8_t> reply;
-    bool damaged = false;
-};
-
 } // namespace
 
-CaptureScript captureScriptText(const linecapture::Capture& capture, const std::vector<int>& recordLines)
+CaptureReplay::CaptureReplay(const linecapture::Capture& header)
+    : frames_(header)
 {
-    const std::vector<CaptureItem> items = linecapture::captureItems(capture);
-    std::vector<Exchange> exchanges;
-    for (const CaptureItem& item : items) {
+}
+
+void CaptureReplay::feed(const linecapture::CaptureRecord& record, int fileLine, std::vector<ReplayLine>& lines)
+{
+    // The frames name the record they began with: here, its file line.
+    linecapture::CaptureRecord numbered = record;
+    numbered.index = std::size_t(fileLine);
+    frames_.feed(numbered, ready_);
+    take(lines);
+}
+
+void CaptureReplay::finish(std::vector<ReplayLine>& lines)
+{
+    frames_.finish(ready_);
+    take(lines);
+    close(lines);
+}
+
+void CaptureReplay::take(std::vector<ReplayLine>& lines)
+{
+    for (CaptureItem& item : ready_) {
         if (!item.event && item.side == Side::A) {
-            exchanges.push_back({&item, nullptr, {}, false});
+            close(lines);
+            open_ = Exchange{std::move(item), 0, {}, false};
             continue;
         }
         // What B says before the station's first request answers nothing of ours.
-        if (exchanges.empty())
+        if (!open_)
             continue;
-        Exchange& exchange = exchanges.back();
         if (!item.event) {
-            if (!exchange.firstReply)
-                exchange.firstReply = &item;
-            exchange.reply.insert(exchange.reply.end(), item.bytes.begin(), item.bytes.end());
+            if (open_->replyLine == 0)
+                open_->replyLine = int(item.record);
+            // Past what one window reads the reply is refused anyway; what a device
+            // streamed for minutes is not kept to say so.
+            const std::size_t room = std::size_t(transport::kReplyBufferSize) + 1 - std::min(open_->reply.size(), std::size_t(transport::kReplyBufferSize) + 1);
+            open_->reply.insert(open_->reply.end(), item.bytes.begin(),
+                                item.bytes.begin() + std::ptrdiff_t(std::min(room, item.bytes.size())));
         } else if (*item.event == RecordKind::Overrun || *item.event == RecordKind::LineError) {
-            exchange.damaged = true;
+            open_->damaged = true;
         }
     }
-    CaptureScript script;
-    if (exchanges.empty()) {
-        script.error = QStringLiteral("в записи нет ни одного кадра стороны A — воспроизводить нечего");
-        return script;
-    }
+    ready_.clear();
+}
 
-    QStringList lines;
-    const auto add = [&](const QString& line, const CaptureItem* from) {
-        lines << line;
-        script.fileLines.push_back(from && from->record < recordLines.size() ? recordLines[from->record] : 0);
-    };
-    add(QStringLiteral("# Запись линии: кадры стороны A отправляются, ответы стороны B ожидаются"), nullptr);
-    for (std::size_t i = 0; i < exchanges.size(); ++i) {
-        const Exchange& exchange = exchanges[i];
-        add(QStringLiteral("case запрос %1 в %2 с").arg(i + 1).arg(secondsText(exchange.request->timeUs)), exchange.request);
-        add(QStringLiteral("send ") + hexText(exchange.request->bytes), exchange.request);
-        const CaptureItem* replyFrom = exchange.firstReply ? exchange.firstReply : exchange.request;
-        if (exchange.damaged)
-            add(QStringLiteral("expect ...  # ответ записан с потерей или ошибками байтов: не сравнивается"), replyFrom);
-        else if (exchange.reply.empty())
-            add(QStringLiteral("expect nothing"), replyFrom);
-        else
-            add(QStringLiteral("expect ") + hexText(exchange.reply), replyFrom);
-    }
-    script.text = lines.join(u'\n') + u'\n';
-    return script;
+void CaptureReplay::close(std::vector<ReplayLine>& lines)
+{
+    if (!open_)
+        return;
+    const Exchange& exchange = *open_;
+    const int requestLine = int(exchange.request.record);
+    const int replyLine = exchange.replyLine ? exchange.replyLine : requestLine;
+    ++exchanges_;
+    lines.push_back({QStringLiteral("case запрос %1 в %2 с").arg(exchanges_).arg(secondsText(exchange.request.timeUs)), requestLine});
+    lines.push_back({QStringLiteral("send ") + hexText(exchange.request.bytes), requestLine});
+    if (exchange.damaged)
+        lines.push_back({QStringLiteral("expect ...  # ответ записан с потерей или ошибками байтов: не сравнивается"), replyLine});
+    else if (exchange.reply.empty())
+        lines.push_back({QStringLiteral("expect nothing"), replyLine});
+    else
+        lines.push_back({QStringLiteral("expect ") + hexText(exchange.reply), replyLine});
+    open_.reset();
 }
 
 } // namespace testscript

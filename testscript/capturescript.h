@@ -8,25 +8,54 @@
 //
 // A reply heard while a tap's driver lost bytes or counted line errors is not compared:
 // what the capture holds of it is not what the device said.
+//
+// The script is made as the capture is read, an exchange at a time, so a capture of tens
+// of megabytes is never held whole, as records, frames or text.
 
-#include "capture.h"
+#include "captureframes.h"
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace testscript {
 
-struct CaptureScript {
-    QString text;  // the script, as a script file would hold it
-    QString error; // set when the capture has nothing to replay
-    // For each line of the text, the capture file's line it comes from (0: none), so
-    // that a step names the line of the capture an operator can look up.
-    std::vector<int> fileLines;
+// A line of the script, and the capture file's line it comes from, so that a step names
+// the line of the capture an operator can look up.
+struct ReplayLine {
+    QString text;
+    int fileLine = 0;
 };
 
-// `recordLines`: the file's line of each record (as read); empty for a capture that
-// was never a file.
-CaptureScript captureScriptText(const linecapture::Capture& capture, const std::vector<int>& recordLines);
+class CaptureReplay {
+public:
+    // The capture's header (its gap cuts the frames).
+    explicit CaptureReplay(const linecapture::Capture& header);
+
+    // The capture's next record, read from line `fileLine` of its file. The lines of the
+    // exchanges it completes are appended to `lines`.
+    void feed(const linecapture::CaptureRecord& record, int fileLine, std::vector<ReplayLine>& lines);
+    // The end of the capture: the last exchange.
+    void finish(std::vector<ReplayLine>& lines);
+    // Whether side A sent a frame: a capture without one has nothing to replay.
+    bool anyExchange() const { return exchanges_ > 0; }
+
+private:
+    struct Exchange {
+        linecapture::CaptureItem request;
+        int replyLine = 0; // the file line of the reply's first frame
+        std::vector<std::uint8_t> reply;
+        bool damaged = false;
+    };
+
+    void take(std::vector<ReplayLine>& lines);
+    void close(std::vector<ReplayLine>& lines);
+
+    linecapture::CaptureFrames frames_;
+    std::vector<linecapture::CaptureItem> ready_; // reused
+    std::optional<Exchange> open_;
+    std::size_t exchanges_ = 0;
+};
 
 } // namespace testscript

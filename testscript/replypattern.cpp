@@ -4,7 +4,7 @@
 #include "transport.h"
 
 #include <algorithm>
-#include <unordered_map>
+#include <array>
 
 namespace testscript {
 
@@ -15,62 +15,43 @@ bool isBlank(QChar c)
     return c == u' ' || c == u'\t';
 }
 
-// The search for a match: the pattern's tokens against the reply's bytes, trying every
-// length for each "...". For each "..." (and frame start, where a "*" still follows) the
-// first position from which every length is known to fail is kept, so no length is
-// tried twice: the work stays bounded by tokens × bytes (× frame starts).
-class Matcher {
+// The frame checksum (frametext.h) runs c -> rotl(c ^ b) from FF, and FF is its own
+// rotation, so the checksum of the bytes [s, p) of a reply is
+//     FF ^ rotl(prefix[p] ^ prefix[s], p mod 8),   prefix[j] = XOR of rotr(reply[i], i mod 8), i < j.
+// Where a frame started thus matters to a "*" only through prefix[s], one byte: a match is
+// a walk over the reply's bytes in which each pattern token holds the set of the 256
+// values of prefix[frame start] it can be reached with. Every byte moves every token's
+// set one step, so the time is (reply bytes) × (pattern tokens) × four words, whatever
+// the pattern, and the memory two sets per token.
+class FrameStarts {
 public:
-    Matcher(const ReplyPattern& pattern, std::span<const std::uint8_t> reply)
-        : tokens_(pattern.tokens)
-        , reply_(reply)
-        , checksumFollows_(tokens_.size() + 1, false)
+    bool empty() const { return (bits_[0] | bits_[1] | bits_[2] | bits_[3]) == 0; }
+    bool has(std::uint8_t key) const { return (bits_[key >> 6] >> (key & 63)) & 1; }
+    void add(std::uint8_t key) { bits_[key >> 6] |= std::uint64_t(1) << (key & 63); }
+    void add(const FrameStarts& other)
     {
-        for (std::size_t t = tokens_.size(); t-- > 0;)
-            checksumFollows_[t] = checksumFollows_[t + 1] || tokens_[t].kind == PatternToken::Kind::Checksum;
+        for (std::size_t i = 0; i < bits_.size(); ++i)
+            bits_[i] |= other.bits_[i];
     }
-
-    bool matches(std::size_t t, std::size_t pos, std::size_t frameStart)
-    {
-        using Kind = PatternToken::Kind;
-        for (; t < tokens_.size(); ++t) {
-            const PatternToken& token = tokens_[t];
-            if (token.kind == Kind::AnyRun) {
-                if (t + 1 == tokens_.size())
-                    return true; // the rest of the reply, whatever it holds
-                // Where the frame started matters only to a "*" still to come.
-                const std::size_t start = checksumFollows_[t] ? frameStart : 0;
-                const std::uint64_t key = (std::uint64_t(t) << 32) | start;
-                const auto known = failsFrom_.find(key);
-                const std::size_t limit = known == failsFrom_.end() ? reply_.size() + 1 : known->second;
-                for (std::size_t skip = pos; skip < limit; ++skip)
-                    if (matches(t + 1, skip, frameStart))
-                        return true;
-                failsFrom_[key] = std::min(pos, limit);
-                return false;
-            }
-            if (pos >= reply_.size())
-                return false;
-            const std::uint8_t byte = reply_[pos];
-            if (token.kind == Kind::Byte && byte != token.value)
-                return false;
-            if (token.kind == Kind::Checksum) {
-                if (byte != transport::frameChecksum(reply_.subspan(frameStart, pos - frameStart)))
-                    return false;
-                frameStart = pos + 1;
-            }
-            ++pos;
-        }
-        return pos == reply_.size();
-    }
+    void clear() { bits_ = {}; }
 
 private:
-    const std::vector<PatternToken>& tokens_;
-    std::span<const std::uint8_t> reply_;
-    std::vector<bool> checksumFollows_;
-    // For a "..." and a frame start: every length from this position on fails.
-    std::unordered_map<std::uint64_t, std::size_t> failsFrom_;
+    std::array<std::uint64_t, 4> bits_{};
 };
+
+std::uint8_t rotateRight(std::uint8_t value, unsigned by)
+{
+    by &= 7;
+    return static_cast<std::uint8_t>((value >> by) | (value << ((8 - by) & 7)));
+}
+
+// "..." may match no byte: whatever reaches it reaches the token after it too.
+void passEmptyRuns(const std::vector<PatternToken>& tokens, std::vector<FrameStarts>& at)
+{
+    for (std::size_t t = 0; t < tokens.size(); ++t)
+        if (tokens[t].kind == PatternToken::Kind::AnyRun && !at[t].empty())
+            at[t + 1].add(at[t]);
+}
 
 } // namespace
 
@@ -125,7 +106,54 @@ PatternParse parseReplyPattern(const QString& text)
 
 bool patternMatches(const ReplyPattern& pattern, std::span<const std::uint8_t> reply)
 {
-    return Matcher(pattern, reply).matches(0, 0, 0);
+    using Kind = PatternToken::Kind;
+    const std::vector<PatternToken>& tokens = pattern.tokens;
+    // now[t]: the frame starts with which the first t tokens match the bytes read so far.
+    std::vector<FrameStarts> now(tokens.size() + 1);
+    std::vector<FrameStarts> next(tokens.size() + 1);
+    std::uint8_t prefix = 0; // prefix[p] of the byte being read
+    now[0].add(prefix);
+    passEmptyRuns(tokens, now);
+    for (std::size_t p = 0; p < reply.size(); ++p) {
+        const std::uint8_t byte = reply[p];
+        const std::uint8_t prefixAfter = prefix ^ rotateRight(byte, unsigned(p));
+        // The frame start whose checksum this byte is.
+        const std::uint8_t closes = prefix ^ rotateRight(byte ^ 0xFF, unsigned(p));
+        bool any = false;
+        for (std::size_t t = 0; t < tokens.size(); ++t) {
+            const FrameStarts& from = now[t];
+            if (from.empty())
+                continue;
+            switch (tokens[t].kind) {
+            case Kind::Byte:
+                if (byte != tokens[t].value)
+                    continue;
+                next[t + 1].add(from);
+                break;
+            case Kind::AnyByte:
+                next[t + 1].add(from);
+                break;
+            case Kind::Checksum:
+                if (!from.has(closes))
+                    continue;
+                // The next frame starts after it.
+                next[t + 1].add(prefixAfter);
+                break;
+            case Kind::AnyRun:
+                next[t].add(from);
+                break;
+            }
+            any = true;
+        }
+        if (!any)
+            return false;
+        passEmptyRuns(tokens, next);
+        now.swap(next);
+        for (FrameStarts& starts : next)
+            starts.clear();
+        prefix = prefixAfter;
+    }
+    return !now[tokens.size()].empty();
 }
 
 QString patternText(const ReplyPattern& pattern)

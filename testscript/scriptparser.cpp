@@ -1,5 +1,6 @@
 #include "scriptparser.h"
 
+#include "backgroundread.h"
 #include "capturefile.h"
 #include "capturescript.h"
 #include "controlleraddress.h"
@@ -11,6 +12,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace testscript {
 
@@ -95,13 +97,13 @@ public:
             if (rest.isEmpty())
                 return refuse(QStringLiteral("у case нет имени"));
             if (!open_.empty())
-                return refuse(QStringLiteral("case внутри repeat (строка %1): repeat закрывается end")
-                                  .arg(current().steps[std::size_t(open_.back())].line));
+                return refuse(QStringLiteral("case внутри repeat (строка %1): repeat закрывается end").arg(open_.back().line));
             if (const std::optional<Refusal> empty = closeCase())
                 return empty;
-            for (const ScriptCase& other : script_.cases)
-                if (other.name == rest)
-                    return refuse(QStringLiteral("case «%1» уже есть (строка %2)").arg(rest).arg(other.line));
+            // By a hash: a replayed capture is a case an exchange, hundreds of thousands.
+            const auto [known, added] = caseLines_.try_emplace(rest, number);
+            if (!added)
+                return refuse(QStringLiteral("case «%1» уже есть (строка %2)").arg(rest).arg(known->second));
             script_.cases.push_back(ScriptCase{.name = rest, .line = number, .steps = {}, .stepCount = 0});
             sendInCase_ = false;
             return std::nullopt;
@@ -156,6 +158,8 @@ public:
             const std::optional<int> count = boundedNumber(rest, 1, kMostRepeats);
             if (!count)
                 return refuse(QStringLiteral("repeat «%1»: нужно число повторов от 1 до %2").arg(rest).arg(kMostRepeats));
+            if (open_.size() >= std::size_t(kDeepestNesting))
+                return refuse(QStringLiteral("repeat внутри %1 других repeat: глубже не вкладывается").arg(kDeepestNesting));
             step.kind = Kind::Repeat;
             step.value = *count;
         } else if (keyword == u"end") {
@@ -169,34 +173,37 @@ public:
                                          "repeat, end").arg(text.left(blank < 0 ? text.size() : blank)));
         }
 
-        if (script_.cases.empty())
+        if (script_.cases.empty()) {
             script_.cases.push_back(ScriptCase{.name = defaultCaseName_, .line = number, .steps = {}, .stepCount = 0});
+            caseLines_.emplace(defaultCaseName_, number);
+        }
         std::vector<ScriptStep>& steps = current().steps;
         const int index = static_cast<int>(steps.size());
+        std::optional<Refusal> tooMany;
         if (step.kind == Kind::Repeat) {
-            open_.push_back(index);
+            open_.push_back({index, number, 0, 0});
         } else if (step.kind == Kind::End) {
-            step.jump = open_.back();
-            steps[std::size_t(open_.back())].jump = index;
+            const OpenRepeat ended = open_.back();
             open_.pop_back();
+            step.jump = ended.index;
+            steps[std::size_t(ended.index)].jump = index;
+            tooMany = count(ended.steps * steps[std::size_t(ended.index)].value,
+                            (ended.work + 1) * steps[std::size_t(ended.index)].value, ended.line);
+        } else {
+            tooMany = count(1, 1, number);
         }
         steps.push_back(std::move(step));
-        return std::nullopt;
+        return tooMany;
     }
 
     ScriptParse finish(int lastLine)
     {
         if (!open_.empty())
-            return refused({current().steps[std::size_t(open_.back())].line, QStringLiteral("repeat без end")});
+            return refused({open_.back().line, QStringLiteral("repeat без end")});
         if (script_.cases.empty())
             return refused({std::max(lastLine, 1), QStringLiteral("в сценарии нет ни одного шага")});
         if (const std::optional<Refusal> empty = closeCase())
             return refused(*empty);
-        for (const ScriptCase& scriptCase : script_.cases) {
-            script_.stepCount += scriptCase.stepCount;
-            if (script_.stepCount > kMostSteps)
-                return refused({scriptCase.line, QStringLiteral("больше %1 шагов в одном запуске").arg(kMostSteps)});
-        }
         return {std::move(script_), 0, {}};
     }
 
@@ -205,7 +212,7 @@ public:
 private:
     ScriptCase& current() { return script_.cases.back(); }
 
-    // The case just ended: it must hold a step, and its steps are counted out.
+    // The case just ended: it must hold a step; its steps were counted as it was read.
     std::optional<Refusal> closeCase()
     {
         if (script_.cases.empty())
@@ -213,37 +220,49 @@ private:
         ScriptCase& scriptCase = current();
         if (scriptCase.steps.empty())
             return Refusal{scriptCase.line, QStringLiteral("case «%1» без шагов").arg(scriptCase.name)};
-        const std::optional<std::int64_t> count = countSteps(scriptCase.steps, 0, scriptCase.steps.size());
-        if (!count)
-            return Refusal{scriptCase.line, QStringLiteral("больше %1 шагов в одном запуске").arg(kMostSteps)};
-        scriptCase.stepCount = *count;
+        scriptCase.stepCount = caseSteps_;
+        script_.stepCount += caseSteps_;
+        caseSteps_ = 0;
         return std::nullopt;
     }
 
-    // The steps a run of [first, last) takes; nothing when there are too many to count.
-    static std::optional<std::int64_t> countSteps(const std::vector<ScriptStep>& steps, std::size_t first, std::size_t last)
+    // Adds what a step, or a repeat just ended, takes to the repeat around it, or to the
+    // run. Counted as the lines come, with no walk over the steps afterwards: a walk
+    // would go as deep as the repeats do, and each level is a product of the ones in it.
+    // `line` is the outermost repeat's when the bound is passed inside one.
+    std::optional<Refusal> count(std::int64_t steps, std::int64_t work, int line)
     {
-        std::int64_t count = 0;
-        for (std::size_t i = first; i < last; ++i) {
-            if (steps[i].kind == Kind::Repeat) {
-                const std::size_t end = std::size_t(steps[i].jump);
-                const std::optional<std::int64_t> body = countSteps(steps, i + 1, end);
-                if (!body)
-                    return std::nullopt;
-                count += *body * steps[i].value;
-                i = end;
-            } else {
-                ++count;
-            }
-            if (count > kMostSteps)
-                return std::nullopt;
+        const Refusal tooMany{line, QStringLiteral("больше %1 шагов в одном запуске").arg(kMostSteps)};
+        if (!open_.empty()) {
+            open_.back().steps += steps;
+            open_.back().work += work;
+            // Each level stays within the bound, so the products above cannot overflow.
+            if (open_.back().work > kMostSteps)
+                return Refusal{open_.front().line, tooMany.why};
+            return std::nullopt;
         }
-        return count;
+        caseSteps_ += steps;
+        work_ += work;
+        if (work_ > kMostSteps)
+            return tooMany;
+        return std::nullopt;
     }
+
+    struct OpenRepeat {
+        int index; // in the current case's steps
+        int line;
+        // Inside it so far: the steps one pass takes, and the work (steps and passes
+        // through the ends of the repeats inside) that the bound is put on.
+        std::int64_t steps;
+        std::int64_t work;
+    };
 
     const QString defaultCaseName_;
     Script script_;
-    std::vector<int> open_; // indexes of the repeats not yet ended, in the current case
+    std::unordered_map<QString, int> caseLines_; // each case's name and line
+    std::vector<OpenRepeat> open_; // the repeats not yet ended, in the current case
+    std::int64_t caseSteps_ = 0; // the steps of the current case, outside its open repeats
+    std::int64_t work_ = 0; // the whole run's, outside the open repeats
     bool sendInCase_ = false;
     bool addressSet_ = false;
 };
@@ -279,30 +298,65 @@ ScriptParse parseScript(const QString& text, const QString& defaultCaseName)
 
 namespace {
 
-ScriptParse replayedCapture(const QByteArray& bytes)
+ScriptParse replayedCapture(QFile& file, linecapture::ReadProgress* progress)
 {
-    const linecapture::CaptureReading reading = linecapture::readCapture(bytes);
+    // The script is parsed as the capture is read: its steps name the capture's lines.
+    Parser parser{QString()};
+    std::optional<CaptureReplay> replay;
+    std::vector<ReplayLine> lines;
+    std::optional<Refusal> refusal;
+    const auto parse = [&] {
+        for (const ReplayLine& line : lines) {
+            if (!refusal)
+                refusal = parser.line(line.fileLine, line.text);
+        }
+        lines.clear();
+    };
+    const qint64 size = file.size();
+    const linecapture::CaptureStreamReading reading = linecapture::readCaptureStream(
+        file,
+        [&](const linecapture::CaptureReader& reader) {
+            if (refusal)
+                return;
+            if (!replay)
+                replay.emplace(reader.header());
+            replay->feed(*reader.record(), reader.lineNumber(), lines);
+            parse();
+        },
+        [&](qint64 read) { return !refusal && (!progress || progress->report(read, size)); });
+    if (refusal)
+        return {std::nullopt, refusal->line, QStringLiteral("запись не воспроизвести: %1").arg(refusal->why)};
+    if (reading.stopped)
+        return {std::nullopt, 0, QStringLiteral("чтение прервано")};
     if (!reading.error.isEmpty())
         return {std::nullopt, reading.errorLine, reading.error};
-    const CaptureScript replay = captureScriptText(reading.capture, reading.recordLines);
-    if (!replay.error.isEmpty())
-        return {std::nullopt, 0, replay.error};
-    ScriptParse parse = parseScript(replay.text, QString());
-    // Steps and refusals name the lines of the capture file, not of the text made here.
-    const auto fileLine = [&](int line) { return line >= 1 && std::size_t(line) <= replay.fileLines.size() ? replay.fileLines[std::size_t(line - 1)] : 0; };
-    if (!parse.script)
-        return {std::nullopt, fileLine(parse.errorLine), QStringLiteral("запись не воспроизвести: %1").arg(parse.error)};
-    for (ScriptCase& scriptCase : parse.script->cases) {
-        scriptCase.line = fileLine(scriptCase.line);
-        for (ScriptStep& step : scriptCase.steps)
-            step.line = fileLine(step.line);
+    if (replay) {
+        replay->finish(lines);
+        parse();
+        if (refusal)
+            return {std::nullopt, refusal->line, QStringLiteral("запись не воспроизвести: %1").arg(refusal->why)};
     }
-    return parse;
+    if (!replay || !replay->anyExchange())
+        return {std::nullopt, 0, QStringLiteral("в записи нет ни одного кадра стороны A — воспроизводить нечего")};
+    return parser.finish(0);
+}
+
+// The line of the first byte that is no UTF-8.
+int firstLineNotUtf8(const QString& decoded)
+{
+    int line = 1;
+    for (const QChar c : decoded) {
+        if (c == QChar::ReplacementCharacter)
+            break;
+        if (c == u'\n')
+            ++line;
+    }
+    return line;
 }
 
 } // namespace
 
-ScriptParse readScriptFile(const QString& path)
+ScriptParse readScriptFile(const QString& path, linecapture::ReadProgress* progress)
 {
     QFile file(path);
     const QFileInfo info(path);
@@ -310,28 +364,29 @@ ScriptParse readScriptFile(const QString& path)
         return {std::nullopt, 0, QStringLiteral("не файл")};
     if (!file.open(QIODevice::ReadOnly))
         return {std::nullopt, 0, QStringLiteral("не открыть: %1").arg(file.errorString())};
-    const QByteArray magic = file.peek(qint64(sizeof linecapture::kCaptureMagic) - 1);
-    const bool capture = magic == linecapture::kCaptureMagic;
+    // A capture is told by its first line, whatever the file is called.
+    const linecapture::FirstLine first = linecapture::captureFirstLine(file.peek(64));
+    if (first == linecapture::FirstLine::OtherFormat)
+        return {std::nullopt, 1, QStringLiteral("запись монитора линии другого формата: эта версия читает «%1»")
+                                     .arg(QLatin1String(linecapture::kCaptureMagic))};
+    const bool capture = first == linecapture::FirstLine::Capture;
     const qint64 largest = capture ? kLargestReplayedCapture : kLargestScriptFile;
     if (file.size() > largest)
         return {std::nullopt, 0, QStringLiteral("файл больше %1 МБ — это не %2")
                                      .arg(largest / (1024 * 1024))
                                      .arg(capture ? QStringLiteral("запись для воспроизведения") : QStringLiteral("сценарий"))};
-    const QByteArray bytes = file.readAll();
     if (capture)
-        return replayedCapture(bytes);
+        return replayedCapture(file, progress);
+    const QByteArray bytes = file.readAll();
     QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(bytes);
-    if (decoder.hasError()) {
-        // The line of the first byte that is no UTF-8.
-        int line = 1;
-        for (const QString& piece : text.split(u'\n')) {
-            if (piece.contains(QChar::ReplacementCharacter))
-                break;
-            ++line;
-        }
-        return {std::nullopt, line, QStringLiteral("текст не в кодировке UTF-8")};
-    }
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return {std::nullopt, firstLineNotUtf8(text), QStringLiteral("текст не в кодировке UTF-8")};
+    // An editor on Windows may have begun the file with a byte order mark.
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    if (progress && progress->stopRequested())
+        return {std::nullopt, 0, QStringLiteral("чтение прервано")};
     return parseScript(text, info.completeBaseName());
 }
 

@@ -9,13 +9,22 @@
 #include <QString>
 #include <optional>
 
+namespace linecapture {
+class ReadProgress;
+}
+
 namespace testscript {
 
 // The longest pause and window a script may ask for, and the most steps a run may take.
 inline constexpr int kLongestWindowMs = 60'000;
 inline constexpr int kLongestWaitMs = 3'600'000;
 inline constexpr int kMostRepeats = 1'000'000;
-inline constexpr std::int64_t kMostSteps = 1'000'000'000;
+// Ten times a soak of a million exchanges, and about three hours at the shortest window.
+// Each pass through a repeat's end counts as a step here, so that loops of nothing (or of
+// loops of nothing) are bounded as well; a run's own step count leaves them out.
+inline constexpr std::int64_t kMostSteps = 10'000'000;
+// Repeats inside repeats; no test needs more, and the run and the checks stay shallow.
+inline constexpr int kDeepestNesting = 64;
 // A script file larger than this is no script; a capture of a line replayed as one may
 // be larger (an hour of a busy 4800 bit/s line is under 10 MB).
 inline constexpr qint64 kLargestScriptFile = 4 * 1024 * 1024;
@@ -32,8 +41,10 @@ struct ScriptParse {
 ScriptParse parseScript(const QString& text, const QString& defaultCaseName);
 
 // Reads and parses a script file (UTF-8); the default case is named after the file. A
-// capture of a line (a file that starts as one) is replayed: see capturescript.h.
-ScriptParse readScriptFile(const QString& path);
+// capture of a line (a file whose first line is a capture's) is replayed: see
+// capturescript.h. `progress`, when given, is told how far the reading is, and a stop
+// asked for there ends it with a refusal.
+ScriptParse readScriptFile(const QString& path, linecapture::ReadProgress* progress = nullptr);
 
 // "FILE:LINE: why" (or "FILE: why" for the file as a whole), for a message or stderr.
 QString scriptErrorText(const QString& path, const ScriptParse& parse);

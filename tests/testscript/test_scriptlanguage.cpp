@@ -7,8 +7,11 @@
 #include "scriptparser.h"
 #include "scriptrun.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <numeric>
 
 using namespace testscript;
 
@@ -46,6 +49,11 @@ private slots:
     void refusals();
     void refusedFiles_data();
     void refusedFiles();
+    void stepCounts_data();
+    void stepCounts();
+    void manyCases();
+    void replayedCaptures_data();
+    void replayedCaptures();
     void runs_data();
     void runs();
     void stopEndsTheRun();
@@ -80,6 +88,21 @@ void TestScriptLanguage::patterns_data()
     QTest::newRow("two runs in a row are one") << "01 ... ... 02" << "01 02" << true << "01 ... 02";
     QTest::newRow("nothing against bytes") << "..." << "" << true << "...";
     QTest::newRow("byte against nothing") << "06" << "" << false << "06";
+    QTest::newRow("second frame starts at an odd byte") << "01 02 * 03 04 05 *" << "01 02 = 03 04 05 =" << true
+                                                        << "01 02 * 03 04 05 *";
+    QTest::newRow("second frame at an odd byte, checked alone") << "01 02 * 03 04 05 *" << "01 02 = 03 04 05 00" << false
+                                                                << "01 02 * 03 04 05 *";
+    QTest::newRow("a run finds where its frame ends") << "01 ... * 07 ... *" << "01 02 03 = 07 04 =" << true
+                                                      << "01 ... * 07 ... *";
+    QTest::newRow("the checksum of a frame that began inside a run")
+        << "01 ... * ..." << "01 02 03 = 44" << true << "01 ... * ...";
+    // A whole reply window against as many "... *" pairs as a pattern may hold: every
+    // frame start is a candidate for every pair.
+    const QString pairs = QStringLiteral("... * ").repeated(2047).trimmed();
+    QTest::newRow("2047 pairs, a reply of frames that fit")
+        << pairs << QStringLiteral("00 = ").repeated(2047) << true << pairs;
+    QTest::newRow("2047 pairs, a 4 KiB reply that never fits")
+        << pairs << QStringLiteral("FF ").repeated(4095) + QStringLiteral("01") << false << pairs;
     // Many runs against a long reply that never fits: each state is tried once.
     QTest::newRow("runs without a fit, long reply") << "... 01 ... 01 ... 01 ... 01 ... 02"
                                                     << QString(QStringLiteral("01 ")).repeated(3000) << false
@@ -143,7 +166,22 @@ void TestScriptLanguage::refusals_data()
     QTest::newRow("last case without steps") << ok + "case b\n# nothing" << 2 << "case «b» без шагов";
     QTest::newRow("nothing but comments") << QStringLiteral("# a\n\n# b\n") << 3 << "нет ни одного шага";
     QTest::newRow("too many steps") << QStringLiteral("repeat 1000000\nrepeat 1000000\n") + ok + "end\nend" << 1
-                                    << "больше 1000000000 шагов";
+                                    << "больше 10000000 шагов";
+    QTest::newRow("a loop with no line step, named by its outer repeat")
+        << QStringLiteral("send 00\nrepeat 999999\nrepeat 1000\nexpect nothing\nend\nend\n") << 2
+        << "больше 10000000 шагов";
+    QTest::newRow("loops of nothing") << QStringLiteral("send 00\nrepeat 1000000\nrepeat 1000000\nend\nend\n") << 2
+                                      << "больше 10000000 шагов";
+    const QString fourMillion = QStringLiteral("repeat 1000000\nsend 00\nsend 00\nsend 00\nend\n");
+    QTest::newRow("the steps of all cases together")
+        << "case a\n" + fourMillion + "case b\n" + fourMillion + "case c\n" + fourMillion << 14
+        << "больше 10000000 шагов";
+    QTest::newRow("nesting past 64") << QStringLiteral("repeat 1\n").repeated(65) + ok + QStringLiteral("end\n").repeated(65)
+                                     << 65 << "repeat внутри 64 других repeat";
+    // 3.25 MB, under the size a script may have: no recursion goes as deep as the file.
+    QTest::newRow("250,000 nested repeats") << QStringLiteral("repeat 1\n").repeated(250'000) + ok
+                                                   + QStringLiteral("end\n").repeated(250'000)
+                                            << 65 << "глубже не вкладывается";
 }
 
 void TestScriptLanguage::refusals()
@@ -185,6 +223,110 @@ void TestScriptLanguage::refusedFiles()
     QVERIFY(!parsed.script);
     QCOMPARE(parsed.errorLine, line);
     QVERIFY2(parsed.error.contains(why), qPrintable(parsed.error));
+}
+
+void TestScriptLanguage::stepCounts_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QList<qint64>>("cases"); // the steps of each case
+
+    QTest::newRow("nested repeats") << QStringLiteral("repeat 3\nsend 00\nrepeat 2\nwait 1\nend\nend\nsend 00\n")
+                                    << QList<qint64>{10};
+    QTest::newRow("64 deep") << QStringLiteral("repeat 2\n") + QStringLiteral("repeat 1\n").repeated(63)
+                                    + QStringLiteral("send 00\n") + QStringLiteral("end\n").repeated(64)
+                             << QList<qint64>{2};
+    QTest::newRow("a soak of a million exchanges, and cases beside it")
+        << QStringLiteral("case soak\nrepeat 1000000\nsend 60 01 81 *\nexpect ... *\nend\ncase b\nsend 00\n"
+                          "case c\nrepeat 2\nrepeat 3\nend\nsend 00\nend\n")
+        << QList<qint64>{2'000'000, 1, 2};
+    QTest::newRow("at the bound") << QStringLiteral("repeat 1000000\nsend 00\nsend 00\nsend 00\nsend 00\nend\n"
+                                                     "repeat 1000000\nsend 00\nsend 00\nsend 00\nsend 00\nend\n")
+                                  << QList<qint64>{8'000'000};
+}
+
+void TestScriptLanguage::stepCounts()
+{
+    QFETCH(QString, script);
+    QFETCH(QList<qint64>, cases);
+    const ScriptParse parsed = parseScript(script, QStringLiteral("file"));
+    QVERIFY2(parsed.script, qPrintable(QStringLiteral("%1: %2").arg(parsed.errorLine).arg(parsed.error)));
+    QList<qint64> counted;
+    for (const ScriptCase& scriptCase : parsed.script->cases)
+        counted << scriptCase.stepCount;
+    QCOMPARE(counted, cases);
+    QCOMPARE(parsed.script->stepCount, std::accumulate(cases.begin(), cases.end(), qint64(0)));
+}
+
+// Case names are looked up, not compared with every earlier one: 400,000 cases took
+// hours that way, and a replayed capture is a case an exchange. The bound is far above
+// what a linear parse takes even under the sanitizers.
+void TestScriptLanguage::manyCases()
+{
+    QString text;
+    constexpr int kCases = 400'000;
+    for (int i = 0; i < kCases; ++i)
+        text += QStringLiteral("case %1\nsend 60 01 81 *\n").arg(i);
+    QElapsedTimer clock;
+    clock.start();
+    const ScriptParse parsed = parseScript(text + QStringLiteral("case 17\nsend 00\n"), QStringLiteral("file"));
+    QVERIFY2(clock.elapsed() < 120'000, qPrintable(QStringLiteral("%1 ms").arg(clock.elapsed())));
+    QCOMPARE(parsed.errorLine, 2 * kCases + 1);
+    QVERIFY2(parsed.error.contains(QStringLiteral("case «17» уже есть (строка 35)")), qPrintable(parsed.error));
+}
+
+void TestScriptLanguage::replayedCaptures_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("line"); // of the refusal; 0: replayed
+    QTest::addColumn<QString>("result"); // a part of the refusal, or each step's line and text
+
+    const QByteArray head = "QLDIXw capture 1\nstart 2025-05-01T12:03:04.000000+03:00\nprotocol dix\ngap 3.5\n";
+    const QByteArray exchanges = "1.000000 A 60 01 81 FB\n1.030000 B 01 81 00 12 34 56 07 C8\n2.000000 A 60 01 81 FB\n";
+    const QString replayed = QStringLiteral("5 send 60 01 81 FB|6 expect 01 81 00 12 34 56 07 C8|7 send 60 01 81 FB|7 expect nothing");
+    QTest::newRow("a capture under another name") << "capture.txt" << head + exchanges << 0 << replayed;
+    QTest::newRow("a capture with a byte order mark and CR LF")
+        << "capture.qlcap" << QByteArray("\xEF\xBB\xBF" + head + exchanges).replace("\n", "\r\n") << 0 << replayed;
+    QTest::newRow("a script with a byte order mark") << "script.qlt" << QByteArray("\xEF\xBB\xBFsend 60 01 81 *\n") << 0
+                                                     << "1 send 60 01 81 *";
+    QTest::newRow("times that run backwards") << "capture.qlcap" << head + "2.000000 A 60 01 81 FB\n1.000000 A 60 01 81 FB\n"
+                                              << 6 << "время 1.000000 раньше времени строки 5 (2.000000)";
+    QTest::newRow("hex of odd length") << "capture.qlcap" << head + exchanges + "3.000000 A 600181F\n" << 8
+                                       << "байт «600181F» не две шестнадцатеричные цифры: нечётное";
+    QTest::newRow("a lone digit") << "capture.qlcap" << head + "1.000000 A 6\n" << 5 << "байт «6» не две";
+    QTest::newRow("another format") << "capture.qlcap" << QByteArray("QLDIXw capture 2\n") + exchanges << 1
+                                    << "другого формата";
+    QTest::newRow("a reply longer than a window reads")
+        << "capture.qlcap" << head + "1.000000 A 60 01 81 FB\n1.030000 B " + QByteArray("00 ").repeated(4096) + "01\n" << 6
+        << "образец длиннее 4096 байт";
+    QTest::newRow("nothing from side A") << "capture.qlcap" << head + "1.000000 B 01 81\n" << 0 << "ни одного кадра стороны A";
+}
+
+// A capture is told by its first line and replayed as it is read; what is wrong with it
+// is named by its line in the file.
+void TestScriptLanguage::replayedCaptures()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(int, line);
+    QFETCH(QString, result);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+    const ScriptParse parsed = readScriptFile(file.fileName());
+    if (!parsed.script || line > 0) {
+        QVERIFY(!parsed.script);
+        QVERIFY2(parsed.error.contains(result), qPrintable(parsed.error));
+        QCOMPARE(parsed.errorLine, line);
+        return;
+    }
+    QStringList steps;
+    for (const ScriptCase& scriptCase : parsed.script->cases)
+        for (const ScriptStep& step : scriptCase.steps)
+            steps << QStringLiteral("%1 %2").arg(step.line).arg(step.source);
+    QCOMPARE(steps.join(u'|'), result);
 }
 
 void TestScriptLanguage::runs_data()
