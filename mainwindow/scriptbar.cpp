@@ -1,5 +1,6 @@
 #include "scriptbar.h"
 
+#include "backgroundread.h"
 #include "controlleraddress.h"
 #include "controlnames.h"
 #include "errorboundary.h"
@@ -71,6 +72,8 @@ ScriptBar::ScriptBar(QWidget* topRow, transport::Transport& line, portsession::P
     });
 }
 
+ScriptBar::~ScriptBar() = default;
+
 void ScriptBar::log(const QString& line)
 {
     line_.noticeToActive(kLogPrefix + line);
@@ -78,7 +81,11 @@ void ScriptBar::log(const QString& line)
 
 void ScriptBar::showProgress(qint64 step, qint64 total)
 {
-    const QString text = testscript::progressText(step, total);
+    showText(testscript::progressText(step, total));
+}
+
+void ScriptBar::showText(const QString& text)
+{
     progress_->setText(text);
     progress_->setAccessibleName(text);
 }
@@ -104,8 +111,31 @@ void ScriptBar::run(const QString& path, QWidget* dialogParent)
 {
     if (running() || !portReady(dialogParent))
         return;
-    const auto refuse = [&](const QString& why) { refuseRun(dialogParent, why); };
-    testscript::ScriptParse parse = testscript::readScriptFile(path);
+    dialogParent_ = dialogParent;
+    auto parse = std::make_shared<testscript::ScriptParse>();
+    reading_ = std::make_unique<linecapture::BackgroundRead>(
+        [path, parse](linecapture::ReadProgress& progress) { *parse = testscript::readScriptFile(path, &progress); });
+    connect(reading_.get(), &linecapture::BackgroundRead::progressed, this,
+            [this](int percent) { showText(QStringLiteral("Чтение файла: %1 %").arg(percent)); });
+    connect(reading_.get(), &linecapture::BackgroundRead::finished, this, [this, path, parse] {
+        // Not deleted under its own signal.
+        reading_.release()->deleteLater();
+        scriptRead(path, *parse);
+    });
+    beginRun();
+    showText(QStringLiteral("Чтение файла ..."));
+}
+
+void ScriptBar::scriptRead(const QString& path, testscript::ScriptParse& parse)
+{
+    const auto refuse = [&](const QString& why) {
+        endRun();
+        refuseRun(dialogParent_, why);
+    };
+    if (!line_.portOpen()) {
+        refuse(QStringLiteral("Порт закрыт: сценарий выполняется на открытом порту."));
+        return;
+    }
     if (!parse.script) {
         refuse(testscript::scriptErrorText(path, parse));
         return;
@@ -123,11 +153,14 @@ void ScriptBar::run(const QString& path, QWidget* dialogParent)
         refuse(why);
         return;
     }
-
     log(QStringLiteral("%1, case: %2, шагов: %3").arg(QFileInfo(path).fileName()).arg(cases).arg(steps));
+    showProgress(1, steps);
+}
+
+void ScriptBar::beginRun()
+{
     focusBefore_ = QApplication::focusWidget();
     hooks_.setFamiliesEnabled(false);
-    showProgress(1, steps);
     progress_->show();
     progress_->raise();
     stopButton_->show();
@@ -137,8 +170,24 @@ void ScriptBar::run(const QString& path, QWidget* dialogParent)
     emit runningChanged(true);
 }
 
+void ScriptBar::endRun()
+{
+    progress_->hide();
+    stopButton_->hide();
+    hooks_.setFamiliesEnabled(true);
+    if (focusBefore_ && focusBefore_->isEnabled() && focusBefore_->isVisible())
+        focusBefore_->setFocus(Qt::OtherFocusReason);
+    emit runningChanged(false);
+}
+
 void ScriptBar::stop()
 {
+    if (reading_) {
+        // Nothing was sent: the reading is given up and nothing is reported.
+        reading_.reset();
+        endRun();
+        return;
+    }
     driver_->stop();
 }
 
@@ -154,13 +203,7 @@ void ScriptBar::finished()
     log((stopped ? QStringLiteral("остановлен на шаге %1 из %2; ").arg(driver_->run()->currentStep()).arg(driver_->run()->stepCount())
                  : QStringLiteral("окончен; "))
         + summary);
-
-    progress_->hide();
-    stopButton_->hide();
-    hooks_.setFamiliesEnabled(true);
-    if (focusBefore_ && focusBefore_->isEnabled() && focusBefore_->isVisible())
-        focusBefore_->setFocus(Qt::OtherFocusReason);
-    emit runningChanged(false);
+    endRun();
 }
 
 } // namespace mainwindow

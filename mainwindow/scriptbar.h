@@ -10,14 +10,21 @@
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QLabel;
 class QPushButton;
 class QWidget;
 
+namespace linecapture {
+class BackgroundRead;
+}
 namespace portsession {
 class PortSession;
+}
+namespace testscript {
+struct ScriptParse;
 }
 namespace transport {
 class Transport;
@@ -37,12 +44,16 @@ public:
 
     // The progress line and the stop button go on `topRow`, hidden until a run.
     ScriptBar(QWidget* topRow, transport::Transport& line, portsession::PortSession& session, Hooks hooks);
+    ~ScriptBar() override;
 
-    bool running() const { return driver_->running(); }
+    // A run, or the reading of the file it is to run.
+    bool running() const { return driver_->running() || reading_; }
     // Whether the port is open for a run; when not, an error box over `dialogParent` says so.
     bool portReady(QWidget* dialogParent) const;
-    // Checks and runs the script in `path`. A script that cannot run says why in an
-    // error box over `dialogParent` and nothing is sent.
+    // Checks and runs the script in `path`. The file is read beside the window (a
+    // replayed capture may be tens of megabytes), with its progress on the top row and
+    // "Остановить сценарий" to give it up. A script that cannot run says why in an error
+    // box over `dialogParent` and nothing is sent.
     void run(const QString& path, QWidget* dialogParent);
     // "Остановить сценарий".
     void stop();
@@ -54,6 +65,10 @@ signals:
 private:
     void log(const QString& line);
     void showProgress(qint64 step, qint64 total);
+    void showText(const QString& text);
+    void scriptRead(const QString& path, testscript::ScriptParse& parse);
+    void beginRun();
+    void endRun();
     void finished();
 
     transport::Transport& line_;
@@ -62,6 +77,8 @@ private:
     QPushButton* const stopButton_;
     const Hooks hooks_;
     QPointer<QWidget> focusBefore_;
+    QPointer<QWidget> dialogParent_;
+    std::unique_ptr<linecapture::BackgroundRead> reading_;
 };
 
 } // namespace mainwindow

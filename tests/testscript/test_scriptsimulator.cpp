@@ -298,6 +298,8 @@ void TestScriptSimulator::inTheWindow()
     QVERIFY(!stop->isVisible());
 
     run->trigger();
+    // The file is read beside the window first.
+    QVERIFY2(progress->text().startsWith(QStringLiteral("Чтение файла")), qPrintable(progress->text()));
     QVERIFY(stop->isVisible() && stop->isEnabled());
     QVERIFY(!run->isEnabled());
     QVERIFY(!bench.control<QWidget>(QStringLiteral("FamilyArea"))->isEnabled());
