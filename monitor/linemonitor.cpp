@@ -136,6 +136,7 @@ void LineMonitor::beginCapture()
 {
     if (epoch_)
         return;
+    shownFile_.clear();
     const Protocol protocol = capture_.protocol;
     const double gap = capture_.gapCharacters;
     capture_ = Capture();
@@ -245,6 +246,10 @@ void LineMonitor::quietTimeout()
 
 void LineMonitor::showAgain()
 {
+    if (!shownFile_.isEmpty()) {
+        emit fileToReadAgain();
+        return;
+    }
     lines_ = std::make_unique<MonitorLines>(capture_);
     QStringList lines;
     for (std::size_t i = 0; i < capture_.size(); ++i)
@@ -277,15 +282,28 @@ void LineMonitor::load(Capture capture)
 {
     stop();
     epoch_.reset();
+    shownFile_.clear();
     capture_ = std::move(capture);
     emit presentationChanged();
     showAgain();
+}
+
+void LineMonitor::showFile(const Capture& header, const QString& path)
+{
+    stop();
+    epoch_.reset();
+    capture_ = header;
+    capture_.clearRecords();
+    shownFile_ = path;
+    lines_ = std::make_unique<MonitorLines>(capture_);
+    emit presentationChanged();
 }
 
 void LineMonitor::clear()
 {
     const bool wasListening = listening_;
     capture_.clearRecords();
+    shownFile_.clear();
     epoch_.reset();
     if (wasListening) {
         // Listening goes on into a new capture, whose time 0 is now.

@@ -55,10 +55,17 @@ public:
     void stop();
     bool listening() const { return listening_; }
 
+    // What was heard, or the capture loaded; for a capture shown from its file, only its
+    // header (its records stay in the file).
     const Capture& capture() const { return capture_; }
     // A capture read from a file takes the place of what was heard: listening stops, and
     // the capture is shown with its own protocol and gap.
     void load(Capture capture);
+    // The same for a capture whose lines were read from its file straight into the pane
+    // (capturelines.h): only the header and the file's name are kept.
+    void showFile(const Capture& header, const QString& path);
+    // The file of the capture shown, when it is shown from one; empty otherwise.
+    const QString& shownFile() const { return shownFile_; }
     // Forgets what was heard.
     void clear();
 
@@ -73,6 +80,9 @@ signals:
     void listeningChanged(bool listening);
     // The protocol or the gap changed (a capture was loaded).
     void presentationChanged();
+    // The protocol or the gap of a capture shown from its file changed: its lines are to
+    // be read from the file again.
+    void fileToReadAgain();
     // A tap opened, closed or waits for its device.
     void tapStateChanged(monitor::Side side, portsession::PortSession::State state);
 
@@ -92,6 +102,7 @@ private:
     std::array<portsession::PortSession*, kSideCount> taps_{};
     std::array<portsession::PortSession::State, kSideCount> tapStates_{};
     Capture capture_;
+    QString shownFile_;
     std::unique_ptr<MonitorLines> lines_;
     // Time 0 of a capture heard here; none for an empty or loaded one.
     std::optional<std::chrono::steady_clock::time_point> epoch_;

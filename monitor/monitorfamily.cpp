@@ -1,7 +1,9 @@
 #include "monitorfamily.h"
 
+#include "backgroundread.h"
 #include "capturenames.h"
 #include "logfile.h"
+#include "logstore.h"
 #include "logpane.h"
 #include "tform2.h"
 
@@ -14,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QThread>
 
 namespace monitor {
 
@@ -112,6 +115,9 @@ void MonitorFamily::panelBuilt(MonitorPanel& panel)
     panel.gap->setKeyboardTracking(false);
     connect(panel.gap, &QDoubleSpinBox::valueChanged, this, [this](double value) { monitor_->setGapCharacters(value); });
     connect(&monitor, &LineMonitor::presentationChanged, this, &MonitorFamily::showPresentation);
+    connect(&monitor, &LineMonitor::fileToReadAgain, this, [this] {
+        readCaptureFile(monitor_->shownFile(), monitor_->capture().protocol, monitor_->capture().gapCharacters);
+    });
 
     ui::LogPane* const log = panel.MonitorLog;
     connect(&monitor, &LineMonitor::linesAdded, this, [log](const QStringList& lines) {
@@ -195,11 +201,19 @@ void MonitorFamily::showTapState(Side side)
 void MonitorFamily::showListening(bool listening)
 {
     MonitorPanel& panel = panel_.get();
-    panel.startButton->setEnabled(!listening);
+    // While a capture is read, only its cancel is offered: what the reading ends in
+    // replaces whatever would be heard or changed meanwhile.
+    const bool reading = bool(reading_);
+    panel.startButton->setEnabled(!listening && !reading);
     panel.stopButton->setEnabled(listening);
+    panel.clearButton->setEnabled(!reading);
     panel.openCaptureButton->setEnabled(!listening);
+    panel.saveCaptureButton->setEnabled(!reading);
+    panel.saveLogButton->setEnabled(!reading);
+    panel.protocol->setEnabled(!reading);
+    panel.gap->setEnabled(!reading);
     for (QComboBox* box : panel.ports)
-        box->setEnabled(!listening);
+        box->setEnabled(!listening && !reading);
 }
 
 void MonitorFamily::showPresentation()
@@ -260,6 +274,12 @@ void MonitorFamily::applySettings(Side side)
 
 void MonitorFamily::openCaptureClick()
 {
+    if (reading_) {
+        // The button cancels the reading under way: the pane keeps what it showed.
+        reading_.reset();
+        showReading(-1);
+        return;
+    }
     const QString path = chooseFile_(panel_->MonitorPanelFrame, false, QStringLiteral("Открыть запись линии"), kCaptureFilter);
     if (!path.isEmpty())
         openCapture(path);
@@ -300,22 +320,99 @@ bool MonitorFamily::openCapture(const QString& path)
         fileError(QStringLiteral("Запись не открыта:"), path, QStringLiteral("файл больше 1 ГБ"));
         return false;
     }
-    const QByteArray text = file.readAll();
-    CaptureReading reading = readCapture(text);
-    if (!reading.error.isEmpty()) {
-        fileError(QStringLiteral("Запись не прочитана:"), path,
-                  QStringLiteral("строка %1: %2").arg(reading.errorLine).arg(reading.error));
-        return false;
-    }
-    lineMonitor().load(std::move(reading.capture));
+    readCaptureFile(path, std::nullopt, std::nullopt);
     return true;
+}
+
+void MonitorFamily::readCaptureFile(const QString& path, std::optional<Protocol> protocol, std::optional<double> gap)
+{
+    lineMonitor().stop();
+    auto read = std::make_shared<CaptureLines>();
+    QThread* const windowThread = QThread::currentThread();
+    reading_ = std::make_unique<linecapture::BackgroundRead>([=](linecapture::ReadProgress& progress) {
+        *read = readCaptureLines(path, protocol, gap, kPaneLineLimit, windowThread, progress);
+    });
+    connect(reading_.get(), &linecapture::BackgroundRead::progressed, this, &MonitorFamily::showReading);
+    connect(reading_.get(), &linecapture::BackgroundRead::finished, this, [this, path, read] {
+        // Not deleted under its own signal.
+        reading_.release()->deleteLater();
+        showReading(-1);
+        captureRead(path, *read);
+    });
+    showReading(0);
+}
+
+void MonitorFamily::showReading(int percent)
+{
+    MonitorPanel& panel = panel_.get();
+    QPushButton* const button = panel.openCaptureButton;
+    if (percent < 0) {
+        button->setText(QStringLiteral("Открыть запись ..."));
+        button->setAccessibleName(QString());
+    } else {
+        button->setText(QStringLiteral("Отменить (%1 %)").arg(percent));
+        button->setAccessibleName(QStringLiteral("Отменить чтение записи, прочитано %1 %").arg(percent));
+    }
+    showListening(monitor_->listening());
+}
+
+void MonitorFamily::captureRead(const QString& path, CaptureLines& read)
+{
+    if (read.stopped)
+        return;
+    if (!read.error.isEmpty()) {
+        fileError(QStringLiteral("Запись не прочитана:"), path,
+                  read.errorLine > 0 ? QStringLiteral("строка %1: %2").arg(read.errorLine).arg(read.error) : read.error);
+        return;
+    }
+    lineMonitor().showFile(read.header, path);
+    panel_->MonitorLog->takeLines(*read.lines);
 }
 
 bool MonitorFamily::saveCapture(const QString& path)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !writeCapture(lineMonitor().capture(), file) || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly)) {
         fileError(QStringLiteral("Запись не сохранена:"), path, file.errorString());
+        return false;
+    }
+    if (!lineMonitor().shownFile().isEmpty())
+        return saveShownFile(path, file);
+    if (!writeCapture(lineMonitor().capture(), file) || !file.commit()) {
+        fileError(QStringLiteral("Запись не сохранена:"), path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+// A capture shown from its file is read from it once more, record by record, and written
+// with the header as shown now.
+bool MonitorFamily::saveShownFile(const QString& path, QSaveFile& file)
+{
+    const QString& source = lineMonitor().shownFile();
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        fileError(QStringLiteral("Запись не сохранена:"), path, QStringLiteral("%1: %2").arg(source, in.errorString()));
+        return false;
+    }
+    QByteArray piece = linecapture::captureHeaderText(lineMonitor().capture());
+    bool written = true;
+    const linecapture::CaptureStreamReading reading = linecapture::readCaptureStream(
+        in, [&](const linecapture::CaptureReader& reader) { linecapture::appendRecordText(*reader.record(), piece); },
+        [&](qint64) {
+            written = file.write(piece) == piece.size();
+            piece.clear();
+            return written;
+        });
+    if (!reading.error.isEmpty()) {
+        fileError(QStringLiteral("Запись не сохранена:"), path,
+                  QStringLiteral("%1, строка %2: %3").arg(source).arg(reading.errorLine).arg(reading.error));
+        file.cancelWriting();
+        return false;
+    }
+    if (!written || file.write(piece) != piece.size() || !file.commit()) {
+        fileError(QStringLiteral("Запись не сохранена:"), path, file.errorString());
+        file.cancelWriting();
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 // LineMonitor, the line-settings window for each tap, and the files: the capture, saved
 // and read back, and the log, saved as the console's log is.
 
+#include "capturelines.h"
 #include "familymode.h"
 #include "lazypanel.h"
 #include "linemonitor.h"
@@ -14,8 +15,13 @@
 #include <functional>
 #include <memory>
 
+class QSaveFile;
+
 namespace ComPortNastroika {
 class TForm2;
+}
+namespace linecapture {
+class BackgroundRead;
 }
 
 namespace monitor {
@@ -60,8 +66,12 @@ public:
     void saveLogClick();
     void settingsClick(Side side);
 
-    // The files, without asking; false (with a message box) when it failed.
+    // The files, without asking; false (with a message box) when it failed. A capture is
+    // read beside the window: openCapture only starts it (false when it could not), its
+    // lines replace the pane's once the file is read whole, and the open button cancels it
+    // meanwhile with nothing changed.
     bool openCapture(const QString& path);
+    bool readingCapture() const { return bool(reading_); }
     bool saveCapture(const QString& path);
     bool saveLog(const QString& path);
 
@@ -72,6 +82,10 @@ private:
     void showPresentation();
     void applySettings(Side side);
     void fileError(const QString& what, const QString& path, const QString& reason);
+    void readCaptureFile(const QString& path, std::optional<Protocol> protocol, std::optional<double> gap);
+    void captureRead(const QString& path, CaptureLines& read);
+    void showReading(int percent);
+    bool saveShownFile(const QString& path, QSaveFile& file);
 
     const ui::FamilyContext context_;
     ui::LazyPanel<MonitorPanel> panel_;
@@ -79,6 +93,7 @@ private:
     ui::WindowFrame frame_;
     std::array<std::unique_ptr<ComPortNastroika::TForm2>, kSideCount> settingsWindows_;
     FileChooser chooseFile_;
+    std::unique_ptr<linecapture::BackgroundRead> reading_;
 };
 
 } // namespace monitor

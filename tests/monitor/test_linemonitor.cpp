@@ -2,7 +2,9 @@
 // between a station (A) and a device (B), the test plays both sides; and captures read
 // from text, which pin down the cutting, the ordering, the decoding and the time shown.
 
+#include "backgroundread.h"
 #include "capturefile.h"
+#include "capturelines.h"
 #include "frametext.h"
 #include "linemonitor.h"
 #include "monitorlines.h"
@@ -12,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <algorithm>
 #include <memory>
@@ -108,6 +111,8 @@ private slots:
     void conversation();
     void replay_data();
     void replay();
+    void paneLimit_data();
+    void paneLimit();
 };
 
 void TestLineMonitor::conversation_data()
@@ -312,6 +317,55 @@ void TestLineMonitor::replay()
     // Written and read again, the capture is the same.
     const QByteArray text = monitor::captureText(reading.capture);
     QCOMPARE(monitor::captureText(monitor::readCapture(text).capture), text);
+}
+
+void TestLineMonitor::paneLimit_data()
+{
+    QTest::addColumn<int>("exchanges");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("protocol"); // -1: the file's
+    QTest::newRow("under the limit") << 40 << 100 << -1;
+    QTest::newRow("at the limit") << 50 << 100 << -1;
+    QTest::newRow("one line over") << 50 << 99 << -1;
+    QTest::newRow("many times over, another protocol") << 40'000 << 1000 << int(monitor::Protocol::None);
+}
+
+// A capture read from its file for the pane keeps the pane's limit: the last lines, after
+// one line that says how many came before, each as a capture held whole shows it.
+void TestLineMonitor::paneLimit()
+{
+    QFETCH(int, exchanges);
+    QFETCH(int, limit);
+    QFETCH(int, protocol);
+    QStringList records{QStringLiteral("0.000000 A opened COM7"), QStringLiteral("0.000000 A settings 4800 8N2")};
+    for (int i = 1; i <= exchanges; ++i) {
+        records << QStringLiteral("%1.000000 A 60 01 81 *").arg(i);
+        records << QStringLiteral("%1.030000 B 01 81 00 12 34 56 07 *").arg(i);
+    }
+    const QByteArray text = captureFrom(records);
+    monitor::CaptureReading whole = monitor::readCapture(text);
+    QVERIFY(whole.error.isEmpty());
+    if (protocol >= 0)
+        whole.capture.protocol = monitor::Protocol(protocol);
+    const QStringList all = replayed(whole.capture);
+
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("poll.qlcap")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+    linecapture::ReadProgress progress;
+    const monitor::CaptureLines read = monitor::readCaptureLines(
+        file.fileName(), protocol >= 0 ? std::optional(monitor::Protocol(protocol)) : std::nullopt, std::nullopt, limit,
+        QThread::currentThread(), progress);
+    QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+    QCOMPARE(read.header.protocol, whole.capture.protocol);
+    QCOMPARE(progress.done(), qint64(text.size()));
+    QStringList expected = all.mid(std::max<qsizetype>(all.size() - limit, 0));
+    if (all.size() > limit)
+        expected.prepend(monitor::droppedLinesNotice(all.size() - limit, limit));
+    QCOMPARE(read.droppedLines, std::max<qint64>(all.size() - limit, 0));
+    QCOMPARE(read.lines->lines(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestLineMonitor)

@@ -100,17 +100,42 @@ void TestMonitorWindow::listenSaveAndReplay()
     QVERIFY2(logText.contains(QStringLiteral("A->B ")) && logText.contains(QStringLiteral("запрос статуса")), qPrintable(logText));
     QCOMPARE(logText.count(QStringLiteral("\r\n")), heard.size());
 
-    // Emptied, then the capture opened: the same lines, times and all.
+    // Emptied, then the capture opened: read beside the window, whose open button gives
+    // the reading up meanwhile with nothing changed.
     QTest::mouseClick(bench.control<QPushButton>(QStringLiteral("MonitorClear")), Qt::LeftButton);
     QCOMPARE(logLines(), QStringList());
     answer += monitor::kCaptureSuffix;
-    QTest::mouseClick(bench.control<QPushButton>(QStringLiteral("MonitorOpenCapture")), Qt::LeftButton);
-    QCOMPARE(logLines(), heard);
+    auto* open = bench.control<QPushButton>(QStringLiteral("MonitorOpenCapture"));
+    QTest::mouseClick(open, Qt::LeftButton);
+    QVERIFY2(open->text().startsWith(QStringLiteral("Отменить")), qPrintable(open->text()));
+    QVERIFY(open->accessibleName().startsWith(QStringLiteral("Отменить чтение записи")));
+    QVERIFY(!bench.control<QPushButton>(QStringLiteral("MonitorStart"))->isEnabled());
+    QTest::mouseClick(open, Qt::LeftButton);
+    QCOMPARE(open->text(), QStringLiteral("Открыть запись ..."));
+    QVERIFY(!family->readingCapture());
+    QTest::qWait(50);
+    QCOMPARE(logLines(), QStringList());
+    // Read to its end: the same lines, times and all.
+    QTest::mouseClick(open, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(logLines(), heard, 10000);
+    QCOMPARE(open->text(), QStringLiteral("Открыть запись ..."));
+    QVERIFY(bench.control<QPushButton>(QStringLiteral("MonitorStart"))->isEnabled());
 
-    // Shown with no protocol: the same frames, bytes only.
+    // Shown with no protocol: the same frames, bytes only, read from the file again.
     bench.control<QComboBox>(QStringLiteral("MonitorProtocol"))->setCurrentIndex(int(monitor::Protocol::None));
+    QTRY_COMPARE_WITH_TIMEOUT(logLines().filter(QStringLiteral("запрос статуса")).size(), 0, 10000);
     QCOMPARE(logLines().filter(QStringLiteral("  60 01 81 FB")).size(), 1);
-    QCOMPARE(logLines().filter(QStringLiteral("запрос статуса")).size(), 0);
+    QCOMPARE(logLines().size(), heard.size());
+
+    // Saved again from the file it was read from: the same capture, with the protocol
+    // it is shown with now.
+    const QString first = answer;
+    answer = files.filePath(QStringLiteral("copy.qlcap"));
+    QTest::mouseClick(bench.control<QPushButton>(QStringLiteral("MonitorSaveCapture")), Qt::LeftButton);
+    QFile saved(first);
+    QFile copy(answer);
+    QVERIFY(saved.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), saved.readAll().replace("\nprotocol dix\n", "\nprotocol none\n"));
 }
 
 void TestMonitorWindow::simulatedConversation_data()
