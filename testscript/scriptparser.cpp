@@ -204,6 +204,7 @@ public:
             return refused({std::max(lastLine, 1), QStringLiteral("в сценарии нет ни одного шага")});
         if (const std::optional<Refusal> empty = closeCase())
             return refused(*empty);
+        script_.cases.shrink_to_fit();
         return {std::move(script_), 0, {}};
     }
 
@@ -220,6 +221,8 @@ private:
         ScriptCase& scriptCase = current();
         if (scriptCase.steps.empty())
             return Refusal{scriptCase.line, QStringLiteral("case «%1» без шагов").arg(scriptCase.name)};
+        // A replayed capture is a case an exchange: no room kept for steps that never come.
+        scriptCase.steps.shrink_to_fit();
         scriptCase.stepCount = caseSteps_;
         script_.stepCount += caseSteps_;
         caseSteps_ = 0;
