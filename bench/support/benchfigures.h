@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <ctime>
 #include <fstream>
+#include <malloc.h>
 #include <pthread.h>
 #include <string>
 #include <vector>
@@ -56,6 +57,22 @@ inline long residentKiB()
 inline long peakResidentKiB()
 {
     return statusKiB("VmHWM:");
+}
+
+// What the heap holds in use now (glibc's count, its own mappings for large blocks
+// included): what a structure keeps, however much of the freed memory the allocator
+// keeps resident besides.
+inline long heapInUseKiB()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return long((info.uordblks + info.hblkhd) / 1024);
+}
+
+// Starts the high-water mark again from the resident set of now, so that the peak of one
+// piece of work can be told from what came before it.
+inline void resetPeakResident()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 inline double seconds(const timespec& t)
