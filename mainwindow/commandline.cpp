@@ -3,6 +3,7 @@
 #include "commandlinerun.h"
 #include "networktexts.h"
 #include "portdirectory.h"
+#include "scriptparser.h"
 
 #include <QFileInfo>
 
@@ -68,19 +69,26 @@ CommandLine::CommandLine(const QStringList& arguments)
             QStringLiteral("N"))
     , junit_(QStringLiteral("junit"), QStringLiteral("Записать отчёт о сценарии в формате JUnit XML."),
              QStringLiteral("файл"))
+    , window_(QStringLiteral("window"),
+              QStringLiteral("Окно ответа, мс: у каждого обмена воспроизводимой записи вместо "
+                             "рассчитанного по её времени, у сценария — до его первого window."),
+              QStringLiteral("мс"))
+    , early_(QStringLiteral("early"),
+             QStringLiteral("Каждое окно ответа заканчивается, как только ответ совпал с expect после "
+                            "отправки и линия смолкла (как window МС early)."))
 {
     // Qt's options are single-dash words: read as bundles of letters, "-reverse" would
     // ask for the version and "-stylesheet" for the help.
     parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser_.setApplicationDescription(QString::fromUtf8(kDescription));
-    parser_.addOptions({help_, version_, port_, modeOption_, script_, address_, baud_, junit_});
+    parser_.addOptions({help_, version_, port_, modeOption_, script_, address_, baud_, junit_, window_, early_});
     // Qt's options are unknown here, and that is no error; their values are positional
     // arguments here, and are no error either.
     parser_.parse(arguments);
 
     // An option of ours given last without its value. The parser says so in the same
     // breath as Qt's options it does not know, so it is looked for here.
-    for (const QCommandLineOption* option : {&port_, &modeOption_, &script_, &address_, &baud_, &junit_}) {
+    for (const QCommandLineOption* option : {&port_, &modeOption_, &script_, &address_, &baud_, &junit_, &window_}) {
         const QStringList words = argumentWords(*option);
         if ((arguments.size() > 1 && words.contains(arguments.last()))
             || (parser_.isSet(*option) && parser_.value(*option).isEmpty())) {
@@ -96,12 +104,19 @@ CommandLine::CommandLine(const QStringList& arguments)
         if (!mode_)
             error_ = QStringLiteral("Неизвестный режим «%1»: допустимы dix, ql, erk и monitor.").arg(name);
     }
-    if (!parser_.isSet(script_) && (parser_.isSet(address_) || parser_.isSet(baud_) || parser_.isSet(junit_)))
-        error_ = QStringLiteral("Параметры --address, --baud и --junit действуют только со --script.");
+    const bool windowGiven = parser_.isSet(window_);
+    const int windowMs = parser_.value(window_).toInt();
+    if (!parser_.isSet(script_)
+        && (parser_.isSet(address_) || parser_.isSet(baud_) || parser_.isSet(junit_) || windowGiven || parser_.isSet(early_)))
+        error_ = QStringLiteral("Параметры --address, --baud, --junit, --window и --early действуют только со --script.");
     else if (parser_.isSet(script_) && !parser_.isSet(port_))
         error_ = QStringLiteral("Сценарию нужен порт: --port ИМЯ.");
     else if (parser_.isSet(baud_) && parser_.value(baud_).toInt() <= 0)
         error_ = QStringLiteral("Скорость «%1» — не число бит в секунду.").arg(parser_.value(baud_));
+    else if (windowGiven && (windowMs < 1 || windowMs > testscript::kLongestWindowMs))
+        error_ = QStringLiteral("Окно «%1»: нужно число миллисекунд от 1 до %2.")
+                     .arg(parser_.value(window_))
+                     .arg(testscript::kLongestWindowMs);
 }
 
 testscript::CommandLineRun CommandLine::scriptRun() const
@@ -113,6 +128,9 @@ testscript::CommandLineRun CommandLine::scriptRun() const
     if (parser_.isSet(baud_))
         run.baud = parser_.value(baud_).toInt();
     run.junitPath = parser_.value(junit_);
+    if (parser_.isSet(window_))
+        run.windowMs = parser_.value(window_).toInt();
+    run.earlyWindows = parser_.isSet(early_);
     return run;
 }
 

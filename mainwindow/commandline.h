@@ -39,7 +39,7 @@ public:
     // --mode dix|ql|erk: the item of the mode switch selected at start.
     std::optional<int> mode() const { return mode_; }
     // --script FILE: a test script to run on --port with no window at all, with
-    // --address, --baud and --junit.
+    // --address, --baud, --junit, --window and --early.
     bool scriptAsked() const { return parser_.isSet(script_); }
     testscript::CommandLineRun scriptRun() const;
 
@@ -57,6 +57,8 @@ private:
     const QCommandLineOption address_;
     const QCommandLineOption baud_;
     const QCommandLineOption junit_;
+    const QCommandLineOption window_;
+    const QCommandLineOption early_;
     std::optional<int> mode_;
     QString error_;
 };

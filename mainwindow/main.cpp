@@ -82,7 +82,8 @@ std::optional<int> answerWithoutWindow(const mainwindow::CommandLine& line, int 
     // A mistyped option or port is said where it was typed, and nothing opens: a window
     // on some other port than the one asked for would only hide the mistake.
     QString refusal = line.error();
-    if (refusal.isEmpty() && !line.port().isEmpty())
+    // A script run says a port it cannot use itself: in its report as well.
+    if (refusal.isEmpty() && !line.port().isEmpty() && !line.scriptAsked())
         refusal = mainwindow::refusedPortText(line.port(), ports::PortDirectory());
     if (!refusal.isEmpty()) {
         printTo(stderr, QStringLiteral("qldixw: %1\n").arg(refusal));
@@ -104,7 +105,9 @@ int main(int argc, char* argv[])
     // A script run makes a core application only: it opens no screen and needs none.
     if (line.scriptAsked()) {
         const QCoreApplication app(argc, argv);
-        return testscript::runScriptFromCommandLine(line.scriptRun(), stdout, stderr);
+        testscript::CommandLineRun run = line.scriptRun();
+        run.portRefusal = mainwindow::refusedPortText(line.port(), ports::PortDirectory());
+        return testscript::runScriptFromCommandLine(run, stdout, stderr);
     }
 
     mainwindow::GuardedApplication app(argc, argv);

@@ -1,6 +1,7 @@
 #include "menudialogs.h"
 
 #include "helpfile.h"
+#include "replayoptionsdialog.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -20,6 +21,7 @@ MenuDialogs systemMenuDialogs()
             return QFileDialog::getSaveFileName(parent, QString(), QString(), filter, nullptr,
                                                 QFileDialog::DontConfirmOverwrite);
         },
+        .replayOptions = askReplayOptions,
         .font = [](QWidget* parent, const QFont& initial) -> std::optional<QFont> {
             bool ok = false;
             const QFont chosen = QFontDialog::getFont(&ok, initial, parent);

@@ -14,10 +14,20 @@ class QWidget;
 
 namespace mainwindow {
 
+// How a line monitor's capture is replayed in the window.
+struct ReplayChoice {
+    // Every exchange's reply window; none: from the capture's own times.
+    std::optional<int> windowMs;
+    // Each window ends once its reply is complete.
+    bool earlyWindows = false;
+};
+
 struct MenuDialogs {
     // The file chosen in the open or save dialog, with one filter; empty when cancelled.
     std::function<QString(QWidget* parent, const QString& filter)> openFileName;
     std::function<QString(QWidget* parent, const QString& filter)> saveFileName;
+    // The replay's options, asked before a capture runs; nothing when cancelled.
+    std::function<std::optional<ReplayChoice>(QWidget* parent, const ReplayChoice& initial)> replayOptions;
     // The font chosen in the font dialog shown at `initial`; nothing when cancelled.
     std::function<std::optional<QFont>(QWidget* parent, const QFont& initial)> font;
     // Hands a document to the program the desktop associates with it.

@@ -56,11 +56,15 @@ ScriptBar::ScriptBar(QWidget* topRow, transport::Transport& line, portsession::P
                                          static_cast<std::size_t>(done.reply.size()));
             line_.noticeToActive(reply.empty() ? transport::timeOutLine()
                                                : transport::receivedFrameLine(reply, transport::timeStampText()));
+            if (done.replyTime)
+                log(QStringLiteral("ответ через %1 мс").arg(testscript::replyMilliseconds(*done.replyTime)));
         } else if (done.step->kind != Kind::Wait) {
             showProgress(done.number, total);
             log(testscript::stepLine(done, total));
         }
     });
+    connect(driver_, &ScriptDriver::strayBytes, this,
+            [this](const testscript::StrayBytes& stray) { log(testscript::strayBytesLine(stray)); });
     connect(driver_, &ScriptDriver::caseFinished, this,
             [this](const testscript::CaseResult& result) { line_.noticeToActive(testscript::caseResultLine(result)); });
     connect(driver_, &ScriptDriver::finished, this, &ScriptBar::finished);
@@ -107,14 +111,20 @@ bool ScriptBar::portReady(QWidget* dialogParent) const
     return false;
 }
 
-void ScriptBar::run(const QString& path, QWidget* dialogParent)
+void ScriptBar::run(const QString& path, QWidget* dialogParent, const ReplayChoice& replay)
 {
     if (running() || !portReady(dialogParent))
         return;
     dialogParent_ = dialogParent;
+    earlyWindows_ = replay.earlyWindows;
+    // A capture's windows are never shorter than the line's own ("Протеус" included).
+    const testscript::ReplayWindows windows{
+        .lineWindowMs = line_.slowLine() ? transport::kSlowReplyWindowMs : transport::kReplyWindowMs,
+        .windowMs = replay.windowMs};
     auto parse = std::make_shared<testscript::ScriptParse>();
-    reading_ = std::make_unique<linecapture::BackgroundRead>(
-        [path, parse](linecapture::ReadProgress& progress) { *parse = testscript::readScriptFile(path, &progress); });
+    reading_ = std::make_unique<linecapture::BackgroundRead>([path, parse, windows](linecapture::ReadProgress& progress) {
+        *parse = testscript::readScriptFile(path, &progress, windows);
+    });
     connect(reading_.get(), &linecapture::BackgroundRead::progressed, this,
             [this](int percent) { showText(QStringLiteral("Чтение файла: %1 %").arg(percent)); });
     connect(reading_.get(), &linecapture::BackgroundRead::finished, this, [this, path, parse] {
@@ -149,7 +159,8 @@ void ScriptBar::scriptRead(const QString& path, testscript::ScriptParse& parse)
     const qint64 steps = parse.script->stepCount;
     const std::size_t cases = parse.script->cases.size();
     QString why;
-    if (!driver_->start(std::move(*parse.script), address, &why)) {
+    const testscript::RunOptions options{.windowMs = std::nullopt, .earlyWindows = earlyWindows_};
+    if (!driver_->start(std::move(*parse.script), address, options, &why)) {
         refuse(why);
         return;
     }

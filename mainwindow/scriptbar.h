@@ -5,6 +5,7 @@
 // and the mode switch are disabled, and the line is held for the run, so that neither a
 // click nor a family's own timer puts a frame between the script's.
 
+#include "menudialogs.h"
 #include "scriptdriver.h"
 
 #include <QObject>
@@ -54,7 +55,7 @@ public:
     // replayed capture may be tens of megabytes), with its progress on the top row and
     // "Остановить сценарий" to give it up. A script that cannot run says why in an error
     // box over `dialogParent` and nothing is sent.
-    void run(const QString& path, QWidget* dialogParent);
+    void run(const QString& path, QWidget* dialogParent, const ReplayChoice& replay = {});
     // "Остановить сценарий".
     void stop();
 
@@ -76,6 +77,8 @@ private:
     QLabel* const progress_;
     QPushButton* const stopButton_;
     const Hooks hooks_;
+    // Every window of the run under way ends once its reply is complete.
+    bool earlyWindows_ = false;
     QPointer<QWidget> focusBefore_;
     QPointer<QWidget> dialogParent_;
     std::unique_ptr<linecapture::BackgroundRead> reading_;

@@ -3,6 +3,7 @@
 
 #include "tform1.h"
 
+#include "capturescript.h"
 #include "scriptbar.h"
 
 #include <QAction>
@@ -37,8 +38,18 @@ void TForm1::runScriptClick()
     if (scriptBar_->running() || !dialogs_.openFileName || !scriptBar_->portReady(this))
         return;
     const QString path = dialogs_.openFileName(this, kScriptFilter);
-    if (!path.isEmpty())
-        scriptBar_->run(path, this);
+    if (path.isEmpty())
+        return;
+    // A capture's replay is asked how its windows run; a script says so itself.
+    ReplayChoice replay;
+    if (testscript::looksLikeCapture(path)) {
+        const std::optional<ReplayChoice> chosen = dialogs_.replayOptions ? dialogs_.replayOptions(this, replayChoice_)
+                                                                          : std::optional<ReplayChoice>(replayChoice_);
+        if (!chosen)
+            return;
+        replay = replayChoice_ = *chosen;
+    }
+    scriptBar_->run(path, this, replay);
 }
 
 } // namespace mainwindow

@@ -167,6 +167,8 @@ private:
     // top row: disabled while a script runs.
     QWidget* familyArea_ = nullptr;
     ScriptBar* scriptBar_ = nullptr;
+    // What the last capture replay was asked to do, offered again the next time.
+    ReplayChoice replayChoice_;
     QAction* RunScript_ = nullptr;
     // One per item of the mode switch, in its order; children of the client area.
     std::vector<ui::FamilyMode*> families_;

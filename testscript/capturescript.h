@@ -13,6 +13,7 @@
 // of megabytes is never held whole, as records, frames or text.
 
 #include "captureframes.h"
+#include "transport.h"
 
 #include <QString>
 
@@ -28,10 +29,22 @@ struct ReplayLine {
     int fileLine = 0;
 };
 
+// The reply window of each exchange replayed. It follows the capture: long enough for
+// the reply as late as it came then, with a margin (half as long again, and 100 ms),
+// and never shorter than the line's own window.
+struct ReplayWindows {
+    int lineWindowMs = transport::kReplyWindowMs;
+    // Every exchange's window, whatever the capture says; none: from the capture.
+    std::optional<int> windowMs;
+};
+
+// Whether the file's first line is a capture's: it is replayed, not read as a script.
+bool looksLikeCapture(const QString& path);
+
 class CaptureReplay {
 public:
-    // The capture's header (its gap cuts the frames).
-    explicit CaptureReplay(const linecapture::Capture& header);
+    // The capture's header (its gap cuts the frames), and how the windows are chosen.
+    explicit CaptureReplay(const linecapture::Capture& header, const ReplayWindows& windows = {});
 
     // The capture's next record, read from line `fileLine` of its file. The lines of the
     // exchanges it completes are appended to `lines`.
@@ -47,15 +60,21 @@ private:
         int replyLine = 0; // the file line of the reply's first frame
         std::vector<std::uint8_t> reply;
         bool damaged = false;
+        // How long after the request began its reply's last byte was on the line.
+        std::int64_t replyDoneUs = 0;
     };
 
     void take(std::vector<ReplayLine>& lines);
     void close(std::vector<ReplayLine>& lines);
+    int windowOf(const Exchange& exchange) const;
 
     linecapture::CaptureFrames frames_;
     std::vector<linecapture::CaptureItem> ready_; // reused
     std::optional<Exchange> open_;
     std::size_t exchanges_ = 0;
+    const ReplayWindows windows_;
+    // The window the script is at: windows carry over from case to case.
+    int lastWindow_ = 0;
 };
 
 } // namespace testscript

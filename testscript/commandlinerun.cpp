@@ -1,7 +1,9 @@
 #include "commandlinerun.h"
 
+#include "caseoutput.h"
 #include "commtypes.h"
 #include "controlleraddress.h"
+#include "interruptsignals.h"
 #include "junitreport.h"
 #include "portsession.h"
 #include "runtexts.h"
@@ -14,6 +16,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 
+#include <csignal>
 #include <exception>
 
 namespace testscript {
@@ -44,16 +47,58 @@ QString baudRates()
     return rates.join(QStringLiteral(", "));
 }
 
+// The report of a run that never began: one case, in error, with why.
+void writeRefusedReport(const CommandLineRun& options, const QString& why, int line, std::FILE* err)
+{
+    if (options.junitPath.isEmpty())
+        return;
+    CaseResult refused;
+    refused.name = QFileInfo(options.scriptPath).fileName();
+    refused.outcome = CaseOutcome::Broken;
+    refused.failure = why;
+    refused.failedLine = line;
+    const JUnitSuite suite{.name = QFileInfo(options.scriptPath).completeBaseName(),
+                           .startedAt = QDateTime::currentDateTime(),
+                           .seconds = 0,
+                           .results = {refused},
+                           .output = {}};
+    const QString failure = writeJUnitReport(options.junitPath, suite);
+    if (!failure.isEmpty())
+        print(err, QStringLiteral("qldixw: отчёт %1 не записан: %2").arg(options.junitPath, failure));
+}
+
+int interruptedExitCode(int signalNumber)
+{
+    return signalNumber == SIGINT ? kRunInterrupted : kRunUnusable;
+}
+
+QString interruptedText(int signalNumber)
+{
+    return QStringLiteral("прервано (%1)").arg(signalNumber == SIGINT ? QStringLiteral("SIGINT") : QStringLiteral("SIGTERM"));
+}
+
 int run(const CommandLineRun& options, std::FILE* out, std::FILE* err)
 {
-    const auto unusable = [err](const QString& why) {
+    // Ctrl+C or a test server's time-out ends the step under way and keeps the results.
+    InterruptSignals interrupts;
+
+    // A report that could not be written is known before anything is sent.
+    if (!options.junitPath.isEmpty()) {
+        if (const QString problem = junitReportPathProblem(options.junitPath); !problem.isEmpty()) {
+            print(err, QStringLiteral("qldixw: отчёт %1 не записать: %2").arg(options.junitPath, problem));
+            return kRunUnusable;
+        }
+    }
+    const auto unusable = [&](const QString& why, int line = 0) {
         print(err, QStringLiteral("qldixw: ") + why);
+        writeRefusedReport(options, why, line, err);
         return kRunUnusable;
     };
 
-    ScriptParse parse = readScriptFile(options.scriptPath);
+    const ReplayWindows windows{.lineWindowMs = transport::kReplyWindowMs, .windowMs = options.windowMs};
+    ScriptParse parse = readScriptFile(options.scriptPath, nullptr, windows);
     if (!parse.script)
-        return unusable(scriptErrorText(options.scriptPath, parse));
+        return unusable(scriptErrorText(options.scriptPath, parse), parse.errorLine);
     std::optional<QString> address = QStringLiteral("01");
     if (!options.address.isEmpty()) {
         address = transport::frameAddressText(options.address);
@@ -68,6 +113,8 @@ int run(const CommandLineRun& options, std::FILE* out, std::FILE* err)
     }
     if (options.port.isEmpty())
         return unusable(QStringLiteral("не указан порт: --port ИМЯ"));
+    if (!options.portRefusal.isEmpty())
+        return unusable(options.portRefusal);
 
     portsession::PortSession session;
     // Reconnection is the window's business: a run whose device vanished is over.
@@ -79,28 +126,61 @@ int run(const CommandLineRun& options, std::FILE* out, std::FILE* err)
     const portsession::OpenResult opened = session.openAndWait(options.port);
     if (opened.outcome != portsession::OpenResult::Outcome::Opened)
         return unusable(opened.failure.isEmpty() ? QStringLiteral("порт %1 не открыть").arg(options.port) : opened.failure);
+    if (interrupts.caught() != 0) {
+        unusable(interruptedText(interrupts.caught()) + QStringLiteral(" до начала сценария"));
+        return interruptedExitCode(interrupts.caught());
+    }
+
+    const QString suiteName = QFileInfo(options.scriptPath).completeBaseName();
+    std::optional<JUnitReport> report;
+    if (!options.junitPath.isEmpty()) {
+        report.emplace(options.junitPath, suiteName);
+        if (const QString problem = report->begin(); !problem.isEmpty())
+            return unusable(QStringLiteral("отчёт %1 не записать: %2").arg(options.junitPath, problem));
+    }
 
     ScriptDriver driver(line);
-    std::vector<QStringList> output;
+    // The case under way: its lines, kept for the report until the next case begins,
+    // since bytes found after its last step still belong to it.
+    std::optional<CaseResult> ended;
+    CaseOutput caseOutput;
+    std::size_t reported = 0;
+    const auto reportEnded = [&] {
+        if (ended && report)
+            report->addCase(*ended, caseOutput.lines());
+        reported += ended ? 1 : 0;
+        ended.reset();
+        caseOutput = CaseOutput();
+    };
     QObject::connect(&driver, &ScriptDriver::caseStarted, [&](const ScriptCase& scriptCase) {
-        output.emplace_back();
+        reportEnded();
         print(out, caseStartLine(scriptCase));
     });
     QObject::connect(&driver, &ScriptDriver::stepDone, [&](const StepDone& done, qint64 total) {
         const QString text = stepLine(done, total);
-        output.back() << text;
+        caseOutput.add(text, !done.matched);
         print(out, QStringLiteral("  ") + text);
     });
-    QObject::connect(&driver, &ScriptDriver::caseFinished,
-                     [&](const CaseResult& result) { print(out, caseResultLine(result)); });
+    QObject::connect(&driver, &ScriptDriver::strayBytes, [&](const StrayBytes& stray) {
+        const QString text = strayBytesLine(stray);
+        caseOutput.add(text, true);
+        print(out, QStringLiteral("  ") + text);
+    });
+    QObject::connect(&driver, &ScriptDriver::caseFinished, [&](const CaseResult& result) {
+        ended = result;
+        print(out, caseResultLine(result));
+    });
     QEventLoop loop;
     QObject::connect(&driver, &ScriptDriver::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&interrupts, &InterruptSignals::interrupted, &driver,
+                     [&](int signalNumber) { driver.abort(interruptedText(signalNumber)); });
 
     const QDateTime startedAt = QDateTime::currentDateTime();
     QElapsedTimer clock;
     clock.start();
     QString why;
-    if (!driver.start(std::move(*parse.script), address, &why))
+    const RunOptions runOptions{.windowMs = options.windowMs, .earlyWindows = options.earlyWindows};
+    if (!driver.start(std::move(*parse.script), address, runOptions, &why))
         return unusable(QStringLiteral("порт %1: %2").arg(options.port, why));
     loop.exec();
     session.close();
@@ -110,18 +190,25 @@ int run(const CommandLineRun& options, std::FILE* out, std::FILE* err)
     print(out, summaryLine(counts));
 
     int code = counts.failed > 0 || counts.notRun > 0 ? kRunFailed : kRunPassed;
-    for (const CaseResult& result : results)
-        if (result.outcome == CaseOutcome::Broken)
-            code = unusable(QStringLiteral("порт %1: %2").arg(options.port, result.failure));
-    if (!options.junitPath.isEmpty()) {
-        const JUnitSuite suite{.name = QFileInfo(options.scriptPath).completeBaseName(),
-                               .startedAt = startedAt,
-                               .seconds = double(clock.nsecsElapsed()) / 1e9,
-                               .results = results,
-                               .output = std::move(output)};
-        const QString failure = writeJUnitReport(options.junitPath, suite);
-        if (!failure.isEmpty())
-            code = unusable(QStringLiteral("отчёт %1 не записан: %2").arg(options.junitPath, failure));
+    if (interrupts.caught() != 0) {
+        print(err, QStringLiteral("qldixw: сценарий ") + interruptedText(interrupts.caught()));
+        code = interruptedExitCode(interrupts.caught());
+    } else {
+        for (const CaseResult& result : results)
+            if (result.outcome == CaseOutcome::Broken) {
+                print(err, QStringLiteral("qldixw: порт %1: %2").arg(options.port, result.failure));
+                code = kRunUnusable;
+            }
+    }
+    if (report) {
+        reportEnded();
+        for (std::size_t i = reported; i < results.size(); ++i)
+            report->addCase(results[i], {});
+        const QString failure = report->finish(startedAt, double(clock.nsecsElapsed()) / 1e9);
+        if (!failure.isEmpty()) {
+            print(err, QStringLiteral("qldixw: отчёт %1 не записан: %2").arg(options.junitPath, failure));
+            code = kRunUnusable;
+        }
     }
     return code;
 }

@@ -14,15 +14,31 @@ QString stepLine(const StepDone& done, std::int64_t total)
             line += QStringLiteral(" → ") + frames.join(QStringLiteral(" | "));
         line += done.reply.isEmpty() ? QStringLiteral(", ответа нет (TimeOut)")
                                      : QStringLiteral(", ответ ") + replyText(done.reply);
+        if (done.replyTime)
+            line += QStringLiteral("; ответ через %1 мс").arg(replyMilliseconds(*done.replyTime));
         break;
     }
     case ScriptStep::Kind::Expect:
     case ScriptStep::Kind::ExpectNothing:
         line += done.matched ? QStringLiteral(" — совпало") : QStringLiteral(" — не совпало: ") + done.mismatch;
+        if (done.matched && done.step->withinMs > 0 && done.replyTime)
+            line += QStringLiteral(" (ответ через %1 мс, within %2 мс)").arg(replyMilliseconds(*done.replyTime)).arg(done.step->withinMs);
         break;
     default:
         break;
     }
+    return line;
+}
+
+QString strayBytesLine(const StrayBytes& stray)
+{
+    QString line = stray.afterLastFrame ? QStringLiteral("лишние байты после последнего кадра: ")
+                                        : QStringLiteral("лишние байты до кадра: ");
+    line += replyText(stray.shown);
+    if (stray.count > stray.shown.size())
+        line += QStringLiteral(" … (всего %1 байт)").arg(stray.count);
+    line += stray.beforeRun ? QStringLiteral(", ждали в порту с начала сценария")
+                            : QStringLiteral(", пришли в ") + stray.firstAt.toString(QStringLiteral("HH:mm:ss.zzz"));
     return line;
 }
 

@@ -25,6 +25,11 @@ struct ScriptStep {
     // Repeat: the index of its end; End: the index of its repeat.
     int jump = 0;
     ReplyPattern pattern; // Expect (with 01 for "{addr}")
+    // Window: the window ends once its reply is complete ("window 100 early").
+    bool early = false;
+    // Expect: the latest the reply's last byte may come after the send's last byte went
+    // out, in milliseconds ("expect … within 50"); 0: any time within the window.
+    int withinMs = 0;
 };
 
 struct ScriptCase {

@@ -301,7 +301,7 @@ ScriptParse parseScript(const QString& text, const QString& defaultCaseName)
 
 namespace {
 
-ScriptParse replayedCapture(QFile& file, linecapture::ReadProgress* progress)
+ScriptParse replayedCapture(QFile& file, linecapture::ReadProgress* progress, const ReplayWindows& windows)
 {
     // The script is parsed as the capture is read: its steps name the capture's lines.
     Parser parser{QString()};
@@ -322,7 +322,7 @@ ScriptParse replayedCapture(QFile& file, linecapture::ReadProgress* progress)
             if (refusal)
                 return;
             if (!replay)
-                replay.emplace(reader.header());
+                replay.emplace(reader.header(), windows);
             replay->feed(*reader.record(), reader.lineNumber(), lines);
             parse();
         },
@@ -359,7 +359,7 @@ int firstLineNotUtf8(const QString& decoded)
 
 } // namespace
 
-ScriptParse readScriptFile(const QString& path, linecapture::ReadProgress* progress)
+ScriptParse readScriptFile(const QString& path, linecapture::ReadProgress* progress, const ReplayWindows& windows)
 {
     QFile file(path);
     const QFileInfo info(path);
@@ -379,7 +379,7 @@ ScriptParse readScriptFile(const QString& path, linecapture::ReadProgress* progr
                                      .arg(largest / (1024 * 1024))
                                      .arg(capture ? QStringLiteral("запись для воспроизведения") : QStringLiteral("сценарий"))};
     if (capture)
-        return replayedCapture(file, progress);
+        return replayedCapture(file, progress, windows);
     const QByteArray bytes = file.readAll();
     QStringDecoder decoder(QStringDecoder::Utf8);
     QString text = decoder.decode(bytes);

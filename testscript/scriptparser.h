@@ -4,6 +4,7 @@
 // the keywords, the frames as the console would send them, the patterns, the numbers,
 // the nesting of repeats, an expect with no send before it.
 
+#include "capturescript.h"
 #include "script.h"
 
 #include <QString>
@@ -44,7 +45,9 @@ ScriptParse parseScript(const QString& text, const QString& defaultCaseName);
 // capture of a line (a file whose first line is a capture's) is replayed: see
 // capturescript.h. `progress`, when given, is told how far the reading is, and a stop
 // asked for there ends it with a refusal.
-ScriptParse readScriptFile(const QString& path, linecapture::ReadProgress* progress = nullptr);
+// Each replayed exchange gets the window `windows` gives it.
+ScriptParse readScriptFile(const QString& path, linecapture::ReadProgress* progress = nullptr,
+                           const ReplayWindows& windows = {});
 
 // "FILE:LINE: why" (or "FILE: why" for the file as a whole), for a message or stderr.
 QString scriptErrorText(const QString& path, const ScriptParse& parse);

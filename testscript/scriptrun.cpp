@@ -42,10 +42,28 @@ QString replyText(const QByteArray& reply)
     return replyText(bytesOf(reply));
 }
 
-ScriptRun::ScriptRun(Script script, std::optional<QString> startAddress)
-    : script_(std::move(script))
-    , address_(std::move(startAddress))
+qint64 replyMilliseconds(std::chrono::microseconds replyTime)
 {
+    return std::chrono::ceil<std::chrono::milliseconds>(replyTime).count();
+}
+
+ScriptRun::ScriptRun(Script script, std::optional<QString> startAddress, RunOptions options)
+    : script_(std::move(script))
+    , options_(options)
+    , address_(std::move(startAddress))
+    , windowMs_(options.windowMs)
+    , earlyWindow_(options.earlyWindows)
+{
+}
+
+std::optional<ReplyPattern> ScriptRun::patternOf(const ScriptStep& expect) const
+{
+    if (!usesAddress(expect.text))
+        return expect.pattern;
+    if (!address_)
+        return std::nullopt;
+    // Checked when the script was read: it parses with any address.
+    return *parseReplyPattern(frameWithAddress(expect.text, *address_)).pattern;
 }
 
 const ScriptStep& ScriptRun::step() const
@@ -66,15 +84,17 @@ RunOutput ScriptRun::start()
     return out;
 }
 
-RunOutput ScriptRun::windowEnded(std::span<const std::uint8_t> reply)
+RunOutput ScriptRun::windowEnded(std::span<const std::uint8_t> reply, std::optional<std::chrono::microseconds> replyTime)
 {
     RunOutput out;
     if (phase_ != Phase::AwaitingWindow)
         return out;
     lastReply_ = QByteArray(reinterpret_cast<const char*>(reply.data()), static_cast<qsizetype>(reply.size()));
+    lastReplyTime_ = reply.empty() ? std::nullopt : replyTime;
     StepDone done = stepDone(++done_, step());
     done.frameText = pendingFrame_;
     done.reply = *lastReply_;
+    done.replyTime = lastReplyTime_;
     out.events.push_back(std::move(done));
     ++pc_;
     advance(out);
@@ -147,6 +167,7 @@ void ScriptRun::advance(RunOutput& out)
             pc_ = 0;
             loops_.clear();
             lastReply_.reset();
+            lastReplyTime_.reset();
             caseFailed_ = false;
             failure_.clear();
             failedLine_ = 0;
@@ -179,6 +200,13 @@ void ScriptRun::advance(RunOutput& out)
             out.next.kind = RunCommand::Kind::Send;
             out.next.frameText = pendingFrame_;
             out.next.windowMs = windowMs_;
+            // Only the expect right after the send can say when its reply is complete;
+            // "expect nothing" needs the whole window to be sure.
+            if (earlyWindow_) {
+                const std::vector<ScriptStep>& steps = script_.cases[std::size_t(case_)].steps;
+                if (pc_ + 1 < steps.size() && steps[pc_ + 1].kind == Kind::Expect)
+                    out.next.earlyPattern = patternOf(steps[pc_ + 1]);
+            }
             return;
         case Kind::Wait:
             phase_ = Phase::AwaitingWait;
@@ -194,18 +222,23 @@ void ScriptRun::advance(RunOutput& out)
                 if (!done.matched)
                     done.mismatch = QStringLiteral("ожидалось: ничего (TimeOut), получено %1").arg(replyText(reply));
             } else {
-                ReplyPattern pattern = current.pattern;
-                if (usesAddress(current.text)) {
-                    if (!address_) {
-                        failCase(QStringLiteral("адрес контроллера для {addr} не задан"), current.line);
-                        continue;
-                    }
-                    // Checked when the script was read: it parses with any address.
-                    pattern = *parseReplyPattern(frameWithAddress(current.text, *address_)).pattern;
+                const std::optional<ReplyPattern> pattern = patternOf(current);
+                if (!pattern) {
+                    failCase(QStringLiteral("адрес контроллера для {addr} не задан"), current.line);
+                    continue;
                 }
-                done.matched = patternMatches(pattern, bytesOf(reply));
+                done.matched = patternMatches(*pattern, bytesOf(reply));
                 if (!done.matched)
-                    done.mismatch = QStringLiteral("ожидалось %1, получено %2").arg(patternText(pattern), replyText(reply));
+                    done.mismatch = QStringLiteral("ожидалось %1, получено %2").arg(patternText(*pattern), replyText(reply));
+                if (current.withinMs > 0) {
+                    done.replyTime = lastReplyTime_;
+                    // A reply that never came was not late; the pattern judges silence.
+                    const qint64 ms = lastReplyTime_ ? replyMilliseconds(*lastReplyTime_) : 0;
+                    if (done.matched && ms > current.withinMs) {
+                        done.matched = false;
+                        done.mismatch = QStringLiteral("ответ через %1 мс — дольше within %2 мс").arg(ms).arg(current.withinMs);
+                    }
+                }
             }
             out.events.push_back(done);
             if (!done.matched) {
@@ -217,6 +250,7 @@ void ScriptRun::advance(RunOutput& out)
         }
         case Kind::Window:
             windowMs_ = current.value;
+            earlyWindow_ = options_.earlyWindows || current.early;
             out.events.push_back(stepDone(++done_, current));
             ++pc_;
             continue;

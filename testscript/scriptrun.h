@@ -13,6 +13,7 @@
 #include <QList>
 #include <QString>
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -53,6 +54,9 @@ struct StepDone {
     QString frameText;
     QByteArray reply;
     QList<QByteArray> written;
+    // Send, and an Expect with "within": how long after the send's last byte went out
+    // the reply's last byte came; none when nothing came or nobody measured.
+    std::optional<std::chrono::microseconds> replyTime;
     // Expect: whether the reply fitted, and if not, what was expected and what came.
     bool matched = true;
     QString mismatch;
@@ -69,7 +73,19 @@ struct RunCommand {
     Kind kind = Kind::Finished;
     QString frameText;            // Send
     std::optional<int> windowMs;  // Send: the script's window; none for the line's own
+    // Send in an early window: the pattern of the expect right after the send, with the
+    // address put in. The window may end once a reply fits it whole and the line has
+    // gone quiet; bytes after the fit are no part of the reply.
+    std::optional<ReplyPattern> earlyPattern;
     int waitMs = 0;               // Wait
+};
+
+// What the one who starts a run chooses beside the script.
+struct RunOptions {
+    // The window of the sends before the script's first "window"; none: the line's own.
+    std::optional<int> windowMs;
+    // Every window ends once its reply is complete, as with "window MS early".
+    bool earlyWindows = false;
 };
 
 struct RunOutput {
@@ -81,7 +97,7 @@ class ScriptRun {
 public:
     // `startAddress`: what "{addr}" stands for until an address step; none when no
     // address is known (a send that needs one fails its case).
-    ScriptRun(Script script, std::optional<QString> startAddress);
+    ScriptRun(Script script, std::optional<QString> startAddress, RunOptions options = {});
     // The events point into the run's script.
     ScriptRun(const ScriptRun&) = delete;
     ScriptRun& operator=(const ScriptRun&) = delete;
@@ -89,8 +105,10 @@ public:
     const Script& script() const { return script_; }
 
     RunOutput start();
-    // The window of the last send ended with these bytes (none: "TimeOut").
-    RunOutput windowEnded(std::span<const std::uint8_t> reply);
+    // The window of the last send ended with these bytes (none: "TimeOut"), the last of
+    // them `replyTime` after the send's last byte went out.
+    RunOutput windowEnded(std::span<const std::uint8_t> reply,
+                          std::optional<std::chrono::microseconds> replyTime = std::nullopt);
     // The pause asked for ended.
     RunOutput waitEnded();
     // Ends the run at once: the case under way is Stopped or Broken (with `why`), the
@@ -115,15 +133,21 @@ private:
     void failCase(const QString& why, int line);
     void finishCase(RunOutput& out, CaseOutcome outcome);
     const ScriptStep& step() const;
+    // The pattern of an expect with the address of the moment put in; none when it uses
+    // "{addr}" and no address is known.
+    std::optional<ReplyPattern> patternOf(const ScriptStep& expect) const;
 
     const Script script_;
+    const RunOptions options_;
     std::optional<QString> address_;
     std::optional<int> windowMs_;
+    bool earlyWindow_ = false;
     Phase phase_ = Phase::Ready;
     int case_ = -1;
     std::size_t pc_ = 0;
     std::vector<int> loops_; // iterations left of each open repeat, innermost last
     std::optional<QByteArray> lastReply_;
+    std::optional<std::chrono::microseconds> lastReplyTime_;
     std::int64_t done_ = 0;
     std::int64_t caseFirstStep_ = 0;
     bool caseFailed_ = false;
@@ -136,5 +160,8 @@ private:
 // What a reply looks like in a message: its bytes, or that nothing came.
 QString replyText(std::span<const std::uint8_t> reply);
 QString replyText(const QByteArray& reply);
+// A reply time in whole milliseconds, rounded up: what "within" is checked against, so
+// that the time shown and the verdict never disagree.
+qint64 replyMilliseconds(std::chrono::microseconds replyTime);
 
 } // namespace testscript

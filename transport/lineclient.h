@@ -5,6 +5,7 @@
 // the line (Transport::hold, a test script run) gets the bytes of its own windows.
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <span>
 
@@ -25,6 +26,14 @@ public:
     // A line about the line itself (a frame refused, output dropped) for this
     // family's log, while its mode is selected.
     virtual void lineNotice(const QString& line) = 0;
+    // For the holder of the line only, outside the windows of the families: `count`
+    // bytes wait in the input queue, found by the port's event thread at `at`. The
+    // holder may take them now (Transport::takeWaiting) or leave them waiting.
+    virtual void bytesArrived(int count, std::chrono::steady_clock::time_point at)
+    {
+        Q_UNUSED(count);
+        Q_UNUSED(at);
+    }
 };
 
 } // namespace transport

@@ -69,6 +69,33 @@ bool Transport::sendHeld(const QString& text)
     return true;
 }
 
+QByteArray Transport::takeWaiting(int most)
+{
+    QByteArray bytes;
+    if (!comm_.IsOpen())
+        return bytes;
+    std::array<char, kReplyBufferSize> chunk{};
+    while (bytes.size() < most) {
+        const int read = comm_.Read(chunk.data(), std::min<int>(int(chunk.size()), most - int(bytes.size())));
+        if (read <= 0)
+            break;
+        bytes.append(chunk.data(), read);
+    }
+    receivedByteCount_ = std::max(0, receivedByteCount_ - static_cast<std::int32_t>(bytes.size()));
+    return bytes;
+}
+
+void Transport::endHeldWindow()
+{
+    if (windowHeld_ && windowOpen())
+        readportandobrabotka();
+}
+
+const commport::TLineSettings& Transport::lineSettings() const
+{
+    return comm_.LineSettings();
+}
+
 bool Transport::portOpen() const
 {
     return comm_.IsOpen();
@@ -128,6 +155,7 @@ bool Transport::send(const QString& text)
 void Transport::writePort(const QByteArray& frame)
 {
     comm_.Write(frame.constData(), static_cast<int>(frame.size()));
+    lastWriteTime_ = std::chrono::steady_clock::now();
     // The window runs from the first frame of a text; later frames do not lengthen it.
     if (!Timer1_->isActive()) {
         Timer1_->start();
@@ -144,6 +172,9 @@ void Transport::writePort(const QByteArray& frame)
 void Transport::Comm1RxChar(int count)
 {
     receivedByteCount_ = count;
+    // Bytes a family's window is waiting for are that family's, hold or not.
+    if (holder_ && count > 0 && (windowHeld_ || !windowOpen()))
+        holder_->bytesArrived(count, comm_.LineStatus().EventTime);
 }
 
 void Transport::readportandobrabotka()

@@ -5,15 +5,18 @@
 
 #include "lineclient.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
 
 namespace commport {
 class TCustomComm;
+struct TLineSettings;
 }
 namespace portsession {
 class PortSession;
@@ -64,6 +67,16 @@ public:
     // Sends frame text for the holder as obrabZapstr does. False when nothing went
     // out: no holder, a window open, the port closed or a frame too long.
     bool sendHeld(const QString& text);
+    // For the holder: takes up to `most` bytes of what waits in the input queue now,
+    // window or not; nothing when the port is closed. What the holder takes here is
+    // not read again at the end of its window.
+    QByteArray takeWaiting(int most);
+    // For the holder: ends the window it opened now, as its timer would.
+    void endHeldWindow();
+    // The port's line settings, for how long a character takes on the wire.
+    const commport::TLineSettings& lineSettings() const;
+    // When the last frame was handed to the port, before anything was logged of it.
+    std::chrono::steady_clock::time_point lastWriteTime() const { return lastWriteTime_; }
 
     // The slow line ("Протеус"): every window the transport sets itself is 2000 ms.
     void setSlowLine(bool slow) { slowLine_ = slow; }
@@ -117,6 +130,7 @@ private:
     LineClient* windowHolder_ = nullptr;
     bool slowLine_ = false;
     std::int32_t receivedByteCount_ = 0;
+    std::chrono::steady_clock::time_point lastWriteTime_{};
     std::array<std::uint8_t, kReplyBufferSize> replyBuffer_{};
 };
 

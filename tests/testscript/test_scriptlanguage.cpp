@@ -1,6 +1,7 @@
 // The script language without a line: reply patterns against bytes, every refusal of a
 // bad script with its line, and runs of the machine fed replies as a device gives them.
 
+#include "caseoutput.h"
 #include "frametext.h"
 #include "replypattern.h"
 #include "runtexts.h"
@@ -57,6 +58,8 @@ private slots:
     void runs_data();
     void runs();
     void stopEndsTheRun();
+    void caseOutputIsBounded_data();
+    void caseOutputIsBounded();
 };
 
 void TestScriptLanguage::patterns_data()
@@ -150,6 +153,13 @@ void TestScriptLanguage::refusals_data()
     QTest::newRow("window too long") << QStringLiteral("window 60001\n") + ok << 1 << "от 1 до 60000";
     QTest::newRow("window not a number") << QStringLiteral("window 20ms\n") + ok << 1 << "нужно число";
     QTest::newRow("wait negative") << ok + "wait -5" << 2 << "нужно число";
+    QTest::newRow("early after wait") << ok + "wait 5 early" << 2 << "нужно число";
+    QTest::newRow("window early without a number") << QStringLiteral("window early\n") + ok << 1 << "нужно число";
+    QTest::newRow("window with another word") << QStringLiteral("window 100 soon\n") + ok << 1 << "может стоять early";
+    QTest::newRow("within without a number") << ok + "expect 01 within" << 2 << "within «»";
+    QTest::newRow("within zero") << ok + "expect 01 within 0" << 2 << "от 1 до 60000";
+    QTest::newRow("within without a pattern") << ok + "expect within 20" << 2 << "нет образца";
+    QTest::newRow("nothing within") << ok + "expect nothing within 20" << 2 << "expect nothing within";
     QTest::newRow("address not hex") << QStringLiteral("address G1\n") + ok << 1 << "address «G1»";
     QTest::newRow("address three digits") << QStringLiteral("address 123\n") + ok << 1 << "address «123»";
     QTest::newRow("repeat zero") << QStringLiteral("repeat 0\n") + ok + "end" << 1 << "repeat «0»";
@@ -336,13 +346,14 @@ void TestScriptLanguage::runs_data()
     // What the run asked for, one word each: "send <frame text>/<window>", "wait <ms>".
     QTest::addColumn<QStringList>("commands");
     QTest::addColumn<QStringList>("results"); // one result line per case
+    QTest::addColumn<QString>("options");     // "early", "window <ms>": the run's options
 
     QTest::newRow("cases, keywords in any case, the file's own case first")
         << QStringLiteral("ADDRESS 7\nSend 60 {ADDR} 81 *   # status\nExpect {addr} 80 ?? ?? ?? ?? ?? *\n"
                           "case second\n\twindow 20\nsend 60 {addr} 71 *\nexpect nothing\n")
         << QStringList{"07 80 00 00 00 00 00 =", ""}
         << QStringList{"send 60 07 81 */-", "send 60 07 71 */20"}
-        << QStringList{"Сценарий: case file пройден", "Сценарий: case second пройден"};
+        << QStringList{"Сценарий: case file пройден", "Сценарий: case second пройден"} << QString();
     QTest::newRow("second case fails, third still runs, with the settings in force")
         << QStringLiteral("case one\nsend 60 01 81 *\nexpect 01 ...\ncase two\nwindow 30\nsend 60 01 81 *\n"
                           "expect 01 80 *\naddress 05\nsend 60 {addr} 81 *\ncase three\nsend 60 {addr} 81 *\n"
@@ -351,25 +362,47 @@ void TestScriptLanguage::runs_data()
         << QStringList{"send 60 01 81 */-", "send 60 01 81 */30", "send 60 01 81 */30"}
         << QStringList{"Сценарий: case one пройден",
                        "Сценарий: case two не пройден: ожидалось 01 80 *, получено 06 (строка 7)",
-                       "Сценарий: case three пройден"};
+                       "Сценарий: case three пройден"} << QString();
     QTest::newRow("repeats, nested, with a pause")
         << QStringLiteral("repeat 2\n  send C0\n  repeat 2\n    wait 5\n  end\nend\nsend 00\nexpect 01\n")
         << QStringList{"", "", "01"}
         << QStringList{"send C0/-", "wait 5", "wait 5", "send C0/-", "wait 5", "wait 5", "send 00/-"}
-        << QStringList{"Сценарий: case file пройден"};
+        << QStringList{"Сценарий: case file пройден"} << QString();
     QTest::newRow("a failure inside a repeat skips the rest of it")
         << QStringLiteral("repeat 3\nsend 60 01 81 *\nexpect nothing\nend\ncase after\nsend 00\n")
         << QStringList{"", "06", ""}
         << QStringList{"send 60 01 81 */-", "send 60 01 81 */-", "send 00/-"}
         << QStringList{"Сценарий: case file не пройден: ожидалось: ничего (TimeOut), получено 06 (строка 3)",
-                       "Сценарий: case after пройден"};
+                       "Сценарий: case after пройден"} << QString();
     QTest::newRow("no address known for {addr}")
         << QStringLiteral("case a\nsend 60 {addr} 81 *\ncase b\naddress 2\nsend 60 {addr} 81 *\nexpect {addr} 81\n")
         << QStringList{"02 81"}
         << QStringList{"send 60 02 81 */-"}
         << QStringList{"Сценарий: case a не пройден: адрес контроллера для {addr} не задан (строка 2)",
-                       "Сценарий: case b пройден"};
+                       "Сценарий: case b пройден"} << QString();
+    QTest::newRow("within: the reply's time against the bound, shown when it fails")
+        << QStringLiteral("case late\nsend 00\nexpect 01 within 50\ncase in time\nsend 00\nexpect 01 WITHIN 50\n"
+                          "case silent\nsend 00\nexpect ... within 50\n")
+        << QStringList{"01 @51", "01 @50", ""} << QStringList{"send 00/-", "send 00/-", "send 00/-"}
+        << QStringList{"Сценарий: case late не пройден: ответ через 51 мс — дольше within 50 мс (строка 3)",
+                       "Сценарий: case in time пройден", "Сценарий: case silent пройден"}
+        << QString();
+    QTest::newRow("within: a reply that does not fit fails on its bytes")
+        << QStringLiteral("send 00\nexpect 02 within 50\n") << QStringList{"01 @900"} << QStringList{"send 00/-"}
+        << QStringList{"Сценарий: case file не пройден: ожидалось 02, получено 01 (строка 2)"} << QString();
+    QTest::newRow("early windows: the expect right after a send ends its window")
+        << QStringLiteral("send 00\nexpect 01\nwindow 80 early\naddress 1\nsend 60 {addr} 81 *\nexpect {addr} ... *\n"
+                          "send 02\nexpect nothing\nsend 03\nwait 5\nwindow 90\nsend 04\nexpect 01\n")
+        << QStringList{"01", "01 =", "", "", "01"}
+        << QStringList{"send 00/-", "send 60 01 81 */80 early 01 ... *", "send 02/80", "send 03/80", "wait 5",
+                       "send 04/90"}
+        << QStringList{"Сценарий: case file пройден"} << QString();
+    QTest::newRow("--early and --window: every window early, the first window given")
+        << QStringLiteral("send 00\nexpect 01\nwindow 80\nsend 00\nexpect ??\n") << QStringList{"01", "01"}
+        << QStringList{"send 00/700 early 01", "send 00/80 early ??"} << QStringList{"Сценарий: case file пройден"}
+        << QStringLiteral("early window 700");
 }
+
 
 void TestScriptLanguage::runs()
 {
@@ -377,12 +410,18 @@ void TestScriptLanguage::runs()
     QFETCH(QStringList, replies);
     QFETCH(QStringList, commands);
     QFETCH(QStringList, results);
+    QFETCH(QString, options);
 
     ScriptParse parsed = parseScript(script, QStringLiteral("file"));
     QVERIFY2(parsed.script, qPrintable(parsed.error));
     const bool noAddress = QTest::currentDataTag() == QByteArray("no address known for {addr}");
     QCOMPARE(parsed.script->needsStartAddress, noAddress);
-    ScriptRun run(std::move(*parsed.script), noAddress ? std::optional<QString>() : QStringLiteral("01"));
+    RunOptions runOptions;
+    const QStringList optionWords = options.split(u' ', Qt::SkipEmptyParts);
+    runOptions.earlyWindows = optionWords.contains(QStringLiteral("early"));
+    if (const qsizetype window = optionWords.indexOf(QStringLiteral("window")); window >= 0)
+        runOptions.windowMs = optionWords.value(window + 1).toInt();
+    ScriptRun run(std::move(*parsed.script), noAddress ? std::optional<QString>() : QStringLiteral("01"), runOptions);
 
     QStringList asked;
     QStringList caseLines;
@@ -406,9 +445,16 @@ void TestScriptLanguage::runs()
             out = run.waitEnded();
         } else {
             asked << QStringLiteral("send ") + out.next.frameText + u'/'
-                    + (out.next.windowMs ? QString::number(*out.next.windowMs) : QStringLiteral("-"));
+                    + (out.next.windowMs ? QString::number(*out.next.windowMs) : QStringLiteral("-"))
+                    + (out.next.earlyPattern ? QStringLiteral(" early ") + patternText(*out.next.earlyPattern) : QString());
             QVERIFY(reply < replies.size());
-            out = run.windowEnded(span(bytes(replies[reply++])));
+            // "@N": the reply's last byte came N ms after the send's.
+            const QString given = replies[reply++];
+            const qsizetype at = given.indexOf(u'@');
+            std::optional<std::chrono::microseconds> replyTime;
+            if (at >= 0)
+                replyTime = std::chrono::microseconds(given.mid(at + 1).toLongLong() * 1000 - 400);
+            out = run.windowEnded(span(bytes(given.left(at))), replyTime);
         }
     }
     QVERIFY(run.finished());
@@ -440,6 +486,49 @@ void TestScriptLanguage::stopEndsTheRun()
     QCOMPARE(results[1].failedLine, 4);
     QCOMPARE(results[2].outcome, CaseOutcome::NotRun);
     QCOMPARE(summaryLine(tally(results)), QStringLiteral("1 passed, 0 failed, 2 not run"));
+}
+
+void TestScriptLanguage::caseOutputIsBounded_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("notableEvery"); // 0: none
+    QTest::addColumn<int>("kept");         // lines kept of those given
+    QTest::addColumn<int>("gaps");         // lines saying how many were left out
+    QTest::newRow("a short case is kept whole") << 350 << 0 << 350 << 0;
+    QTest::newRow("a soak keeps its ends") << 1'000'000 << 0 << 400 << 1;
+    QTest::newRow("and its notable lines") << 1'000'000 << 400'000 << 402 << 3;
+    QTest::newRow("notable lines are bounded too") << 100'000 << 10 << 1400 << 1000;
+}
+
+// The report of a million-step case keeps its first and last steps and its notable
+// lines, not a million lines, and says how many it left out.
+void TestScriptLanguage::caseOutputIsBounded()
+{
+    QFETCH(int, lines);
+    QFETCH(int, notableEvery);
+    QFETCH(int, kept);
+    QFETCH(int, gaps);
+    CaseOutput output;
+    for (int i = 0; i < lines; ++i)
+        output.add(QStringLiteral("line %1").arg(i), notableEvery > 0 && i % notableEvery == 0);
+    QCOMPARE(output.count(), lines);
+    const QStringList got = output.lines();
+    const QStringList left = got.filter(QStringLiteral("пропущено строк"));
+    QCOMPARE(got.size() - left.size(), kept);
+    QCOMPARE(left.size(), gaps);
+    QCOMPARE(got.first(), QStringLiteral("line 0"));
+    QCOMPARE(got.last(), QStringLiteral("line %1").arg(lines - 1));
+    // Every line is either kept or counted, once, in order.
+    qint64 seen = 0;
+    for (const QString& line : got) {
+        if (line.startsWith(QStringLiteral("line "))) {
+            QVERIFY2(line.mid(5).toLongLong() >= seen, qPrintable(line));
+            seen = line.mid(5).toLongLong() + 1;
+        } else {
+            seen += line.section(u' ', 3, 3).toLongLong();
+        }
+    }
+    QCOMPARE(seen, qint64(lines));
 }
 
 QTEST_APPLESS_MAIN(TestScriptLanguage)

@@ -6,19 +6,26 @@
 #include "consoletestbench.h"
 #include "dispenserfamily.h"
 #include "frametext.h"
+#include "ptypair.h"
 #include "simulatorprocess.h"
 #include "virtualports.h"
 
 #include <QAction>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMap>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
+
+#include <csignal>
+#include <sys/stat.h>
 
 using namespace qldixw::testing;
 
@@ -39,18 +46,23 @@ struct ProgramRun {
     QString err;
 };
 
-// The program as a workshop's bench or a test server starts it: no screen of any kind
-// reachable, and no platform asked for.
-ProgramRun runProgram(const QStringList& arguments)
+QProcessEnvironment screenless()
 {
-    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_OFFSCREEN_NO_GLX"})
         environment.remove(QString::fromLatin1(name));
-    process.setProcessEnvironment(environment);
+    return environment;
+}
+
+// The program as a workshop's bench or a test server starts it: no screen of any kind
+// reachable, and no platform asked for.
+ProgramRun runProgram(const QStringList& arguments, int timeoutMs = kRunTimeoutMs)
+{
+    QProcess process;
+    process.setProcessEnvironment(screenless());
     process.start(QStringLiteral(QLDIXW_PROGRAM_PATH), arguments);
     ProgramRun run;
-    if (!process.waitForFinished(kRunTimeoutMs) || process.exitStatus() != QProcess::NormalExit) {
+    if (!process.waitForFinished(timeoutMs) || process.exitStatus() != QProcess::NormalExit) {
         run.err = QStringLiteral("did not end: ") + QString::fromUtf8(process.readAllStandardError());
         return run;
     }
@@ -66,6 +78,7 @@ struct Report {
     QStringList cases;
     QString counters; // "tests failures errors skipped"
     QStringList failureMessages;
+    QMap<QString, QString> output; // each case's system-out
 };
 
 Report readReport(const QString& path)
@@ -92,6 +105,8 @@ Report readReport(const QString& path)
                 outcome = xml.name().toString();
                 if (xml.name() != u"skipped")
                     report.failureMessages << a.value(QStringLiteral("message")).toString();
+            } else if (xml.name() == u"system-out") {
+                report.output[name] = xml.readElementText();
             }
         } else if (xml.isEndElement() && xml.name() == u"testcase") {
             report.cases << name + u'=' + outcome;
@@ -117,6 +132,14 @@ private slots:
     void commandLine();
     void inTheWindow_data();
     void inTheWindow();
+    void verdicts_data();
+    void verdicts();
+    void reportCheckedBeforeSending_data();
+    void reportCheckedBeforeSending();
+    void interrupted_data();
+    void interrupted();
+    void replayInTheWindow_data();
+    void replayInTheWindow();
 };
 
 void TestScriptSimulator::commandLine_data()
@@ -217,7 +240,12 @@ void TestScriptSimulator::commandLine()
     QVERIFY2(run.exitCode == exitCode, qPrintable(run.err + run.out.join(u'\n')));
     if (exitCode == 2) {
         QVERIFY2(run.err.contains(said), qPrintable(run.err));
-        QVERIFY(!QFile::exists(reportPath));
+        // A run refused before anything was sent still has its report: one case in
+        // error, named after the file, with why (and the line, for a script's fault).
+        const Report report = readReport(reportPath);
+        QCOMPARE(report.cases, QStringList{QStringLiteral("s.qlt=error")});
+        QCOMPARE(report.counters, QStringLiteral("1 0 1 0"));
+        QVERIFY2(report.failureMessages.value(0).contains(said), qPrintable(report.failureMessages.value(0)));
         return;
     }
     QCOMPARE(run.out.value(run.out.size() - 1), said);
@@ -349,6 +377,285 @@ void TestScriptSimulator::inTheWindow()
         family->StatusButtonClick();
         QCOMPARE(written.size(), ending == u"end" ? 6 : 5);
     }
+}
+
+namespace {
+
+// A capture of one status exchange whose reply came `replyMs` after the request, and a
+// request with a wrong checksum the controller kept silent to.
+QString slowCapture(int replyMs)
+{
+    const QString reply = QStringLiteral("1.%1").arg(replyMs * 1000, 6, 10, QLatin1Char('0'));
+    return QStringLiteral("QLDIXw capture 1\nstart 2026-12-08T01:00:00.000000+03:00\nprotocol dix\ngap 3.5\n"
+                          "0.000000 A settings 4800 8N2\n0.000000 B settings 4800 8N2\n1.000000 A 60 01 81 FB\n")
+        + reply + QStringLiteral(" B 01 81 00 00 00 00 00 1F\n3.000000 A 60 01 81 00\n");
+}
+
+// "ответ через 703 мс" in a line: the milliseconds, or -1.
+int replyMs(const QString& line)
+{
+    static const QRegularExpression time(QStringLiteral("ответ через (\\d+) мс"));
+    const QRegularExpressionMatch found = time.match(line);
+    return found.hasMatch() ? found.captured(1).toInt() : -1;
+}
+
+} // namespace
+
+void TestScriptSimulator::verdicts_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("cases");
+    // Parts of stdout's lines, each in a later line than the one before; "!" first: in
+    // no line at all.
+    QTest::addColumn<QStringList>("said");
+    // Milliseconds the whole run must stay under (far from what it takes): an early
+    // window must not wait its length out. 0: no bound.
+    QTest::addColumn<int>("underMs");
+
+    // A dispenser answering 300 ms late: its reply to case one comes after that case's
+    // window, while case two waits; case two's own request gets no reply.
+    const QStringList late{"--family", "dix", "--delay", "300"};
+    const QString caseOne = QStringLiteral("case one\nwindow 100\nsend 60 {addr} 81 *\nexpect nothing\n"
+                                           "case two\nwindow 500\nwait 1000\n");
+    QTest::newRow("a stale reply does not pass a silent device")
+        << late << caseOne + "send 60 {addr} 81 00\nexpect {addr} 81 00 ?? ?? ?? ?? *\n" << QStringList{} << 1
+        << QStringList{"one=passed", "two=failure"}
+        << QStringList{"case two", "лишние байты до кадра: 01 81 00 00 00 00 00 1F, пришли в ",
+                       "send 60 {addr} 81 00 → 60 01 81 00, ответа нет (TimeOut)"}
+        << 0;
+    QTest::newRow("a stale reply does not spoil a case's own reply")
+        << late << caseOne + "send 60 {addr} 81 *\nexpect {addr} 81 00 ?? ?? ?? ?? *\n" << QStringList{} << 0
+        << QStringList{"one=passed", "two=passed"}
+        << QStringList{"case two", "лишние байты до кадра: 01 81 00 00 00 00 00 1F",
+                       "ответ 01 81 00 00 00 00 00 1F; ответ через 3", "совпало"}
+        << 0;
+
+    // A device that sends one byte more 2 ms after each complete reply.
+    const QStringList trailing{"--family", "dix", "--trailing", "FF", "--trailing-after", "2"};
+    const QString twice = QStringLiteral("send 60 01 81 *\nexpect 01 81 00 ?? ?? ?? ?? *\nwait 500\n"
+                                         "send 60 01 81 *\nexpect 01 81 00 ?? ?? ?? ?? *\n");
+    const QStringList trailingSaid{"ответ 01 81 00 00 00 00 00 1F; ответ через", "— совпало",
+                                   "лишние байты до кадра: FF", "ответ 01 81 00 00 00 00 00 1F; ответ через",
+                                   "— совпало", "лишние байты после последнего кадра: FF", "!1F FF"};
+    QTest::newRow("an early window: a trailing byte is the next step's stray")
+        << trailing << "window 8000 early\n" + twice << QStringList{} << 0 << QStringList{"s=passed"} << trailingSaid
+        << 8000;
+    QTest::newRow("--early makes every window early")
+        << trailing << "window 8000\n" + twice << QStringList{"--early"} << 0 << QStringList{"s=passed"}
+        << trailingSaid << 8000;
+    QTest::newRow("without early, the window's bytes are its reply")
+        << trailing << "window 300\n" + twice << QStringList{} << 1 << QStringList{"s=failure"}
+        << QStringList{"ответ 01 81 00 00 00 00 00 1F FF;", "не совпало"} << 0;
+
+    // The reply's time against "within", the device answering 400 ms after a request.
+    QTest::newRow("within: under and over the reply's time")
+        << QStringList{"--family", "dix", "--delay", "400"}
+        << "window 3000\ncase slow\nsend 60 01 81 *\nexpect 01 81 ... * within 250\n"
+           "case in time\nsend 60 01 81 *\nexpect 01 81 ... * within 1500\n"
+        << QStringList{} << 1 << QStringList{"s=passed", "slow=failure", "in time=passed"}
+        << QStringList{"ответ через 4", "— дольше within 250 мс", "Сценарий: case slow не пройден: ответ через 4",
+                       "ответ через 4", "совпало (ответ через 4"}
+        << 0;
+
+    // A capture whose reply came 700 ms after its request, against a device as slow.
+    const QStringList slow{"--family", "dix", "--delay", "700"};
+    QTest::newRow("a capture replays with the windows its times ask for")
+        << slow << slowCapture(700) << QStringList{} << 0
+        << QStringList{"запрос 1 в 1.000000 с=passed", "запрос 2 в 3.000000 с=passed"}
+        << QStringList{"window 11", "ответ 01 81 00 00 00 00 00 1F; ответ через 7", "window 500"} << 0;
+    QTest::newRow("--window overrides the capture's times")
+        << slow << slowCapture(700) << QStringList{"--window", "300"} << 1
+        << QStringList{"запрос 1 в 1.000000 с=failure", "запрос 2 в 3.000000 с=passed"}
+        << QStringList{"window 300", "получено ничего (TimeOut)", "!window 500"} << 0;
+}
+
+// Verdicts that a device's timing cannot fool: what came before a send is no reply to
+// it, an early window ends at its complete reply and leaves what follows to the next
+// step, a reply's time is measured and bounded, a capture's replay waits as long as
+// its reply took.
+void TestScriptSimulator::verdicts()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(QString, script);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, cases);
+    QFETCH(QStringList, said);
+    QFETCH(int, underMs);
+
+    QTemporaryDir dir;
+    const QString port = dir.filePath(QStringLiteral("port"));
+    SimulatorProcess sim(port, simulator);
+    QVERIFY(sim.started());
+    const QString scriptPath = dir.filePath(QStringLiteral("s.qlt"));
+    const QString reportPath = dir.filePath(QStringLiteral("report.xml"));
+    writeFile(scriptPath, script);
+
+    QElapsedTimer clock;
+    clock.start();
+    const ProgramRun run = runProgram(QStringList{"--script", scriptPath, "--port", port, "--junit", reportPath} + options);
+    const QString shown = run.err + run.out.join(u'\n');
+    QVERIFY2(run.exitCode == exitCode, qPrintable(shown));
+    if (underMs > 0)
+        QVERIFY2(clock.elapsed() < underMs, qPrintable(QString::number(clock.elapsed())));
+    qsizetype from = 0;
+    for (const QString& part : said) {
+        if (part.startsWith(u'!')) {
+            QVERIFY2(!run.out.join(u'\n').contains(part.mid(1)), qPrintable(part + u'\n' + shown));
+            continue;
+        }
+        while (from < run.out.size() && !run.out[from].contains(part))
+            ++from;
+        QVERIFY2(from < run.out.size(), qPrintable(part + u'\n' + shown));
+        ++from;
+    }
+    const Report report = readReport(reportPath);
+    QCOMPARE(report.cases, cases);
+    // What the lines say goes to the report of the case it belongs to; a measured
+    // reply time stands in the failure of a late one.
+    for (const QString& line : run.out.filter(QStringLiteral("лишние байты до кадра"))) {
+        bool inReport = false;
+        for (const QString& output : report.output)
+            inReport = inReport || output.contains(line.trimmed());
+        QVERIFY2(inReport, qPrintable(line));
+    }
+    for (const QString& message : report.failureMessages)
+        if (message.contains(QStringLiteral("within")))
+            QVERIFY2(replyMs(message) >= 400 && replyMs(message) < 1500, qPrintable(message));
+}
+
+void TestScriptSimulator::reportCheckedBeforeSending_data()
+{
+    QTest::addColumn<QString>("report"); // "DIR/…": in the test's folder
+    QTest::addColumn<QString>("prepare"); // "fifo", "folder", "link to fifo" or nothing
+    QTest::addColumn<QString>("said");
+
+    QTest::newRow("a folder that does not exist") << "DIR/missing/report.xml" << "" << "нет папки";
+    QTest::newRow("a folder") << "DIR/report.xml" << "folder" << "это папка";
+    QTest::newRow("a FIFO") << "DIR/report.xml" << "fifo" << "это не обычный файл";
+    QTest::newRow("a link to a FIFO") << "DIR/report.xml" << "link to fifo" << "это не обычный файл";
+    QTest::newRow("a device") << "/dev/null" << "" << "это не обычный файл";
+}
+
+// A report that could not be written is said before anything goes to the device, and
+// what stands at its name is left as it was: a FIFO stays a FIFO.
+void TestScriptSimulator::reportCheckedBeforeSending()
+{
+    QFETCH(QString, report);
+    QFETCH(QString, prepare);
+    QFETCH(QString, said);
+
+    QTemporaryDir dir;
+    report.replace(QStringLiteral("DIR"), dir.path());
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    if (prepare == u"folder")
+        QVERIFY(QDir().mkdir(report));
+    if (prepare.endsWith(u"fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(prepare == u"fifo" ? report : fifo).constData(), 0600), 0);
+    if (prepare == u"link to fifo")
+        QVERIFY(QFile::link(fifo, report));
+    PtyPair device;
+    const QString scriptPath = dir.filePath(QStringLiteral("s.qlt"));
+    writeFile(scriptPath, QStringLiteral("send 60 01 81 *\nexpect ...\n"));
+
+    const ProgramRun run = runProgram({"--script", scriptPath, "--port", QString::fromStdString(device.portPath()),
+                                       "--junit", report});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(said), qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(device.receiveAvailable(), std::string());
+    if (prepare.endsWith(u"fifo")) {
+        // Through the link too: the name still leads to the FIFO, never to a file.
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(report).constData(), &status), 0);
+        QVERIFY(S_ISFIFO(status.st_mode));
+    }
+}
+
+void TestScriptSimulator::interrupted_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("Ctrl+C") << int(SIGINT) << 130;
+    QTest::newRow("a test server's time-out") << int(SIGTERM) << 2;
+}
+
+// An interrupted run ends its step, prints its summary and writes its report, with the
+// case under way an error.
+void TestScriptSimulator::interrupted()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(int, exitCode);
+
+    QTemporaryDir dir;
+    const QString port = dir.filePath(QStringLiteral("port"));
+    SimulatorProcess sim(port, {QStringLiteral("--family"), QStringLiteral("dix")});
+    QVERIFY(sim.started());
+    const QString scriptPath = dir.filePath(QStringLiteral("s.qlt"));
+    const QString reportPath = dir.filePath(QStringLiteral("report.xml"));
+    writeFile(scriptPath, QStringLiteral("case first\nsend 60 01 81 *\nexpect 01 81 ... *\ncase long\nwait 600000\n"
+                                         "case never\nsend 60 01 81 *\n"));
+    QProcess process;
+    process.setProcessEnvironment(screenless());
+    process.start(QStringLiteral(QLDIXW_PROGRAM_PATH), {"--script", scriptPath, "--port", port, "--junit", reportPath});
+    QString out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += QString::fromUtf8(process.readAllStandardOutput())).contains(QStringLiteral("case long")),
+                             kRunTimeoutMs);
+    QCOMPARE(::kill(pid_t(process.processId()), signalNumber), 0);
+    QVERIFY(process.waitForFinished(kRunTimeoutMs));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    out += QString::fromUtf8(process.readAllStandardOutput());
+    QVERIFY2(out.endsWith(QStringLiteral("1 passed, 1 failed, 1 not run\n")), qPrintable(out));
+    const Report report = readReport(reportPath);
+    QCOMPARE(report.cases, (QStringList{"first=passed", "long=error", "never=skipped"}));
+    QVERIFY2(report.failureMessages.value(0).startsWith(QStringLiteral("прервано")), qPrintable(report.failureMessages.value(0)));
+}
+
+void TestScriptSimulator::replayInTheWindow_data()
+{
+    QTest::addColumn<int>("windowMs"); // the dialog's field; 0: from the capture
+    QTest::addColumn<QString>("result");
+    QTest::newRow("the capture's own times") << 0 << "Сценарий: case запрос 1 в 1.000000 с пройден";
+    QTest::newRow("the window given in the dialog")
+        << 300 << "Сценарий: case запрос 1 в 1.000000 с не пройден: ожидалось 01 81 00 00 00 00 00 1F, получено ничего";
+}
+
+// A capture replayed in the window asks how its windows run; its reply, as late as in
+// the capture, passes unless the window given is too short for it.
+void TestScriptSimulator::replayInTheWindow()
+{
+    QFETCH(int, windowMs);
+    QFETCH(QString, result);
+
+    ConsoleTestBench bench;
+    SimulatorProcess sim(QDir(ports::virtualPortsDirectory()).filePath(QStringLiteral("COM9")),
+                         {QStringLiteral("--family"), QStringLiteral("dix"), QStringLiteral("--delay"), QStringLiteral("700")});
+    QVERIFY(sim.started());
+    QVERIFY(bench.openPort());
+    QTemporaryDir dir;
+    // No .qlcap at the end: the file's first line tells it is a capture.
+    const QString path = dir.filePath(QStringLiteral("capture.txt"));
+    writeFile(path, slowCapture(700));
+    int asked = 0;
+    mainwindow::MenuDialogs dialogs = mainwindow::systemMenuDialogs();
+    dialogs.openFileName = [&](QWidget*, const QString&) { return path; };
+    dialogs.replayOptions = [&](QWidget*, const mainwindow::ReplayChoice&) {
+        ++asked;
+        mainwindow::ReplayChoice choice;
+        if (windowMs > 0)
+            choice.windowMs = windowMs;
+        return std::optional(choice);
+    };
+    bench.window().setMenuDialogs(dialogs);
+    bench.window().findChild<QAction*>(QStringLiteral("RunScript"))->trigger();
+    QCOMPARE(asked, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.control<QPushButton>(QStringLiteral("StopScript"))->isVisible(), kRunTimeoutMs);
+    const QStringList lines = bench.lines(QStringLiteral("dannieListBox1"));
+    QVERIFY2(!lines.filter(result).isEmpty(), qPrintable(lines.join(u'\n')));
 }
 
 QTEST_MAIN(TestScriptSimulator)

@@ -86,6 +86,8 @@ ParsedOptions parseOptions(const QStringList& args)
     const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never answer (the device still takes every request)."));
     const QCommandLineOption badChecksum(QStringLiteral("bad-checksum"), QStringLiteral("Corrupt the last byte of every reply of two bytes or more."));
     const QCommandLineOption split(QStringLiteral("split"), QStringLiteral("Send the first half of each reply, the rest this many milliseconds later."), QStringLiteral("ms"));
+    const QCommandLineOption trailing(QStringLiteral("trailing"), QStringLiteral("Send these bytes after each reply, --trailing-after milliseconds after its last byte."), QStringLiteral("hex"));
+    const QCommandLineOption trailingAfter(QStringLiteral("trailing-after"), QStringLiteral("How long after a reply the --trailing bytes follow (default 2)."), QStringLiteral("ms"), QStringLiteral("2"));
     const QCommandLineOption unsolicited(QStringLiteral("unsolicited"), QStringLiteral("Send these bytes, unasked, every --unsolicited-every milliseconds."), QStringLiteral("hex"));
     const QCommandLineOption unsolicitedEvery(QStringLiteral("unsolicited-every"), QStringLiteral("Period of the unsolicited bytes (default 1000)."), QStringLiteral("ms"), QStringLiteral("1000"));
     const QCommandLineOption flow(QStringLiteral("flow"), QStringLiteral("dix: deliver orders at this many litres per second (default 0: at once)."), QStringLiteral("l/s"), QStringLiteral("0"));
@@ -96,7 +98,7 @@ ParsedOptions parseOptions(const QStringList& args)
     const QCommandLineOption conversation(QStringLiteral("conversation"), QStringLiteral("Play both sides of a conversation for the line monitor: the station's requests on the first port, the device's replies on the second."), QStringLiteral("COMa,COMb"));
     const QCommandLineOption every(QStringLiteral("every"), QStringLiteral("With --conversation: a request every this many milliseconds (default 500)."), QStringLiteral("ms"), QStringLiteral("500"));
     const QCommandLineOption ttyDefaults(QStringLiteral("tty-defaults"), QStringLiteral("Leave the terminal at the kernel's settings (echo, line buffering, XON/XOFF on 11/13) instead of making it raw, as a freshly plugged adapter comes up: the console must set the line up itself."));
-    parser.addOptions({help, family, port, link, address, delay, silent, badChecksum, split,
+    parser.addOptions({help, family, port, link, address, delay, silent, badChecksum, split, trailing, trailingAfter,
                        unsolicited, unsolicitedEvery, flow, refuseWrites, verbose, badAddress, erGuard, ttyDefaults,
                        conversation, every});
 
@@ -188,16 +190,24 @@ ParsedOptions parseOptions(const QStringList& args)
         }
     }
 
-    if (parser.isSet(unsolicited)) {
-        QString hex = parser.value(unsolicited);
+    for (const auto& [option, bytes] : {std::pair{&unsolicited, &o.unsolicited}, std::pair{&trailing, &o.trailing}}) {
+        if (!parser.isSet(*option))
+            continue;
+        QString hex = parser.value(*option);
         hex.remove(u' ');
         static const QRegularExpression hexBytes(QStringLiteral("^([0-9A-Fa-f]{2})+$"));
         if (!hexBytes.match(hex).hasMatch()) {
-            result.error = QStringLiteral("bad bytes: %1 (pairs of hex digits)").arg(parser.value(unsolicited));
+            result.error = QStringLiteral("bad bytes: %1 (pairs of hex digits)").arg(parser.value(*option));
             return result;
         }
-        o.unsolicited = QByteArray::fromHex(hex.toLatin1());
+        *bytes = QByteArray::fromHex(hex.toLatin1());
     }
+    const auto trailingAfterMs = nonNegative(parser.value(trailingAfter));
+    if (!trailingAfterMs) {
+        result.error = QStringLiteral("bad time: %1").arg(parser.value(trailingAfter));
+        return result;
+    }
+    o.trailingAfterMs = *trailingAfterMs;
 
     bool flowOk = false;
     o.litresPerSecond = parser.value(flow).toDouble(&flowOk);

@@ -25,6 +25,9 @@ struct SimOptions {
     bool badChecksum = false;
     bool refuseWrites = false;           // erk: every write answered FF, nothing kept
     std::optional<int> splitMs;
+    // Bytes sent after each reply, unasked, trailingAfterMs after its last byte.
+    QByteArray trailing;
+    int trailingAfterMs = 2;
     QByteArray unsolicited;
     int unsolicitedEveryMs = 1000;
     double litresPerSecond = 0;

@@ -101,6 +101,8 @@ void SimServer::schedule(QByteArray reply)
     } else {
         m_outgoing.push_back({due, reply});
     }
+    if (!m_options.trailing.isEmpty())
+        m_outgoing.push_back({m_outgoing.back().dueMs + m_options.trailingAfterMs, m_options.trailing});
     sendDue();
 }
 
