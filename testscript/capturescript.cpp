@@ -43,6 +43,7 @@ bool looksLikeCapture(const QString& path)
 CaptureReplay::CaptureReplay(const linecapture::Capture& header, const ReplayWindows& windows)
     : frames_(header)
     , windows_(windows)
+    , lastWindow_(windows.lineWindowMs)
 {
 }
 
@@ -111,7 +112,7 @@ void CaptureReplay::close(std::vector<ReplayLine>& lines)
     const int replyLine = exchange.replyLine ? exchange.replyLine : requestLine;
     ++exchanges_;
     lines.push_back({QStringLiteral("case запрос %1 в %2 с").arg(exchanges_).arg(secondsText(exchange.request.timeUs)), requestLine});
-    // A window is written where it changes.
+    // A window is written where it changes; until then the line's own holds.
     if (const int window = windowOf(exchange); window != lastWindow_) {
         lines.push_back({QStringLiteral("window %1").arg(window), requestLine});
         lastWindow_ = window;

@@ -74,7 +74,7 @@ private:
     std::size_t exchanges_ = 0;
     const ReplayWindows windows_;
     // The window the script is at: windows carry over from case to case.
-    int lastWindow_ = 0;
+    int lastWindow_;
 };
 
 } // namespace testscript

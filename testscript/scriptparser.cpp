@@ -120,21 +120,36 @@ public:
             if (usesAddress(rest) && !addressSet_)
                 script_.needsStartAddress = true;
         } else if (keyword == u"expect") {
-            if (rest.compare(u"nothing", Qt::CaseInsensitive) == 0) {
+            // "… within MS" bounds the reply's time; no pattern holds the letters.
+            QString written = rest;
+            static const QRegularExpression within(QStringLiteral("^(.*)\\bwithin(?:\\s+(\\S*))?$"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+            if (const QRegularExpressionMatch bound = within.match(rest); bound.hasMatch()) {
+                const std::optional<int> ms = boundedNumber(bound.captured(2), 1, kLongestWindowMs);
+                if (!ms)
+                    return refuse(QStringLiteral("within «%1»: нужно число миллисекунд от 1 до %2")
+                                      .arg(bound.captured(2))
+                                      .arg(kLongestWindowMs));
+                written = bound.captured(1).trimmed();
+                step.withinMs = *ms;
+            }
+            if (written.compare(u"nothing", Qt::CaseInsensitive) == 0) {
+                if (step.withinMs > 0)
+                    return refuse(QStringLiteral("expect nothing within: тишину проверяет всё окно, срок ответа ей не нужен"));
                 step.kind = Kind::ExpectNothing;
             } else {
                 // Checked with an address in place; one that uses it is parsed again
                 // with the address of the moment.
-                const QString withAddress = frameWithAddress(rest, QStringLiteral("01"));
+                const QString withAddress = frameWithAddress(written, QStringLiteral("01"));
                 if (withAddress.contains(u'{') || withAddress.contains(u'}'))
-                    return refuse(QStringLiteral("образец «%1»: в нём бывает только подстановка {addr}").arg(rest));
+                    return refuse(QStringLiteral("образец «%1»: в нём бывает только подстановка {addr}").arg(written));
                 const PatternParse parsed = parseReplyPattern(withAddress);
                 if (!parsed.pattern)
-                    return refuse(QStringLiteral("образец «%1»: %2").arg(rest, parsed.error));
+                    return refuse(QStringLiteral("образец «%1»: %2").arg(written, parsed.error));
                 step.kind = Kind::Expect;
-                step.text = rest;
+                step.text = written;
                 step.pattern = *parsed.pattern;
-                if (usesAddress(rest) && !addressSet_)
+                if (usesAddress(written) && !addressSet_)
                     script_.needsStartAddress = true;
             }
             if (!sendInCase_)
@@ -142,9 +157,18 @@ public:
         } else if (keyword == u"window" || keyword == u"wait") {
             const bool window = keyword == u"window";
             const int longest = window ? kLongestWindowMs : kLongestWaitMs;
-            const std::optional<int> ms = boundedNumber(rest, 1, longest);
+            QString number = rest;
+            // "window MS early": the window ends once the reply after each send is complete.
+            if (window && rest.contains(u' ') && rest.section(u' ', -1).compare(u"early", Qt::CaseInsensitive) == 0) {
+                number = rest.section(u' ', 0, -2).trimmed();
+                step.early = true;
+            }
+            const std::optional<int> ms = boundedNumber(number, 1, longest);
             if (!ms)
-                return refuse(QStringLiteral("%1 «%2»: нужно число миллисекунд от 1 до %3").arg(keyword, rest).arg(longest));
+                return refuse(QStringLiteral("%1 «%2»: нужно число миллисекунд от 1 до %3%4")
+                                  .arg(keyword, rest)
+                                  .arg(longest)
+                                  .arg(window ? QStringLiteral(", за ним может стоять early") : QString()));
             step.kind = window ? Kind::Window : Kind::Wait;
             step.value = *ms;
         } else if (keyword == u"address") {
