@@ -7,6 +7,7 @@
 #include "dispenserfamily.h"
 #include "frametext.h"
 #include "ptypair.h"
+#include "serialserver.h"
 #include "simulatorprocess.h"
 #include "virtualports.h"
 
@@ -414,6 +415,9 @@ void TestScriptSimulator::verdicts_data()
     // Milliseconds the whole run must stay under (far from what it takes): an early
     // window must not wait its length out. 0: no bound.
     QTest::addColumn<int>("underMs");
+    // The device behind Debian's ser2net on 127.0.0.1: "rfc2217", "tcp"; empty: the
+    // simulator's terminal itself.
+    QTest::addColumn<QString>("line");
 
     // A dispenser answering 300 ms late: its reply to case one comes after that case's
     // window, while case two waits; case two's own request gets no reply.
@@ -425,13 +429,13 @@ void TestScriptSimulator::verdicts_data()
         << QStringList{"one=passed", "two=failure"}
         << QStringList{"case two", "лишние байты до кадра: 01 81 00 00 00 00 00 1F, пришли в ",
                        "send 60 {addr} 81 00 → 60 01 81 00, ответа нет (TimeOut)"}
-        << 0;
+        << 0 << QString();
     QTest::newRow("a stale reply does not spoil a case's own reply")
         << late << caseOne + "send 60 {addr} 81 *\nexpect {addr} 81 00 ?? ?? ?? ?? *\n" << QStringList{} << 0
         << QStringList{"one=passed", "two=passed"}
         << QStringList{"case two", "лишние байты до кадра: 01 81 00 00 00 00 00 1F",
                        "ответ 01 81 00 00 00 00 00 1F; ответ через 3", "совпало"}
-        << 0;
+        << 0 << QString();
 
     // A device that sends one byte more 2 ms after each complete reply.
     const QStringList trailing{"--family", "dix", "--trailing", "FF", "--trailing-after", "2"};
@@ -442,13 +446,13 @@ void TestScriptSimulator::verdicts_data()
                                    "— совпало", "лишние байты после последнего кадра: FF", "!1F FF"};
     QTest::newRow("an early window: a trailing byte is the next step's stray")
         << trailing << "window 8000 early\n" + twice << QStringList{} << 0 << QStringList{"s=passed"} << trailingSaid
-        << 8000;
+        << 8000 << QString();
     QTest::newRow("--early makes every window early")
         << trailing << "window 8000\n" + twice << QStringList{"--early"} << 0 << QStringList{"s=passed"}
-        << trailingSaid << 8000;
+        << trailingSaid << 8000 << QString();
     QTest::newRow("without early, the window's bytes are its reply")
         << trailing << "window 300\n" + twice << QStringList{} << 1 << QStringList{"s=failure"}
-        << QStringList{"ответ 01 81 00 00 00 00 00 1F FF;", "не совпало"} << 0;
+        << QStringList{"ответ 01 81 00 00 00 00 00 1F FF;", "не совпало"} << 0 << QString();
 
     // The reply's time against "within", the device answering 400 ms after a request.
     QTest::newRow("within: under and over the reply's time")
@@ -458,18 +462,29 @@ void TestScriptSimulator::verdicts_data()
         << QStringList{} << 1 << QStringList{"s=passed", "slow=failure", "in time=passed"}
         << QStringList{"ответ через 4", "— дольше within 250 мс", "Сценарий: case slow не пройден: ответ через 4",
                        "ответ через 4", "совпало (ответ через 4"}
-        << 0;
+        << 0 << QString();
 
     // A capture whose reply came 700 ms after its request, against a device as slow.
     const QStringList slow{"--family", "dix", "--delay", "700"};
     QTest::newRow("a capture replays with the windows its times ask for")
         << slow << slowCapture(700) << QStringList{} << 0
         << QStringList{"запрос 1 в 1.000000 с=passed", "запрос 2 в 3.000000 с=passed"}
-        << QStringList{"window 11", "ответ 01 81 00 00 00 00 00 1F; ответ через 7", "window 500"} << 0;
+        << QStringList{"window 11", "ответ 01 81 00 00 00 00 00 1F; ответ через 7", "window 500"} << 0 << QString();
     QTest::newRow("--window overrides the capture's times")
         << slow << slowCapture(700) << QStringList{"--window", "300"} << 1
         << QStringList{"запрос 1 в 1.000000 с=failure", "запрос 2 в 3.000000 с=passed"}
-        << QStringList{"window 300", "получено ничего (TimeOut)", "!window 500"} << 0;
+        << QStringList{"window 300", "получено ничего (TimeOut)", "!window 500"} << 0 << QString();
+
+    // The same verdicts on a network line, whose bytes come in the pieces TCP makes.
+    QTest::newRow("through ser2net (RFC 2217): a stale reply is stray")
+        << late << caseOne + "send 60 {addr} 81 00\nexpect {addr} 81 00 ?? ?? ?? ?? *\n" << QStringList{} << 1
+        << QStringList{"one=passed", "two=failure"}
+        << QStringList{"case two", "лишние байты до кадра: 01 81 00 00 00 00 00 1F, пришли в ",
+                       "send 60 {addr} 81 00 → 60 01 81 00, ответа нет (TimeOut)"}
+        << 0 << "rfc2217";
+    QTest::newRow("through ser2net (bare TCP): an early window")
+        << trailing << "window 8000 early\n" + twice << QStringList{} << 0 << QStringList{"s=passed"} << trailingSaid
+        << 8000 << "tcp";
 }
 
 // Verdicts that a device's timing cannot fool: what came before a send is no reply to
@@ -485,11 +500,20 @@ void TestScriptSimulator::verdicts()
     QFETCH(QStringList, cases);
     QFETCH(QStringList, said);
     QFETCH(int, underMs);
+    QFETCH(QString, line);
 
     QTemporaryDir dir;
-    const QString port = dir.filePath(QStringLiteral("port"));
+    QString port = dir.filePath(QStringLiteral("port"));
     SimulatorProcess sim(port, simulator);
     QVERIFY(sim.started());
+    std::unique_ptr<SerialServer> server;
+    if (!line.isEmpty()) {
+        QVERIFY2(SerialServer::available(), "ser2net is not installed (scripts/deps.sh installs it)");
+        server = std::make_unique<SerialServer>(sim.ptyPath().toStdString(), line == u"tcp" ? SerialServer::Kind::RawTcp
+                                                                                              : SerialServer::Kind::Rfc2217);
+        QVERIFY(server->running());
+        port = QString::fromStdString(server->name());
+    }
     const QString scriptPath = dir.filePath(QStringLiteral("s.qlt"));
     const QString reportPath = dir.filePath(QStringLiteral("report.xml"));
     writeFile(scriptPath, script);
