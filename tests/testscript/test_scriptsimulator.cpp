@@ -7,11 +7,14 @@
 #include "dispenserfamily.h"
 #include "frametext.h"
 #include "ptypair.h"
+#include "replayoptionsdialog.h"
 #include "serialserver.h"
 #include "simulatorprocess.h"
 #include "virtualports.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,8 +24,10 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 #include <csignal>
@@ -642,10 +647,14 @@ void TestScriptSimulator::interrupted()
 void TestScriptSimulator::replayInTheWindow_data()
 {
     QTest::addColumn<int>("windowMs"); // the dialog's field; 0: from the capture
+    QTest::addColumn<bool>("typed");   // the real dialog, answered as an operator would
     QTest::addColumn<QString>("result");
-    QTest::newRow("the capture's own times") << 0 << "Сценарий: case запрос 1 в 1.000000 с пройден";
-    QTest::newRow("the window given in the dialog")
-        << 300 << "Сценарий: case запрос 1 в 1.000000 с не пройден: ожидалось 01 81 00 00 00 00 00 1F, получено ничего";
+    const QString passed = QStringLiteral("Сценарий: case запрос 1 в 1.000000 с пройден");
+    const QString failed = QStringLiteral("Сценарий: case запрос 1 в 1.000000 с не пройден: ожидалось 01 81 00 00 00 00 00 1F, получено ничего");
+    QTest::newRow("the capture's own times") << 0 << false << passed;
+    QTest::newRow("the window given in the dialog") << 300 << false << failed;
+    QTest::newRow("the dialog itself, left as it comes") << 0 << true << passed;
+    QTest::newRow("the dialog itself, a window typed") << 300 << true << failed;
 }
 
 // A capture replayed in the window asks how its windows run; its reply, as late as in
@@ -653,6 +662,7 @@ void TestScriptSimulator::replayInTheWindow_data()
 void TestScriptSimulator::replayInTheWindow()
 {
     QFETCH(int, windowMs);
+    QFETCH(bool, typed);
     QFETCH(QString, result);
 
     ConsoleTestBench bench;
@@ -667,12 +677,35 @@ void TestScriptSimulator::replayInTheWindow()
     int asked = 0;
     mainwindow::MenuDialogs dialogs = mainwindow::systemMenuDialogs();
     dialogs.openFileName = [&](QWidget*, const QString&) { return path; };
-    dialogs.replayOptions = [&](QWidget*, const mainwindow::ReplayChoice&) {
+    dialogs.replayOptions = [&](QWidget* parent, const mainwindow::ReplayChoice& initial) {
         ++asked;
-        mainwindow::ReplayChoice choice;
-        if (windowMs > 0)
-            choice.windowMs = windowMs;
-        return std::optional(choice);
+        if (!typed) {
+            mainwindow::ReplayChoice choice;
+            if (windowMs > 0)
+                choice.windowMs = windowMs;
+            return std::optional(choice);
+        }
+        // The operator sees "по записи" in the field, types a window or leaves it, and
+        // presses OK.
+        QString shown;
+        QTimer answer;
+        answer.setInterval(20);
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            auto* field = dialog ? dialog->findChild<QSpinBox*>(QStringLiteral("ReplayWindow")) : nullptr;
+            if (!field)
+                return;
+            answer.stop();
+            shown = field->text();
+            if (windowMs > 0)
+                field->setValue(windowMs);
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        });
+        answer.start();
+        const std::optional<mainwindow::ReplayChoice> chosen = mainwindow::askReplayOptions(parent, initial);
+        if (shown != QStringLiteral("по записи"))
+            return std::optional<mainwindow::ReplayChoice>();
+        return chosen;
     };
     bench.window().setMenuDialogs(dialogs);
     bench.window().findChild<QAction*>(QStringLiteral("RunScript"))->trigger();
