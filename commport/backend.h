@@ -76,6 +76,11 @@ public:
 
     virtual LineErrorCounts ErrorCounts() = 0;
 
+    // After the event thread found the device gone: why, when the backend can tell more
+    // than that it went (a network line: the server closed, the connection failed, the
+    // server broke the protocol). Nothing by default.
+    virtual SystemError LossReason() { return {}; }
+
     // The waiting primitive of the event thread for this device.
     virtual std::unique_ptr<EventWaiter> MakeWaiter(SystemError& error) = 0;
 

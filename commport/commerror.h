@@ -29,6 +29,8 @@ enum class CommErrorKind : std::uint8_t {
     SettingRefused, // the device did not take a line setting
     Unsupported,    // this system has no such line setting
     Gone,           // the device vanished or stopped answering
+    Misbehaved,     // the other side broke the line's protocol (a server that asks and
+                    // never reads the answers): the line was dropped
     Other,          // anything else; the code tells more
 };
 

@@ -7,6 +7,7 @@
 #include "net/netdevice.h"
 #include "outputqueue.h"
 
+#include <algorithm>
 #include <climits>
 #include <exception>
 #include <mutex>
@@ -84,7 +85,17 @@ struct TCustomComm::Impl {
     std::unique_ptr<TCommEventThread> eventThread;
     std::mutex dropMutex;
     std::size_t unreportedDrops = 0; // a report is posted while this is not 0
+    // What a vanished device had delivered and nobody had read yet (GUI thread only).
+    std::string leftover;
 };
+
+namespace {
+
+// The most a vanished device leaves to be read: a serial driver's buffer holds about
+// 4 KiB, a network line's input as much.
+constexpr std::size_t kLeftoverLimit = 64 * 1024;
+
+} // namespace
 
 TCustomComm::TCustomComm() : impl_(std::make_unique<Impl>(*this)) {}
 
@@ -109,6 +120,7 @@ void TCustomComm::Open()
     Close();
     d.lastError = {};
     d.lineCarriesSettings = false;
+    d.leftover.clear();
     OpenDevice();
     if (!IsOpen())
         return;
@@ -189,6 +201,21 @@ void TCustomComm::Close()
 
 void TCustomComm::Impl::deviceLost()
 {
+    // Why it went, and what it had delivered: the close drops the device's input, and
+    // a reply cut short by the loss is still to be read where it was awaited.
+    if (device) {
+        if (const backend::SystemError why = device->LossReason())
+            failed(why);
+        char buffer[4096];
+        while (leftover.size() < kLeftoverLimit) {
+            backend::SystemError ignored;
+            const std::ptrdiff_t n =
+                device->Read(buffer, std::min(sizeof buffer, kLeftoverLimit - leftover.size()), ignored);
+            if (n <= 0)
+                break;
+            leftover.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
     owner.Close();
     if (owner.OnDeviceLost) {
         TNotifyEvent handler = owner.OnDeviceLost;
@@ -291,10 +318,17 @@ int TCustomComm::Write(const void* buffer, int count)
 int TCustomComm::Read(void* buffer, int count)
 {
     Impl& d = *impl_;
-    if (!IsOpen())
+    if (!IsOpen() && d.leftover.empty())
         return d.refused(CommErrorKind::NotOpen, "the port is not open");
     if (count < 0)
         return d.refused(CommErrorKind::Other, "a negative byte count");
+    if (!IsOpen()) {
+        const std::size_t n = std::min(d.leftover.size(), static_cast<std::size_t>(count));
+        std::copy_n(d.leftover.data(), n, static_cast<char*>(buffer));
+        d.leftover.erase(0, n);
+        d.succeeded();
+        return static_cast<int>(n);
+    }
     if (count == 0) {
         d.succeeded();
         return 0;
@@ -312,6 +346,7 @@ int TCustomComm::Read(void* buffer, int count)
 void TCustomComm::PurgeInput()
 {
     Impl& d = *impl_;
+    d.leftover.clear();
     if (!IsOpen())
         return;
     if (const backend::SystemError error = d.device->PurgeInput())

@@ -83,9 +83,11 @@ public:
     // kWriteTimeout after its write is dropped then; both through OnOutputDropped.
     int Write(const void* buffer, int count);
     // Takes up to `count` bytes of what is queued, never waiting: the number taken
-    // (0 when nothing is queued), or -1 when closed or on failure.
+    // (0 when nothing is queued), or -1 when closed or on failure. The bytes that had
+    // come when the device vanished are kept and read as if still queued, until they
+    // are taken, purged or the next Open: a reply cut short by the loss is still read.
     int Read(void* buffer, int count);
-    // Drops everything in the input queue. Does nothing when closed.
+    // Drops everything in the input queue (also what a vanished device left).
     void PurgeInput();
 
     // Why the last call that went to the device failed: Open, Read, Write, PurgeInput,
@@ -94,7 +96,9 @@ public:
     // lost port ended can still be read. A write that is only kept for the event thread
     // has not failed; one dropped for want of room has, and so have Read and Write on a
     // closed port (both with code -1). What the event thread meets is told by
-    // OnOutputDropped and OnDeviceLost, not here.
+    // OnOutputDropped and OnDeviceLost, not here; but when OnDeviceLost runs, why the
+    // device went is here if the system could tell (a network line: the server closed,
+    // or broke the protocol: CommErrorKind::Misbehaved).
     const TCommLastError& LastError() const;
 
     // Properties. Those refused while open raise "Device already assigned (open)".

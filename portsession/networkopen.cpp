@@ -7,7 +7,7 @@
 
 namespace portsession {
 
-NetworkOpen::NetworkOpen(const QString& name, QObject* parent)
+NetworkOpen::NetworkOpen(const QString& name, const commport::TLineSettings& settings, QObject* parent)
     : QObject(parent)
     , name_(name)
 {
@@ -15,9 +15,9 @@ NetworkOpen::NetworkOpen(const QString& name, QObject* parent)
     // waits for the thread. By name, not as a functor: what a functor carries would cross
     // threads inside Qt's own code, unseen by the thread sanitizer; the result itself is
     // taken under the connector's mutex.
-    connector_ = std::make_unique<commport::net::Connector>(name.toStdString(), commport::net::kConnectTimeout, [this] {
-        QMetaObject::invokeMethod(this, "ended", Qt::QueuedConnection);
-    });
+    connector_ = std::make_unique<commport::net::Connector>(
+        name.toStdString(), commport::net::kConnectTimeout,
+        [this] { QMetaObject::invokeMethod(this, "ended", Qt::QueuedConnection); }, settings);
 }
 
 NetworkOpen::~NetworkOpen() = default;

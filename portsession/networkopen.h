@@ -1,9 +1,10 @@
 #pragma once
 // One connect to a line behind a serial device server, on the connector's own thread,
-// reported on the GUI thread: the window goes on while a name is looked up and a host
-// that does not answer is waited for.
+// reported on the GUI thread: the window goes on while a name is looked up, a host that
+// does not answer is waited for, and the server's answers to the line settings come.
 
 #include "backend.h"
+#include "commtypes.h"
 
 #include <QObject>
 #include <QString>
@@ -20,7 +21,8 @@ namespace portsession {
 class NetworkOpen : public QObject {
     Q_OBJECT
 public:
-    NetworkOpen(const QString& name, QObject* parent = nullptr);
+    // The line gets `settings` there too, and the server's verdict on them.
+    NetworkOpen(const QString& name, const commport::TLineSettings& settings, QObject* parent = nullptr);
     // Waits for the connector's thread: a name lookup under way cannot be cut short.
     // Dropping an attempt goes through abandon(), which does not wait.
     ~NetworkOpen() override;

@@ -143,4 +143,35 @@ bool serverAbsent(int errorCode)
     }
 }
 
+bool serverClosedAtOnce(int errorCode)
+{
+    return errorCode == ECONNRESET || errorCode == EPIPE;
+}
+
+QString closesAtOnceText(const QString& device, const QString& said, int longestPauseMs)
+{
+    QString text = QStringLiteral("%1: сервер закрывает соединение сразу; пробую снова каждые %2 с")
+                       .arg(device)
+                       .arg(longestPauseMs / 1000);
+    if (!said.isEmpty())
+        text += QStringLiteral(" (%1)").arg(said);
+    return text;
+}
+
+QString misbehavingServerText(const QString& said)
+{
+    QString text = QStringLiteral("сервер шлёт запросы согласования быстрее, чем читает ответы: соединение разорвано");
+    if (!said.isEmpty())
+        text += QStringLiteral(" (%1)").arg(said);
+    return text;
+}
+
+QString inputHeldText(const QString& name, std::size_t bytes)
+{
+    return QStringLiteral("%1: %2 байт ждут чтения; приём из сети приостановлен — сервер придерживает "
+                          "остальное, пока их не прочтут")
+        .arg(name)
+        .arg(bytes);
+}
+
 } // namespace portsession

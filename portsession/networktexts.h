@@ -8,6 +8,7 @@
 #include "net/networkname.h"
 
 #include <QString>
+#include <cstddef>
 #include <exception>
 
 namespace portsession {
@@ -33,5 +34,16 @@ QString rawLineNotice(const QString& name);
 // A failure that only says the server is not there (not running, not reachable, or
 // closing at once because its device is missing): a reconnection waits on silently.
 bool serverAbsent(int errorCode);
+// A connect that the server ended at once (closed or reset).
+bool serverClosedAtOnce(int errorCode);
+
+// The log's line, once for a series of tries, when the server closes each connection
+// at once: `device` is "Устройство NAME", `said` the component's words, if any.
+QString closesAtOnceText(const QString& device, const QString& said, int longestPauseMs);
+// Why a server that broke the protocol was dropped.
+QString misbehavingServerText(const QString& said);
+// The log's note, once an open, when the data nobody read has filled the line's input and
+// the server is held back.
+QString inputHeldText(const QString& name, std::size_t bytes);
 
 } // namespace portsession

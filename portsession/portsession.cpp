@@ -73,7 +73,10 @@ void PortSession::setUpComm()
         }
         QMetaObject::invokeMethod(this, "runPostedCall", Qt::QueuedConnection);
     });
-    comm_.OnRxChar = [this](commport::TCustomComm*, int count) { emit bytesWaiting(count); };
+    comm_.OnRxChar = [this](commport::TCustomComm*, int count) {
+        emit bytesWaiting(count);
+        noteInputHeld(count);
+    };
     comm_.OnDeviceLost = [this](commport::TCustomComm*) { deviceLost(); };
     comm_.OnOutputDropped = [this](commport::TCustomComm*, int dropped) { emit outputDropped(dropped); };
 }
@@ -209,7 +212,7 @@ void PortSession::startConnecting(OpenPurpose purpose)
 {
     dropConnecting();
     connectPurpose_ = purpose;
-    connecting_ = new NetworkOpen(name(), this);
+    connecting_ = new NetworkOpen(name(), comm_.LineSettings(), this);
     connect(connecting_, &NetworkOpen::finished, this, &PortSession::connectEnded);
     // A reconnection's attempt goes on under the waiting state.
     if (purpose == OpenPurpose::Reopen)
@@ -294,6 +297,7 @@ OpenResult PortSession::open(const QString& name)
     // The name given is the port opened, whatever was taken before.
     comm_.SetDeviceName(name.toStdString());
     lastFailure_.clear();
+    inputHeldSaid_ = false;
     if (isNetworkName(name)) {
         if (!knows(name))
             return {OpenResult::Outcome::Failed, lastFailure_};
@@ -336,6 +340,7 @@ void PortSession::choose(const QString& name)
     dropConnecting();
     closeComm();
     comm_.SetDeviceName(name.toStdString());
+    inputHeldSaid_ = false;
     // Another port chosen: the device that vanished from the old one is not waited for.
     if (reconnection_->waiting() && reconnection_->waitedName() != name)
         reconnection_->stop();
@@ -384,9 +389,28 @@ void PortSession::deviceLost()
 {
     const QString lostName = name();
     const QString lostPath = devicePath();
-    close();
+    const commport::TCommLastError why = comm_.LastError();
+    // Closed as "Закрыть" closes it, but the reconnection keeps its count: a network line
+    // that drops soon after it opened is one more failed try of the same wait.
+    dropConnecting();
+    emit stopping();
+    closeComm();
+    updateState();
     // No error box: a pulled adapter is routine in the field, and the console waits.
-    reconnection_->deviceLost(lostName, lostPath);
+    reconnection_->deviceLost(lostName, lostPath,
+                              LossCause{QString::fromStdString(why.Message),
+                                        why.Kind == commport::CommErrorKind::Misbehaved});
+}
+
+void PortSession::noteInputHeld(int count)
+{
+    // A serial driver drops what overflows its buffer; a network line holds the server
+    // back instead (commport/net), and the operator is told once why nothing more comes.
+    if (inputHeldSaid_ || count < 0 || static_cast<std::size_t>(count) < commport::net::kInputLimit
+        || !isNetworkName(name()))
+        return;
+    inputHeldSaid_ = true;
+    emit notice(inputHeldText(name(), static_cast<std::size_t>(count)));
 }
 
 ReopenResult PortSession::reopenReturnedDevice(const ports::ReturnedDevice& device)

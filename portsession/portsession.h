@@ -149,6 +149,8 @@ private:
     void rememberNetworkName(const QString& name);
     void closeComm();
     void deviceLost();
+    // The line's input is full and nobody reads it: said once an open.
+    void noteInputHeld(int count);
     ReopenResult reopenReturnedDevice(const ports::ReturnedDevice& device);
     void updateState();
 
@@ -166,6 +168,7 @@ private:
     OpenPurpose connectPurpose_ = OpenPurpose::Operator;
     State state_ = State::Closed;
     QString lastFailure_;
+    bool inputHeldSaid_ = false;
 };
 
 } // namespace portsession

@@ -7,10 +7,14 @@
 //
 // A line behind a serial device server announces nothing when it is back: it is tried
 // again after 0.5 s, then after twice the last pause each time, up to 10 s between
-// tries, on a single-shot timer, so nothing runs between tries.
+// tries, on a single-shot timer, so nothing runs between tries. A connection that ends
+// within a few seconds of its opening (a server that accepts and closes at once, as one
+// does while another client holds its port) is a failed try too: the pauses go on
+// growing, and the log says so once for the whole series of tries, not once a try.
 
 #include "deviceidentity.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -25,6 +29,12 @@ struct ReopenResult {
     int errorCode = 0;      // errno of a failed open, -1 for the component's own refusals
     QString message;        // the failure's text
     QString devicePath;     // what was opened or tried
+};
+
+// Why a network line was lost, as far as the component could tell.
+struct LossCause {
+    QString said;            // its words (the server closed the connection, and what it said)
+    bool misbehaved = false; // the server broke the protocol and was dropped
 };
 
 // What the window does for the reconnection.
@@ -57,11 +67,11 @@ public:
     // The name the port had when its device vanished.
     QString waitedName() const { return lost_ ? lost_->name : QString(); }
 
-    // The port was opened on `name`: what identifies its device is taken now, while the
-    // device and its links are there.
+    // The port was opened on `name` by the operator: what identifies its device is taken
+    // now, while the device and its links are there.
     void portOpened(const QString& name, const QString& devicePath);
     // The port's device vanished; the port is already closed. Logs it and waits.
-    void deviceLost(const QString& name, const QString& devicePath);
+    void deviceLost(const QString& name, const QString& devicePath, const LossCause& cause = {});
     // The operator took the port over: no more waiting.
     void stop();
     // Ports came or went.
@@ -72,6 +82,19 @@ public:
 private:
     void attempt();
     void retryLater(int ms);
+    // The wait ends; the series of tries at a network line stays for a connection that
+    // may yet end at once.
+    void endWait();
+    void endSeries();
+    // A network line opened: a connection that ends within kShortLivedMs failed.
+    void networkOpened(const QString& name, bool reopened);
+    void networkSettled();
+    // The next pause of the series: 0.5 s, then doubled up to 10 s.
+    int nextNetworkPause();
+    void sayOnce(bool& said, const QString& line);
+    // The server ended one more connection at once: from the second (or one said to be
+    // back), that is its habit.
+    void closedAtOnce(const QString& device, const QString& said, bool afterSaidReturn);
 
     const ports::PortDirectory& directory_;
     const ReconnectionHooks hooks_;
@@ -82,7 +105,18 @@ private:
     int attemptsLeft_ = 0;
     bool failureLogged_ = false;
     bool network_ = false; // the wait is for a network line: tried on a timer
-    int networkPauseMs_ = 0;
+    // The series of tries at a network line, from its loss (or the operator's open) until
+    // a connection outlives kShortLivedMs or the operator takes the port over.
+    int networkPauseMs_ = 0;     // the last pause; 0: none yet
+    QString recentlyOpened_;     // the line open now, until it has outlived kShortLivedMs
+    QElapsedTimer openedSince_;
+    QTimer settled_;
+    bool lossSaid_ = false;       // "отключено ..., жду повторного подключения"
+    int closedAtOnce_ = 0;        // connections (and connects) the server ended at once
+    bool closesAtOnceSaid_ = false;
+    bool misbehaviourSaid_ = false;
+    bool returnUnsaid_ = false;   // reopened, said once it has outlived kShortLivedMs
+    bool returnSaid_ = false;     // reopened, and said at once
 };
 
 } // namespace portsession

@@ -184,9 +184,10 @@ void Transport::readportandobrabotka()
 
     // A count recorded before the port was closed (or purged) names bytes that are
     // gone: only what the port really delivers is handled, never zeros in their place.
+    // A device that vanished under the window still delivers what came before it went.
     int received = 0;
     const int counted = std::clamp(receivedByteCount_, 0, kReplyBufferSize);
-    if (counted > 0 && comm_.IsOpen()) {
+    if (counted > 0) {
         replyBuffer_.fill(0);
         received = std::max(0, comm_.Read(replyBuffer_.data(), counted));
     }

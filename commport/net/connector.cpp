@@ -9,11 +9,14 @@
 
 namespace commport::net {
 
-Connector::Connector(std::string name, std::chrono::milliseconds timeout, std::function<void()> done)
+Connector::Connector(std::string name, std::chrono::milliseconds timeout, std::function<void()> done,
+                     std::optional<TLineSettings> settings)
     : done_(std::move(done))
 {
     cancelFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    thread_ = std::thread([this, name = std::move(name), timeout]() mutable { run(std::move(name), timeout); });
+    thread_ = std::thread([this, name = std::move(name), timeout, settings]() mutable {
+        run(std::move(name), timeout, settings);
+    });
 }
 
 Connector::~Connector()
@@ -52,7 +55,7 @@ std::unique_ptr<Connection> Connector::Take(backend::SystemError& error)
     return std::move(connection_);
 }
 
-void Connector::run(std::string name, std::chrono::milliseconds timeout)
+void Connector::run(std::string name, std::chrono::milliseconds timeout, std::optional<TLineSettings> settings)
 {
     backend::SystemError error;
     std::unique_ptr<Connection> connection;
@@ -60,6 +63,8 @@ void Connector::run(std::string name, std::chrono::milliseconds timeout)
         error = backend::SystemError{CommErrorKind::Other, errno, "no event descriptor for the connect"};
     else
         connection = Connect(name, timeout, cancelFd_, error);
+    if (connection && settings && !connection->PutSettings(*settings, cancelFd_, error))
+        connection.reset();
     {
         std::lock_guard lock(mutex_);
         // Made, but no longer wanted (the cancel came after the last wait).

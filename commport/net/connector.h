@@ -1,13 +1,16 @@
 #pragma once
 // A connect to a serial device server on a thread of its own, so that the window goes
-// on while a name is looked up and a host that does not answer is waited for.
+// on while a name is looked up, a host that does not answer is waited for, and the
+// server's answers to the line settings are awaited.
 
 #include "backend.h"
+#include "commtypes.h"
 
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -18,8 +21,11 @@ class Connection;
 class Connector {
 public:
     // Starts at once. `done` runs on the connector's thread when the attempt has ended,
-    // cancelled or not; it must only take note (post to the GUI thread).
-    Connector(std::string name, std::chrono::milliseconds timeout, std::function<void()> done);
+    // cancelled or not; it must only take note (post to the GUI thread). With `settings`,
+    // the connection made gets them, and the server's verdict, within kAnswerWait more
+    // (Connection::PutSettings).
+    Connector(std::string name, std::chrono::milliseconds timeout, std::function<void()> done,
+              std::optional<TLineSettings> settings = std::nullopt);
     // Cancels and waits for the thread. A name lookup under way cannot be interrupted
     // and is waited for: keep a cancelled connector until its thread has ended (Ended)
     // where that wait matters.
@@ -34,7 +40,7 @@ public:
     std::unique_ptr<Connection> Take(backend::SystemError& error);
 
 private:
-    void run(std::string name, std::chrono::milliseconds timeout);
+    void run(std::string name, std::chrono::milliseconds timeout, std::optional<TLineSettings> settings);
 
     mutable std::mutex mutex_;
     std::function<void()> done_;

@@ -109,7 +109,8 @@ LineProtocol::LineProtocol(LineScheme scheme)
     : scheme_(scheme)
 {
     decoder_.SetTextMode(true);
-    errors_.known = scheme_ == LineScheme::Rfc2217;
+    // A bare pipe carries no line state; its counters are this side's own overruns.
+    errors_.known = true;
 }
 
 void LineProtocol::Start()
@@ -161,15 +162,33 @@ void LineProtocol::Receive(const std::uint8_t* bytes, std::size_t count, Clock::
         input_ += held_;
         held_.clear();
     }
+    std::string& data = purgesUnconfirmed_ > 0 ? held_ : input_;
     if (scheme_ != LineScheme::Rfc2217) {
-        (purgesUnconfirmed_ > 0 ? held_ : input_).append(reinterpret_cast<const char*>(bytes), count);
-        return;
+        data.append(reinterpret_cast<const char*>(bytes), count);
+    } else {
+        while (count > 0) {
+            // A command may end a purge, after which data goes to the input again.
+            std::string& to = purgesUnconfirmed_ > 0 ? held_ : input_;
+            const std::size_t taken = decoder_.Feed(bytes, count, to, *this);
+            bytes += taken;
+            count -= taken;
+        }
     }
-    while (count > 0) {
-        const std::size_t taken = decoder_.Feed(bytes, count, purgesUnconfirmed_ > 0 ? held_ : input_, *this);
-        bytes += taken;
-        count -= taken;
+    // The newest bytes are the ones a full buffer has no room for.
+    const std::size_t kept = input_.size() + held_.size();
+    if (kept > kInputLimit) {
+        const std::size_t excess = kept - kInputLimit;
+        const std::size_t fromHeld = std::min(excess, held_.size());
+        held_.resize(held_.size() - fromHeld);
+        input_.resize(input_.size() - (excess - fromHeld));
+        ++errors_.bufferOverrun;
     }
+}
+
+std::size_t LineProtocol::InputRoom() const
+{
+    const std::size_t kept = input_.size() + held_.size();
+    return kept < kInputLimit ? kInputLimit - kept : 0;
 }
 
 void LineProtocol::OnNegotiation(std::uint8_t verb, std::uint8_t option)

@@ -24,6 +24,7 @@
 #include "telnetcodec.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -66,6 +67,16 @@ inline constexpr unsigned kSpeedTolerancePercent = 2;
 // break.
 inline constexpr std::uint8_t kLineStateErrors = 0x1E;
 
+// The most data kept unread, as a serial port's kernel buffer keeps about this much: the
+// socket is not read while it waits (TCP's flow control then holds the server back), and
+// data that must be read past it, to reach an answer behind it, is dropped and counted
+// as an overrun, as a full buffer drops it.
+inline constexpr std::size_t kInputLimit = 4096;
+// The most this side keeps to send beyond what the socket took: a few requests and the
+// answers to the server's negotiation. A server that asks faster than it reads the
+// answers passes it, and is no line to keep.
+inline constexpr std::size_t kOutgoingLimit = 4096;
+
 class LineProtocol : private telnet::CommandSink {
 public:
     using Clock = std::chrono::steady_clock;
@@ -80,12 +91,24 @@ public:
     // Whether the server took up the COM port option. A bare pipe agrees at once.
     Agreement ComPort() const;
 
-    // Received bytes. Data goes to Input(), except what a purge under way discards.
+    // Received bytes. Data goes to Input(), except what a purge under way discards; what
+    // finds kInputLimit reached is dropped and counted as a buffer overrun.
     void Receive(const std::uint8_t* bytes, std::size_t count, Clock::time_point now);
     // Data received and not yet taken.
     std::string& Input() { return input_; }
     // Bytes to send, in order; the owner sends them and erases what went.
     std::string& Outgoing() { return outgoing_; }
+
+    // How many received bytes may be taken from the socket now without passing
+    // kInputLimit: a data byte takes at least one byte on the wire.
+    std::size_t InputRoom() const;
+    // Whether the socket is to be read whatever room there is: answers to this side's
+    // requests are awaited (line settings, a purge's confirmation), and they come behind
+    // the data.
+    bool AwaitsAnswers() const { return SettingsPending() || purgesUnconfirmed_ > 0; }
+    // More than kOutgoingLimit waits to go out, after the owner sent what the socket
+    // took: the server does not read what it asks for.
+    bool OutgoingOverflowed() const { return outgoing_.size() > kOutgoingLimit; }
 
     // Whether data goes on the wire in Telnet's text mode (CR as CR NUL).
     bool TextModeOut() const;

@@ -4,6 +4,7 @@
 #include "netconnection.h"
 
 #include "socketerror.h"
+#include "socketio.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -106,21 +107,54 @@ int connectOne(const addrinfo& address, int cancel, Clock::time_point deadline, 
     return -1;
 }
 
+// Sends what of `out` the socket takes now.
+bool sendSome(int fd, std::string& out, SystemError& error)
+{
+    while (!out.empty()) {
+        const SocketTransfer sent = SendSome(fd, out.data(), out.size());
+        if (sent.failed()) {
+            error = SocketError(sent.error);
+            return false;
+        }
+        if (sent.wouldBlock)
+            break;
+        out.erase(0, sent.bytes);
+    }
+    return true;
+}
+
+// Takes what came into the protocol: false with `error` set when the server closed or
+// the connection failed, or when the server asks faster than it reads the answers.
+bool receiveSome(int fd, LineProtocol& protocol, SystemError& error)
+{
+    std::uint8_t buffer[1024];
+    const SocketTransfer got = ReceiveSome(fd, buffer, sizeof buffer);
+    if (got.closed) {
+        error = ClosedByPeer(protocol.Input());
+        return false;
+    }
+    if (got.failed()) {
+        error = SocketError(got.error);
+        return false;
+    }
+    protocol.Receive(buffer, got.bytes, Clock::now());
+    if (!sendSome(fd, protocol.Outgoing(), error))
+        return false;
+    if (protocol.OutgoingOverflowed()) {
+        error = AnswersNotRead();
+        return false;
+    }
+    return true;
+}
+
 // Sends all of `out` (a few negotiation bytes) before the deadline.
 bool sendAll(int fd, std::string& out, int cancel, Clock::time_point deadline, SystemError& error)
 {
-    while (!out.empty()) {
-        const ssize_t n = ::send(fd, out.data(), out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            out.erase(0, static_cast<std::size_t>(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            error = SocketError(errno);
+    for (;;) {
+        if (!sendSome(fd, out, error))
             return false;
-        }
+        if (out.empty())
+            return true;
         const int ready = waitFor(fd, POLLOUT, cancel, deadline);
         if (ready <= 0) {
             error = ready < 0 ? cancelled() : timedOut("the server did not take the negotiation in time");
@@ -134,7 +168,6 @@ bool sendAll(int fd, std::string& out, int cancel, Clock::time_point deadline, S
 bool agree(int fd, LineProtocol& protocol, int cancel, Clock::time_point deadline, SystemError& error)
 {
     protocol.Start();
-    std::uint8_t buffer[1024];
     while (protocol.ComPort() == LineProtocol::Agreement::Pending) {
         if (!sendAll(fd, protocol.Outgoing(), cancel, deadline, error))
             return false;
@@ -145,28 +178,15 @@ bool agree(int fd, LineProtocol& protocol, int cancel, Clock::time_point deadlin
                                             "the server did not take up the COM port option (RFC 2217) in time"};
             return false;
         }
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n == 0) {
-            error = ClosedByPeer(protocol.Input());
+        if (!receiveSome(fd, protocol, error))
             return false;
-        }
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)
-                continue;
-            error = SocketError(errno);
-            return false;
-        }
-        protocol.Receive(buffer, static_cast<std::size_t>(n), Clock::now());
     }
     if (protocol.ComPort() == LineProtocol::Agreement::Refused) {
         error = SystemError{CommErrorKind::NotAPort, -1, "the server does not offer the COM port option (RFC 2217)"};
         return false;
     }
     // The replies and the line-state mask; what does not go now goes with the first write.
-    const ssize_t n = ::send(fd, protocol.Outgoing().data(), protocol.Outgoing().size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (n > 0)
-        protocol.Outgoing().erase(0, static_cast<std::size_t>(n));
-    return true;
+    return sendSome(fd, protocol.Outgoing(), error);
 }
 
 } // namespace
@@ -183,6 +203,32 @@ Connection::~Connection()
 }
 
 int Connection::ReleaseSocket() { return std::exchange(socket_, -1); }
+
+bool Connection::PutSettings(const TLineSettings& settings, int cancel, SystemError& error)
+{
+    LineProtocol& protocol = *protocol_;
+    AnsweredSettings answered{settings, protocol.RequestSettings(settings)};
+    if (!answered.outcome) {
+        const Clock::time_point deadline = Clock::now() + kAnswerWait;
+        while (protocol.SettingsPending()) {
+            if (!sendSome(socket_, protocol.Outgoing(), error))
+                return false;
+            const short events = static_cast<short>(POLLIN | (protocol.Outgoing().empty() ? 0 : POLLOUT));
+            const int ready = waitFor(socket_, events, cancel, deadline);
+            if (ready < 0) {
+                error = cancelled();
+                return false;
+            }
+            if (ready == 0)
+                break;
+            if (!receiveSome(socket_, protocol, error))
+                return false;
+        }
+        answered.outcome = protocol.SettingsPending() ? protocol.AbandonSettings() : protocol.SettingsResult();
+    }
+    settings_ = std::move(answered);
+    return true;
+}
 
 std::unique_ptr<Connection> Connect(const std::string& name, std::chrono::milliseconds timeout, int cancel,
                                     SystemError& error)

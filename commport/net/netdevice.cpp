@@ -7,11 +7,19 @@
 // thread may be blocked in a hand-over to the GUI thread just then); each side tells
 // the other through an eventfd what it found, so nothing waits for what the other has
 // already taken.
+//
+// What waits unread is bounded as a serial port's kernel buffer bounds it
+// (kInputLimit): the socket is left unread while the input is full, so TCP's flow
+// control holds the server back, and a read that makes room wakes the event thread to
+// go on. Only answers awaited behind the data are read past it (the data then dropped
+// and counted as an overrun). A server that asks faster than it reads the answers
+// (kOutgoingLimit) is dropped as misbehaving.
 
 #include "netdevice.h"
 
 #include "netconnection.h"
 #include "socketerror.h"
+#include "socketio.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,11 +40,14 @@ using backend::EventWaiter;
 using backend::SystemError;
 using Clock = LineProtocol::Clock;
 
-// How long line settings wait for the server's answers. Each is one round trip, all
-// asked at once.
-constexpr auto kAnswerWait = std::chrono::seconds(3);
 // How long data is taken for what came before a purge, while its confirmation is awaited.
 constexpr auto kPurgeWait = std::chrono::seconds(2);
+// The most one pump takes from the socket while answers are awaited past a full input:
+// a flood cannot keep the lock, and the rest is taken at the next wake-up.
+constexpr std::size_t kPumpBudget = 64 * 1024;
+// The most a purge reads and drops of what the socket holds: a server that floods has
+// more coming anyway.
+constexpr std::size_t kPurgeDrainLimit = 1024 * 1024;
 
 void closeIfOpen(int& fd)
 {
@@ -62,7 +73,8 @@ class NetWaiter;
 class NetDevice final : public backend::Device {
 public:
     NetDevice(std::unique_ptr<Connection> connection, SystemError& error)
-        : fd_(connection->ReleaseSocket()), protocol_(connection->ReleaseProtocol())
+        : fd_(connection->ReleaseSocket()), protocol_(connection->ReleaseProtocol()),
+          answered_(connection->Settings())
     {
         wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         answerFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -94,10 +106,11 @@ public:
     SystemError PurgeInput() override
     {
         std::lock_guard lock(mutex_);
-        pumpLocked(false);
+        drainLocked();
         protocol_->PurgeInput(Clock::now(), kPurgeWait);
         unreported_ = false;
         flushLocked();
+        resumeIfRoomLocked();
         return {};
     }
     void PurgeOutput() override {}
@@ -111,12 +124,26 @@ public:
     std::unique_ptr<EventWaiter> MakeWaiter(SystemError& error) override;
     std::intptr_t NativeHandle() const override { return fd_; }
 
+    SystemError LossReason() override
+    {
+        std::lock_guard lock(mutex_);
+        return goneLocked() ? goneErrorLocked() : SystemError{};
+    }
+
 private:
     friend class NetWaiter;
 
-    // Takes everything the socket holds into the protocol and sends what the protocol
-    // has to say. `eventThread`: who is asking, so the other side is told.
+    // Takes what the socket holds into the protocol, as far as the input has room (past
+    // it while answers are awaited), and sends what the protocol has to say.
+    // `eventThread`: who is asking, so the other side is told.
     void pumpLocked(bool eventThread);
+    // Takes what the socket holds and drops its data, for a purge.
+    void drainLocked();
+    // The input was full and has room again: the event thread is to read on.
+    void resumeIfRoomLocked();
+    // One receive of at most `most` bytes into the protocol, then what it has to say
+    // sent: the bytes taken from the socket (0: nothing came, or the line is gone).
+    std::size_t receiveLocked(std::size_t most);
     void flushLocked();
     bool goneLocked() const { return lost_ || closed_; }
     SystemError goneErrorLocked() const { return lost_ ? lost_ : ClosedByPeer(protocol_->Input()); }
@@ -127,8 +154,11 @@ private:
     std::mutex mutex_;
     std::unique_ptr<LineProtocol> protocol_;
     std::string wire_;             // scratch for the wire form of one write
+    // The settings put on the line while connecting, until the component's Open asks.
+    std::optional<AnsweredSettings> answered_;
     bool unreported_ = false;      // data came that no wake-up has reported yet
     bool awaitingAnswers_ = false; // the GUI thread waits in ApplySettings
+    bool inputFull_ = false;       // the socket is left unread until a read makes room
     bool closed_ = false;          // the server closed the connection
     SystemError lost_;             // the connection failed
 };
@@ -137,56 +167,98 @@ void NetDevice::flushLocked()
 {
     std::string& out = protocol_->Outgoing();
     while (!out.empty() && !lost_) {
-        const ssize_t n = ::send(fd_, out.data(), out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            out.erase(0, static_cast<std::size_t>(n));
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        const SocketTransfer sent = SendSome(fd_, out.data(), out.size());
+        if (sent.wouldBlock)
             break;
-        } else {
-            lost_ = SocketError(n < 0 ? errno : EPIPE);
+        if (sent.failed()) {
+            lost_ = SocketError(sent.error);
             out.clear();
+            break;
         }
+        out.erase(0, sent.bytes);
     }
+    if (!lost_ && protocol_->OutgoingOverflowed()) {
+        lost_ = AnswersNotRead();
+        out.clear();
+    }
+}
+
+std::size_t NetDevice::receiveLocked(std::size_t most)
+{
+    std::uint8_t buffer[4096];
+    const SocketTransfer got = ReceiveSome(fd_, buffer, std::min(most, sizeof buffer));
+    if (got.closed)
+        closed_ = true;
+    else if (got.failed())
+        lost_ = SocketError(got.error);
+    if (got.bytes == 0)
+        return 0;
+    protocol_->Receive(buffer, got.bytes, Clock::now());
+    flushLocked();
+    return got.bytes;
 }
 
 void NetDevice::pumpLocked(bool eventThread)
 {
     const std::size_t before = protocol_->Input().size();
+    const bool goneBefore = goneLocked();
     bool received = false;
-    std::uint8_t buffer[4096];
+    std::size_t budget = kPumpBudget;
     while (!goneLocked()) {
-        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n > 0) {
-            protocol_->Receive(buffer, static_cast<std::size_t>(n), Clock::now());
-            received = true;
-            continue;
+        std::size_t most = budget;
+        if (!protocol_->AwaitsAnswers()) {
+            most = std::min(most, protocol_->InputRoom());
+            inputFull_ = most == 0;
         }
-        if (n == 0) {
-            closed_ = true;
-            received = true;
-        } else if (errno == EINTR) {
-            continue;
-        } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            lost_ = SocketError(errno);
-            received = true;
-        }
-        break;
+        if (most == 0)
+            break;
+        const std::size_t taken = receiveLocked(most);
+        if (taken == 0)
+            break;
+        received = true;
+        budget -= std::min(budget, taken);
     }
     flushLocked();
+    received = received || goneLocked() != goneBefore;
     if (protocol_->Input().size() > before) {
         unreported_ = true;
         if (!eventThread)
             notify(wakeFd_);
     }
+    // Answers read past a full input: the rest is taken at the next wake-up.
+    if (budget == 0 && !goneLocked())
+        notify(wakeFd_);
     if (eventThread && received && awaitingAnswers_)
         notify(answerFd_);
+}
+
+void NetDevice::drainLocked()
+{
+    std::size_t drained = 0;
+    while (!goneLocked() && drained < kPurgeDrainLimit) {
+        const std::size_t taken = receiveLocked(kInputLimit);
+        protocol_->Input().clear();
+        if (taken == 0)
+            break;
+        drained += taken;
+    }
+}
+
+void NetDevice::resumeIfRoomLocked()
+{
+    if (inputFull_ && protocol_->InputRoom() > 0) {
+        inputFull_ = false;
+        notify(wakeFd_);
+    }
 }
 
 SystemError NetDevice::ApplySettings(const backend::LineRequest& request)
 {
     std::unique_lock lock(mutex_);
+    // Put on the line while connecting: the verdict is known, nothing is awaited here.
+    if (std::optional<AnsweredSettings> answered = std::exchange(answered_, std::nullopt);
+        answered && answered->settings == request)
+        return answered->outcome;
     if (goneLocked())
         return goneErrorLocked();
     if (SystemError refused = protocol_->RequestSettings(request))
@@ -225,6 +297,7 @@ std::ptrdiff_t NetDevice::Read(void* buffer, std::size_t count, SystemError&)
     const std::size_t n = std::min(count, input.size());
     std::copy_n(input.data(), n, static_cast<char*>(buffer));
     input.erase(0, n);
+    resumeIfRoomLocked();
     return static_cast<std::ptrdiff_t>(n);
 }
 
@@ -232,30 +305,29 @@ std::ptrdiff_t NetDevice::Write(const void* buffer, std::size_t count, SystemErr
 {
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     std::lock_guard lock(mutex_);
-    if (goneLocked()) {
+    const auto gone = [&] {
         error = goneErrorLocked();
         error.kind = CommErrorKind::Gone;
         return -1;
-    }
+    };
+    if (goneLocked())
+        return gone();
     // Negotiation and requests go first; data waits behind them.
     flushLocked();
+    if (goneLocked())
+        return gone();
     if (!protocol_->Outgoing().empty())
         return 0;
     wire_.clear();
     protocol_->EncodeData(bytes, count, wire_);
-    ssize_t sent;
-    do {
-        sent = ::send(fd_, wire_.data(), wire_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    } while (sent < 0 && errno == EINTR);
-    if (sent < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return 0;
-        lost_ = SocketError(errno);
-        error = lost_;
-        error.kind = CommErrorKind::Gone;
-        return -1;
+    const SocketTransfer sent = SendSome(fd_, wire_.data(), wire_.size());
+    if (sent.wouldBlock)
+        return 0;
+    if (sent.failed()) {
+        lost_ = SocketError(sent.error);
+        return gone();
     }
-    const auto taken = static_cast<std::size_t>(sent);
+    const std::size_t taken = sent.bytes;
     if (taken == wire_.size())
         return static_cast<std::ptrdiff_t>(count);
     // The data bytes whose wire form went out whole; a doubled byte cut in two counts

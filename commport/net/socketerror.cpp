@@ -1,5 +1,7 @@
 #include "socketerror.h"
 
+#include "lineprotocol.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -59,6 +61,13 @@ backend::SystemError ClosedByPeer(const std::string& said)
     if (!printable.empty())
         text += ": " + printable;
     return backend::SystemError{CommErrorKind::Gone, ECONNRESET, text};
+}
+
+backend::SystemError AnswersNotRead()
+{
+    return backend::SystemError{CommErrorKind::Misbehaved, EPROTO,
+                                "the server asks faster than it reads the answers: more than "
+                                    + std::to_string(kOutgoingLimit) + " bytes of them wait to go out"};
 }
 
 } // namespace commport::net

@@ -2,10 +2,13 @@
 // device simulator's pseudo-terminal as the device: the console's line settings on the
 // simulator's terminal, a dispenser status and a memory read answered through the
 // server, the server stopped and started again under an open port, connects that fail
-// while the window goes on, a bare TCP line to a plain socket, and a script run from the
-// command line on such lines.
+// while the window goes on, a bare TCP line to a plain socket, a script run from the
+// command line on such lines, and hostile peers of the test's own: a server that leaves
+// the line settings unanswered, resets in the middle of a reply, floods data nobody
+// asked for, or closes each connection at once.
 
 #include "consoletestbench.h"
+#include "loopbackpeer.h"
 #include "modalcatcher.h"
 #include "serialserver.h"
 #include "simulatorprocess.h"
@@ -13,6 +16,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -21,12 +25,15 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 using namespace qldixw::testing;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -95,6 +102,28 @@ QString lostLine(const QString& name)
 
 QString backLine(const QString& name) { return QStringLiteral("Устройство %1 подключено снова, порт открыт").arg(name); }
 
+QString closesAtOnceLine(const QString& name)
+{
+    return QStringLiteral("Устройство %1: сервер закрывает соединение сразу; пробую снова каждые 10 с").arg(name);
+}
+
+// A server that takes the COM port option and every setting, until `until` has come.
+bool agreeAndAnswer(PeerConnection& c, std::chrono::milliseconds time, std::string_view until = {})
+{
+    if (!c.send(telnetbytes::agreeComPort()))
+        return false;
+    const bool came = c.answerComPortRequests(time, until);
+    return until.empty() || came;
+}
+
+int countStarting(const QStringList& lines, const QString& start)
+{
+    int n = 0;
+    for (const QString& line : lines)
+        n += line.startsWith(start) ? 1 : 0;
+    return n;
+}
+
 } // namespace
 
 class TestNetworkLine : public QObject {
@@ -112,6 +141,12 @@ private slots:
     void bareTcpLineToASocket();
     void scriptFromTheCommandLine_data();
     void scriptFromTheCommandLine();
+    void settingsLeftUnanswered();
+    void replyCutByAReset_data();
+    void replyCutByAReset();
+    void floodNobodyAskedFor();
+    void serverThatClosesAtOnce_data();
+    void serverThatClosesAtOnce();
 
 private:
     QComboBox* portList() { return bench_->control<QComboBox>(QStringLiteral("COM")); }
@@ -219,11 +254,12 @@ void TestNetworkLine::serverStoppedAndStartedAgain()
     QCOMPARE(bench_->consoleLines().mid(before), QStringList{lostLine(name)});
     QCOMPARE(portList()->currentText(), name);
 
-    // Started again: tried again on its own, reopened, and it answers.
+    // Started again: tried again on its own, reopened, and it answers. The connection
+    // before ended at once, so the return is said once it has lasted.
     QVERIFY(server_->start());
     QTRY_VERIFY_WITH_TIMEOUT(opened(), 15000);
     QVERIFY(!waitLabel()->isVisible());
-    QCOMPARE(bench_->consoleLines().mid(before), (QStringList{lostLine(name), backLine(name)}));
+    QTRY_COMPARE_WITH_TIMEOUT(bench_->consoleLines().mid(before), (QStringList{lostLine(name), backLine(name)}), 10000);
     sendStatusRequest();
     QCOMPARE(boxes.texts(), QStringList());
 }
@@ -308,7 +344,7 @@ void TestNetworkLine::bareTcpLineToASocket()
     QTRY_VERIFY(bench_->consoleLines().contains(lostLine(name)));
     QTRY_VERIFY_WITH_TIMEOUT(peer.accepted(), 15000);
     QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
-    QCOMPARE(bench_->consoleLines().last(), backLine(name));
+    QTRY_COMPARE_WITH_TIMEOUT(bench_->consoleLines().last(), backLine(name), 10000);
     QCOMPARE(boxes.texts(), QStringList());
 }
 
@@ -358,6 +394,167 @@ void TestNetworkLine::scriptFromTheCommandLine()
         QVERIFY2(err.contains(said) && err.contains(name), qPrintable(err));
     else
         QCOMPARE(out.section(u'\n', -1), said);
+}
+
+// A server that takes the option and never answers a setting: the window goes on while
+// the answers are awaited, and the refusal comes as the connect's own failure would.
+void TestNetworkLine::settingsLeftUnanswered()
+{
+    LoopbackPeer peer([](PeerConnection& c) {
+        if (c.send(telnetbytes::agreeComPort()))
+            c.idle(60s);
+    });
+    ModalCatcher boxes;
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, clock.elapsed() - lastTick);
+        lastTick = clock.elapsed();
+    });
+    clock.start();
+    ticker.start(20);
+    open(QString::fromStdString(peer.name(true)));
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.texts().size(), 1, 20000);
+    ticker.stop();
+    QVERIFY2(boxes.texts().first().contains(QStringLiteral("did not answer SET-")), qPrintable(boxes.texts().first()));
+    QVERIFY(!bench_->line().portOpen());
+    // The answers' own wait is 3 s: a gap anywhere near it was that wait on this thread.
+    QVERIFY2(longestGap < 1000, qPrintable(QString::number(longestGap)));
+}
+
+void TestNetworkLine::replyCutByAReset_data()
+{
+    QTest::addColumn<bool>("rfc2217");
+    QTest::newRow("rfc2217") << true;
+    QTest::newRow("tcp") << false;
+}
+
+// Half a reply, then a reset: what came is logged as the reply, as a serial device that
+// goes leaves its bytes, not "TimeOut".
+void TestNetworkLine::replyCutByAReset()
+{
+    QFETCH(bool, rfc2217);
+    const std::string request("\x60\x01\x81", 3);
+    LoopbackPeer peer([&](PeerConnection& c) {
+        const bool asked = rfc2217 ? agreeAndAnswer(c, 20s, request) : c.answerComPortRequests(20s, request);
+        if (!asked)
+            return;
+        c.send(std::string("\x01\x81\x00\x12", 4));
+        c.idle(200ms);
+        c.reset();
+    });
+    ModalCatcher boxes;
+    const QString name = QString::fromStdString(peer.name(rfc2217));
+    open(name);
+    QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
+    const qsizetype before = bench_->consoleLines().size();
+    bench_->typeAndSend(QStringLiteral("60 01 81 *"));
+    QTRY_VERIFY_WITH_TIMEOUT(bench_->consoleLines().contains(lostLine(name)), 10000);
+    QVERIFY(bench_->waitIdle());
+    QStringList lines;
+    for (const QString& line : bench_->consoleLines().mid(before))
+        lines << withoutTimeStamp(line);
+    QVERIFY2(countStarting(lines, QStringLiteral("PC<-  01 81 00 12")) == 1, qPrintable(lines.join(u'\n')));
+    QVERIFY2(!lines.contains(QStringLiteral("TimeOut")), qPrintable(lines.join(u'\n')));
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+// Data no request asked for, more than anyone reads: the line keeps what a serial port's
+// buffer would, the log says once that the server is held back, and the next reply
+// window still reads what waits.
+void TestNetworkLine::floodNobodyAskedFor()
+{
+    LoopbackPeer peer([](PeerConnection& c) {
+        const std::string data(4096, '\x55');
+        while (c.send(data)) {
+        }
+    });
+    const QString name = QString::fromStdString(peer.name(false));
+    open(name);
+    QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
+    const QString held = name + QStringLiteral(": 4096 байт ждут чтения");
+    QTRY_COMPARE_WITH_TIMEOUT(countStarting(bench_->consoleLines(), held), 1, 10000);
+    for (int i = 0; i < 2; ++i) {
+        bench_->typeAndSend(QStringLiteral("60 01 81 *"));
+        QVERIFY(bench_->waitIdle());
+        QVERIFY2(withoutTimeStamp(bench_->consoleLines().last()).startsWith(QStringLiteral("PC<-  55 55 55")),
+                 qPrintable(bench_->consoleLines().last()));
+        QTRY_COMPARE_WITH_TIMEOUT(bench_->line().receivedByteCount(), 4096, 10000);
+    }
+    QCOMPARE(countStarting(bench_->consoleLines(), held), 1);
+    QVERIFY(bench_->line().portOpen());
+}
+
+void TestNetworkLine::serverThatClosesAtOnce_data()
+{
+    QTest::addColumn<QString>("server"); // "rfc2217 peer", "tcp peer" or "ser2net"
+    QTest::newRow("rfc2217 peer") << "rfc2217 peer";
+    QTest::newRow("tcp peer") << "tcp peer";
+    // ser2net while another client holds its port: "Port already in use", then closed.
+    QTest::newRow("ser2net, its port held") << "ser2net";
+}
+
+// Each connection closed at once: tried at growing pauses as a server that is not there,
+// the state said once, and the line taken when the server takes it again.
+void TestNetworkLine::serverThatClosesAtOnce()
+{
+    QFETCH(QString, server);
+    const bool rfc2217 = server == u"rfc2217 peer";
+    std::atomic<bool> closing{false};
+    LoopbackPeer peer([&](PeerConnection& c) {
+        if (closing)
+            return;
+        if (rfc2217 && !agreeAndAnswer(c, 500ms))
+            return;
+        while (!closing && !c.stopping())
+            c.idle(50ms);
+    });
+    QString name = QString::fromStdString(peer.name(rfc2217));
+    int holder = -1;
+    if (server == u"ser2net") {
+        sim_ = std::make_unique<SimulatorProcess>(links_.filePath(QStringLiteral("line")),
+                                                  QStringList{QStringLiteral("--family"), QStringLiteral("dix")});
+        QVERIFY(sim_->started());
+        server_ = std::make_unique<SerialServer>(sim_->ptyPath().toStdString(), SerialServer::Kind::RawTcp);
+        QVERIFY(server_->running());
+        name = QString::fromStdString(server_->name());
+        holder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(server_->port());
+        QVERIFY(::connect(holder, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+    }
+    ModalCatcher boxes;
+    const qsizetype before = bench_->consoleLines().size();
+    open(name);
+    if (server != u"ser2net") {
+        // A line that works, then a server that closes every connection.
+        QTRY_VERIFY_WITH_TIMEOUT(opened(), 10000);
+        closing = true;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(countStarting(bench_->consoleLines(), closesAtOnceLine(name)), 1, 30000);
+    if (server != u"ser2net") {
+        // The pauses grow as for a server that is not there: 0.5 s, 1 s, 2 s, 4 s ...
+        const int seen = peer.accepted();
+        QTRY_VERIFY_WITH_TIMEOUT(peer.accepted() >= seen + 2, 30000);
+        const auto times = peer.acceptTimes();
+        const auto lastGap = times[times.size() - 1] - times[times.size() - 2];
+        QVERIFY2(lastGap >= 1500ms, qPrintable(QString::number(std::chrono::duration<double>(lastGap).count())));
+        closing = false;
+    } else {
+        ::close(holder);
+    }
+    // Taken again once the server keeps a connection: said when it has lasted.
+    QTRY_VERIFY_WITH_TIMEOUT(bench_->consoleLines().contains(backLine(name)), 30000);
+    QVERIFY(opened());
+    const QStringList lines = bench_->consoleLines().mid(before);
+    QCOMPARE(countStarting(lines, lostLine(name)), 1);
+    QCOMPARE(countStarting(lines, closesAtOnceLine(name)), 1);
+    QCOMPARE(countStarting(lines, backLine(name)), 1);
+    QCOMPARE(boxes.texts(), QStringList());
 }
 
 QTEST_MAIN(TestNetworkLine)
