@@ -1,7 +1,7 @@
 // The Telnet framing and the COM port option's side of what a server sends: whatever
 // the bytes and however they are cut into reads, the data and commands found are the
 // same, data framed by this side comes back unchanged, and the protocol's buffers grow
-// no faster than what it is fed.
+// no faster than what it is fed, its input never past its bound.
 
 #include "fuzzcheck.h"
 #include "lineprotocol.h"
@@ -83,6 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (at % 97 == 0)
             protocol.PurgeInput(now, std::chrono::seconds(1));
         fuzz::check(protocol.Input().size() <= fed, "more input than bytes fed");
+        fuzz::check(protocol.Input().size() <= kInputLimit && protocol.InputRoom() <= kInputLimit - protocol.Input().size(),
+                    "more input kept than a serial port's buffer holds");
         // Replies: three bytes for each negotiation at most, the requests a few dozen.
         fuzz::check(protocol.Outgoing().size() <= 3 * fed + 256 * (at / 64 + 1), "replies grow faster than input");
         protocol.Outgoing().clear();
