@@ -147,6 +147,7 @@ private slots:
     void floodNobodyAskedFor();
     void serverThatClosesAtOnce_data();
     void serverThatClosesAtOnce();
+    void serverThatNeverReadsItsAnswers();
 
 private:
     QComboBox* portList() { return bench_->control<QComboBox>(QStringLiteral("COM")); }
@@ -554,6 +555,32 @@ void TestNetworkLine::serverThatClosesAtOnce()
     QCOMPARE(countStarting(lines, lostLine(name)), 1);
     QCOMPARE(countStarting(lines, closesAtOnceLine(name)), 1);
     QCOMPARE(countStarting(lines, backLine(name)), 1);
+    QCOMPARE(boxes.texts(), QStringList());
+}
+
+// Telnet negotiation as fast as it can, the answers never read: dropped as misbehaving,
+// said once, and tried again at growing pauses.
+void TestNetworkLine::serverThatNeverReadsItsAnswers()
+{
+    LoopbackPeer peer([](PeerConnection& c) {
+        if (!agreeAndAnswer(c, 500ms))
+            return;
+        std::string burst;
+        for (int i = 0; i < 512; ++i)
+            burst += std::string("\xff\xfd\x63\xff\xfa\x2c\x64\xff\xf0", 9);
+        while (c.send(burst)) {
+        }
+    });
+    ModalCatcher boxes;
+    const QString name = QString::fromStdString(peer.name(true));
+    const QString dropped = QStringLiteral("Устройство %1: сервер шлёт запросы согласования быстрее, чем читает ответы").arg(name);
+    open(name);
+    QTRY_COMPARE_WITH_TIMEOUT(countStarting(bench_->consoleLines(), dropped), 1, 20000);
+    // Connected to again, and dropped again, in silence.
+    const int seen = peer.accepted();
+    QTRY_VERIFY_WITH_TIMEOUT(peer.accepted() >= seen + 2, 30000);
+    QCOMPARE(countStarting(bench_->consoleLines(), dropped), 1);
+    QCOMPARE(countStarting(bench_->consoleLines(), lostLine(name)), 1);
     QCOMPARE(boxes.texts(), QStringList());
 }
 
