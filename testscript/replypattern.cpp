@@ -104,7 +104,13 @@ PatternParse parseReplyPattern(const QString& text)
     return {std::move(pattern), {}};
 }
 
-bool patternMatches(const ReplyPattern& pattern, std::span<const std::uint8_t> reply)
+namespace {
+
+// The walk itself: `fits(length)` is told, shortest first, each length of a start of the
+// reply that the whole pattern fits; the walk ends with the reply or once no token can
+// be reached any more, since no longer start can fit then.
+template <typename Fits>
+void walkReply(const ReplyPattern& pattern, std::span<const std::uint8_t> reply, Fits&& fits)
 {
     using Kind = PatternToken::Kind;
     const std::vector<PatternToken>& tokens = pattern.tokens;
@@ -114,6 +120,8 @@ bool patternMatches(const ReplyPattern& pattern, std::span<const std::uint8_t> r
     std::uint8_t prefix = 0; // prefix[p] of the byte being read
     now[0].add(prefix);
     passEmptyRuns(tokens, now);
+    if (!now[tokens.size()].empty())
+        fits(std::size_t(0));
     for (std::size_t p = 0; p < reply.size(); ++p) {
         const std::uint8_t byte = reply[p];
         const std::uint8_t prefixAfter = prefix ^ rotateRight(byte, unsigned(p));
@@ -146,14 +154,31 @@ bool patternMatches(const ReplyPattern& pattern, std::span<const std::uint8_t> r
             any = true;
         }
         if (!any)
-            return false;
+            return;
         passEmptyRuns(tokens, next);
         now.swap(next);
         for (FrameStarts& starts : next)
             starts.clear();
         prefix = prefixAfter;
+        if (!now[tokens.size()].empty())
+            fits(p + 1);
     }
-    return !now[tokens.size()].empty();
+}
+
+} // namespace
+
+bool patternMatches(const ReplyPattern& pattern, std::span<const std::uint8_t> reply)
+{
+    bool whole = false;
+    walkReply(pattern, reply, [&](std::size_t length) { whole = length == reply.size(); });
+    return whole;
+}
+
+std::vector<std::size_t> fittingPrefixes(const ReplyPattern& pattern, std::span<const std::uint8_t> reply)
+{
+    std::vector<std::size_t> lengths;
+    walkReply(pattern, reply, [&](std::size_t length) { lengths.push_back(length); });
+    return lengths;
 }
 
 QString patternText(const ReplyPattern& pattern)

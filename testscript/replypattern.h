@@ -36,6 +36,10 @@ PatternParse parseReplyPattern(const QString& text);
 
 // Whether the whole reply fits the whole pattern.
 bool patternMatches(const ReplyPattern& pattern, std::span<const std::uint8_t> reply);
+// The length of every start of the reply (the whole reply and none of it included) that
+// the whole pattern fits, shortest first: what an early window needs to know of a reply
+// still coming, in one walk over it rather than one for each start.
+std::vector<std::size_t> fittingPrefixes(const ReplyPattern& pattern, std::span<const std::uint8_t> reply);
 
 // The pattern written back in one form: "60 01 ?? * ...".
 QString patternText(const ReplyPattern& pattern);

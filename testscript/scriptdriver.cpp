@@ -29,20 +29,10 @@ std::span<const std::uint8_t> bytesOf(const QByteArray& bytes, qsizetype size)
 // The longest start of the reply that the pattern fits whole; none when none does.
 std::optional<qsizetype> longestFit(const ReplyPattern& pattern, const QByteArray& reply)
 {
-    qsizetype fixed = 0;
-    bool run = false;
-    for (const PatternToken& token : pattern.tokens) {
-        if (token.kind == PatternToken::Kind::AnyRun)
-            run = true;
-        else
-            ++fixed;
-    }
-    if (reply.size() < fixed)
+    const std::vector<std::size_t> fits = fittingPrefixes(pattern, bytesOf(reply, reply.size()));
+    if (fits.empty())
         return std::nullopt;
-    for (qsizetype size = run ? reply.size() : fixed; size >= fixed; --size)
-        if (patternMatches(pattern, bytesOf(reply, size)))
-            return size;
-    return std::nullopt;
+    return qsizetype(fits.back());
 }
 
 QDateTime wallTimeOf(std::chrono::steady_clock::time_point at)

@@ -1,5 +1,6 @@
 // The test scripts' checks whose cost grows with what they are given, without a line or
-// a window: the reply-pattern matcher against a full reply window, the parse of a script
+// a window: the reply-pattern matcher against a full reply window (a whole reply, and
+// the longest start of one an early window looks for), the parse of a script
 // of many cases, and a line monitor's capture read for replay. Each series grows its
 // input until one measurement takes longer than the budget, so a cost that explodes
 // shows where it starts without the run lasting for ever.
@@ -51,6 +52,34 @@ void matcherSeries(double budget)
             std::printf("  (over the budget: longer patterns not tried)\n");
             return;
         }
+    }
+}
+
+// What an early window asks of a reply once the line goes quiet: the longest start of it
+// that the pattern fits. Tried start by start, each start is a walk of its own; the
+// matcher answers for every start in one walk. The patterns keep a walk going to the
+// end of the hardest reply, and none fits any start of it.
+void earlyWindowSeries()
+{
+    std::printf("the longest start of a 4096-byte reply that fits (an early window's end), none fitting:\n");
+    const std::vector<std::uint8_t> reply = hardestReply();
+    for (const char* text : {"... * 00", "... * ... * 00", "?? ... 01 ?? *"}) {
+        const testscript::ReplyPattern pattern = *testscript::parseReplyPattern(QString::fromLatin1(text)).pattern;
+        QElapsedTimer clock;
+        clock.start();
+        std::size_t fitsByStarts = 0;
+        for (std::size_t size = reply.size() + 1; size-- > 0;)
+            if (testscript::patternMatches(pattern, std::span(reply).first(size))) {
+                fitsByStarts = size;
+                break;
+            }
+        const double byStarts = double(clock.nsecsElapsed()) / 1e9;
+        clock.start();
+        const std::vector<std::size_t> fits = testscript::fittingPrefixes(pattern, reply);
+        const double oneWalk = double(clock.nsecsElapsed()) / 1e9;
+        std::printf("  %-16s each start in turn %9.3f ms, one walk %7.3f ms%s\n", text, byStarts * 1e3, oneWalk * 1e3,
+                    fits.empty() && fitsByStarts == 0 ? "" : " (fitted: wrong)");
+        std::fflush(stdout);
     }
 }
 
@@ -125,6 +154,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     matcherSeries(budget);
+    earlyWindowSeries();
     parseSeries(budget);
     replaySeries(budget);
     return 0;
