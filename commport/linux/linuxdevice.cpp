@@ -1,7 +1,8 @@
 // The serial port backend for Linux: a terminal device opened non-blocking, termios for
-// the line settings, epoll and an eventfd for the event thread.
+// the line settings, epoll and an eventfd for the event thread (deviceepoll.h).
 
 #include "backend.h"
+#include "deviceepoll.h"
 #include "linespeed.h"
 #include "linetermios.h"
 #include "sessionterminal.h"
@@ -16,8 +17,6 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <pthread.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -96,61 +95,20 @@ std::ptrdiff_t nonBlockingTransfer(Transfer transfer, SystemError& error)
     }
 }
 
-void closeIfOpen(int& fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
-
-// Waits on the device through two descriptors of the same open file, registered once
-// each: epoll tells the two registrations apart by the kind of wake-up, so room to
-// write never passes for arriving bytes. Arriving bytes are watched edge-triggered, so
-// bytes that nobody reads do not wake the thread again and again.
+// Waits on the device: arriving bytes and room to write told apart (DeviceEpoll).
 class EpollWaiter : public EventWaiter {
 public:
-    enum Source : std::uint32_t { kSignal = 1, kInput = 2, kRoom = 3 };
-
-    explicit EpollWaiter(int device, SystemError& error)
+    EpollWaiter(int device, SystemError& error) : epoll_(device)
     {
-        signalFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
-        inputFd_ = ::fcntl(device, F_DUPFD_CLOEXEC, 0);
-        roomFd_ = ::fcntl(device, F_DUPFD_CLOEXEC, 0);
-        bool ok = signalFd_ >= 0 && epollFd_ >= 0 && inputFd_ >= 0 && roomFd_ >= 0;
-        auto add = [&](int fd, std::uint32_t events, Source source) {
-            epoll_event ev{};
-            ev.events = events;
-            ev.data.u32 = source;
-            ok = ok && ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &ev) == 0;
-        };
-        add(signalFd_, EPOLLIN, kSignal);
-        add(inputFd_, EPOLLIN | EPOLLET, kInput);
-        add(roomFd_, EPOLLET, kRoom);
-        if (!ok)
-            error = systemError(errno);
-    }
-
-    ~EpollWaiter() override
-    {
-        closeIfOpen(inputFd_);
-        closeIfOpen(roomFd_);
-        closeIfOpen(epollFd_);
-        closeIfOpen(signalFd_);
+        if (epoll_.error())
+            error = systemError(epoll_.error());
     }
 
     Wakeup Wait(std::optional<std::chrono::nanoseconds> timeout) override
     {
-        int ms = -1;
-        if (timeout) {
-            // Rounded up: a wake-up before the time would only wait again.
-            const auto up = std::chrono::ceil<std::chrono::milliseconds>(
-                std::max(*timeout, std::chrono::nanoseconds::zero()));
-            ms = static_cast<int>(std::min<std::chrono::milliseconds::rep>(up.count(), 1'000'000'000));
-        }
         Wakeup w;
         epoll_event events[3];
-        const int n = ::epoll_wait(epollFd_, events, 3, ms);
+        const int n = epoll_.wait(events, timeout);
         if (n < 0) {
             w.failed = errno != EINTR;
             return w;
@@ -158,17 +116,15 @@ public:
         for (int i = 0; i < n; ++i) {
             const std::uint32_t ev = events[i].events;
             switch (events[i].data.u32) {
-            case kSignal: {
-                std::uint64_t count;
-                [[maybe_unused]] ssize_t r = ::read(signalFd_, &count, sizeof count);
+            case DeviceEpoll::kSignal:
+                epoll_.takeSignal();
                 w.signalled = true;
                 break;
-            }
-            case kInput:
+            case DeviceEpoll::kInput:
                 w.input = w.input || (ev & EPOLLIN);
                 w.hangUp = w.hangUp || (ev & (EPOLLHUP | EPOLLERR));
                 break;
-            case kRoom:
+            case DeviceEpoll::kRoom:
                 w.room = w.room || (ev & EPOLLOUT);
                 w.hangUp = w.hangUp || (ev & (EPOLLHUP | EPOLLERR));
                 break;
@@ -177,30 +133,11 @@ public:
         return w;
     }
 
-    void WatchRoom(bool watch) override
-    {
-        if (watch == watchingRoom_)
-            return;
-        epoll_event ev{};
-        ev.events = watch ? (EPOLLOUT | EPOLLET) : EPOLLET;
-        ev.data.u32 = kRoom;
-        if (::epoll_ctl(epollFd_, EPOLL_CTL_MOD, roomFd_, &ev) == 0)
-            watchingRoom_ = watch;
-    }
-
-    void Signal() override
-    {
-        const std::uint64_t one = 1;
-        // The counter cannot overflow in practice; a full counter still wakes the thread.
-        [[maybe_unused]] ssize_t n = ::write(signalFd_, &one, sizeof one);
-    }
+    void WatchRoom(bool watch) override { epoll_.watchRoom(watch); }
+    void Signal() override { epoll_.signal(); }
 
 private:
-    int signalFd_ = -1;
-    int epollFd_ = -1;
-    int inputFd_ = -1; // the device, watched for arriving bytes only
-    int roomFd_ = -1;  // the device again, watched for room to write only while asked
-    bool watchingRoom_ = false;
+    DeviceEpoll epoll_;
 };
 
 class TerminalDevice : public Device {

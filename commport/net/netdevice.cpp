@@ -1,5 +1,6 @@
 // The network line behind the backend seam: a connected non-blocking socket, the
-// protocol spoken over it under one lock, and epoll with eventfds for the event thread.
+// protocol spoken over it under one lock, and epoll with eventfds for the event thread
+// (deviceepoll.h).
 //
 // Reading the socket is not the GUI thread's business in general: the event thread
 // reads it whenever it wakes, decodes it and reports the data. Only while the GUI
@@ -17,6 +18,7 @@
 
 #include "netdevice.h"
 
+#include "linux/deviceepoll.h"
 #include "netconnection.h"
 #include "socketerror.h"
 #include "socketio.h"
@@ -24,9 +26,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <mutex>
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,6 +36,7 @@ namespace commport::net {
 
 namespace {
 
+using backend::DeviceEpoll;
 using backend::EventWaiter;
 using backend::SystemError;
 using Clock = LineProtocol::Clock;
@@ -351,38 +352,17 @@ std::ptrdiff_t NetDevice::Write(const void* buffer, std::size_t count, SystemErr
 
 class NetWaiter final : public EventWaiter {
 public:
-    enum Source : std::uint32_t { kSignal = 1, kWake = 2, kInput = 3, kRoom = 4 };
+    // The device's own eventfd: the other thread read the socket, or there is more to do.
+    static constexpr std::uint32_t kWake = DeviceEpoll::kFirstOwn;
 
     NetWaiter(NetDevice& device, SystemError& error)
-        : device_(device)
+        : device_(device), epoll_(device.fd_, EPOLLRDHUP)
     {
-        signalFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
-        inputFd_ = ::fcntl(device.fd_, F_DUPFD_CLOEXEC, 0);
-        roomFd_ = ::fcntl(device.fd_, F_DUPFD_CLOEXEC, 0);
-        bool ok = signalFd_ >= 0 && epollFd_ >= 0 && inputFd_ >= 0 && roomFd_ >= 0;
-        auto add = [&](int fd, std::uint32_t events, Source source) {
-            epoll_event ev{};
-            ev.events = events;
-            ev.data.u32 = source;
-            ok = ok && ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &ev) == 0;
-        };
-        add(signalFd_, EPOLLIN, kSignal);
-        add(device.wakeFd_, EPOLLIN, kWake);
-        add(inputFd_, EPOLLIN | EPOLLRDHUP | EPOLLET, kInput);
-        add(roomFd_, EPOLLET, kRoom);
-        if (!ok)
-            error = SocketError(errno);
+        epoll_.add(device.wakeFd_, EPOLLIN, kWake);
+        if (epoll_.error())
+            error = SocketError(epoll_.error());
         // Data that came with the negotiation, or requests still to send.
         notify(device.wakeFd_);
-    }
-
-    ~NetWaiter() override
-    {
-        closeIfOpen(inputFd_);
-        closeIfOpen(roomFd_);
-        closeIfOpen(epollFd_);
-        closeIfOpen(signalFd_);
     }
 
     Wakeup Wait(std::optional<std::chrono::nanoseconds> timeout) override
@@ -393,14 +373,8 @@ public:
             w.hangUp = true;
             return w;
         }
-        int ms = -1;
-        if (timeout) {
-            const auto up = std::chrono::ceil<std::chrono::milliseconds>(
-                std::max(*timeout, std::chrono::nanoseconds::zero()));
-            ms = static_cast<int>(std::min<std::chrono::milliseconds::rep>(up.count(), 1'000'000'000));
-        }
         epoll_event events[4];
-        const int n = ::epoll_wait(epollFd_, events, 4, ms);
+        const int n = epoll_.wait(events, timeout);
         if (n < 0) {
             w.failed = errno != EINTR;
             return w;
@@ -409,18 +383,18 @@ public:
         bool roomCame = false;
         for (int i = 0; i < n; ++i) {
             switch (events[i].data.u32) {
-            case kSignal:
-                drain(signalFd_);
+            case DeviceEpoll::kSignal:
+                epoll_.takeSignal();
                 w.signalled = true;
                 break;
             case kWake:
                 drain(device_.wakeFd_);
                 pump = true;
                 break;
-            case kInput:
+            case DeviceEpoll::kInput:
                 pump = true;
                 break;
-            case kRoom:
+            case DeviceEpoll::kRoom:
                 roomCame = (events[i].events & EPOLLOUT) != 0;
                 pump = pump || (events[i].events & (EPOLLHUP | EPOLLERR));
                 break;
@@ -437,7 +411,7 @@ public:
             needRoom = !device_.protocol_->Outgoing().empty();
         }
         w.room = roomCame && watchingRoom_;
-        watchRoom(watchingRoom_ || needRoom);
+        epoll_.watchRoom(watchingRoom_ || needRoom);
         if (gone) {
             if (w.input)
                 hangUpHeld_ = true;
@@ -455,30 +429,15 @@ public:
             std::lock_guard lock(device_.mutex_);
             needRoom = !device_.protocol_->Outgoing().empty();
         }
-        watchRoom(watch || needRoom);
+        epoll_.watchRoom(watch || needRoom);
     }
 
-    void Signal() override { notify(signalFd_); }
+    void Signal() override { epoll_.signal(); }
 
 private:
-    void watchRoom(bool watch)
-    {
-        if (watch == roomRegistered_)
-            return;
-        epoll_event ev{};
-        ev.events = watch ? (EPOLLOUT | EPOLLET) : EPOLLET;
-        ev.data.u32 = kRoom;
-        if (::epoll_ctl(epollFd_, EPOLL_CTL_MOD, roomFd_, &ev) == 0)
-            roomRegistered_ = watch;
-    }
-
     NetDevice& device_;
-    int signalFd_ = -1;
-    int epollFd_ = -1;
-    int inputFd_ = -1;
-    int roomFd_ = -1;
-    bool watchingRoom_ = false;  // the output queue asked
-    bool roomRegistered_ = false;
+    DeviceEpoll epoll_;
+    bool watchingRoom_ = false; // the output queue asked
     bool hangUpHeld_ = false;
 };
 
