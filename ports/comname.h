@@ -1,6 +1,8 @@
 #pragma once
-// The rules for COM names that need no Qt, so that the port list on Windows (read from
-// the registry) follows the same ones as the directory on Linux.
+// The rules for COM names that need no Qt (a name's number, the order of names, the
+// window's list), so that the port list on Windows (read from the registry) follows the
+// same ones as the directory on Linux. Which COM name each of Linux's ports gets is
+// systemportnames.h's.
 
 #include <optional>
 #include <string>

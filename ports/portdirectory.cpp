@@ -1,6 +1,6 @@
 #include "portdirectory.h"
 
-#include "comnaming.h"
+#include "systemportnames.h"
 #include "systemports.h"
 #include "virtualports.h"
 

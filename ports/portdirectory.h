@@ -1,6 +1,6 @@
 #pragma once
 // Which ports exist on this machine and what device a port name means: on Linux the
-// virtual ports directory over the real ports the kernel has (named as comnaming.h
+// virtual ports directory over the real ports the kernel has (named as systemportnames.h
 // says); on Windows the ports its registry lists (windows/registryports.h).
 
 #include "portentry.h"

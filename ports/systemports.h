@@ -29,7 +29,7 @@ struct SystemPort {
 
 // `sysRoot` is where sysfs is mounted ("/sys"), `devRoot` the device directory ("/dev");
 // tests hand in a tree of their own. The order of the result is the directory's; naming
-// (comnaming.h) puts it in order.
+// (systemportnames.h) puts it in order.
 QList<SystemPort> scanSystemPorts(const QString& sysRoot, const QString& devRoot);
 
 } // namespace ports

@@ -13,6 +13,9 @@ LogPane::LogPane(QWidget* parent, const char* name)
     view_->setAccessibleDescription(text);
     view_->pane_ = this;
     setParent(view_);
+    // The view is going, and this pane (its child) with it: the pane must not delete the
+    // view a second time. Said before the view deletes its children.
+    connect(view_, &QObject::destroyed, this, [this] { view_ = nullptr; });
 }
 
 LogPane::~LogPane()

@@ -45,8 +45,6 @@ public:
     static LogPane* of(const QWidget* widget);
 
 private:
-    friend class LogView;
-
     LogStore store_;
     LogView* view_;
 };

@@ -2,7 +2,6 @@
 
 #include "loglineshape.h"
 #include "logstore.h"
-#include "logpane.h"
 #include "logviewaccessible.h"
 
 #include <QApplication>
@@ -84,12 +83,7 @@ LogView::LogView(LogStore* store, QWidget* parent)
         scheduleRefresh();
 }
 
-LogView::~LogView()
-{
-    // The pane goes with this view (it is a child); it must not try to delete it again.
-    if (pane_)
-        pane_->view_ = nullptr;
-}
+LogView::~LogView() = default;
 
 void LogView::linesAppended()
 {

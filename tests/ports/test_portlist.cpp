@@ -1,4 +1,4 @@
-#include "comnaming.h"
+#include "systemportnames.h"
 #include "openfailure.h"
 #include "portlist.h"
 

@@ -11,9 +11,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <arpa/inet.h>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using portsession::OpenResult;
 using portsession::PortSession;
@@ -69,6 +73,31 @@ private:
     std::map<QString, std::unique_ptr<PtyPair>> devices_;
 };
 
+// A port of 127.0.0.1 that listens and never accepts: the kernel completes a connect to
+// it all the same, which is all a bare TCP line asks.
+class Listener {
+public:
+    Listener()
+    {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(fd_, 4) == 0
+            && ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~Listener() { ::close(fd_); }
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+    std::uint16_t port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    std::uint16_t port_ = 0;
+};
+
 } // namespace
 
 class TestPortSession : public QObject {
@@ -104,7 +133,10 @@ void TestPortSession::steps_data()
         {"open COM20", "opened Failed", "state Closed", "said failed:Порт «COM20» не найден на этом компьютере.",
          "name COM20"});
     row("a port that opens says so", {"plug COM9", "open COM9", "opened Opened", "said started"});
-    // FREE: a port of 127.0.0.1 nothing listens on.
+    // FREE: a port of 127.0.0.1 nothing listens on; LISTENING: one that listens.
+    row("a network line is connecting, then opens",
+        {"open tcp://127.0.0.1:LISTENING", "opened Connecting", "state Open", "said started", "close", "state Closed",
+         "said stopping"});
     row("a network line is connecting, then fails on its own",
         {"open tcp://127.0.0.1:FREE", "opened Connecting", "state Connecting", "said", "state Closed", "said failed"});
     row("a network name that is none fails at once",
@@ -128,6 +160,8 @@ void TestPortSession::steps()
 {
     QFETCH(QStringList, script);
     Ports system;
+    const Listener listener;
+    QVERIFY(listener.port() != 0);
     PortSession session(system.roots());
     QStringList said;
     connect(&session, &PortSession::started, this, [&] { said << "started"; });
@@ -146,6 +180,7 @@ void TestPortSession::steps()
     connect(&session, &PortSession::failed, this, [&](const QString& message) { lastFailure = message; });
     for (QString step : script) {
         step.replace(QStringLiteral("FREE"), free);
+        step.replace(QStringLiteral("LISTENING"), QString::number(listener.port()));
         const QString verb = step.section(u' ', 0, 0);
         const QString what = step.section(u' ', 1, 1);
         if (verb == u"plug") {

@@ -3,7 +3,7 @@
 
 #include "fuzzcheck.h"
 
-#include "comnaming.h"
+#include "systemportnames.h"
 
 #include <QRegularExpression>
 #include <QSet>
