@@ -51,6 +51,9 @@ ScriptDriver::ScriptDriver(transport::Transport& line, QObject* parent)
     pause_.setSingleShot(true);
     pause_.setTimerType(Qt::PreciseTimer);
     connect(&pause_, &QTimer::timeout, this, [this] { perform(run_->waitEnded()); });
+    nextTurn_.setSingleShot(true);
+    nextTurn_.setInterval(0);
+    connect(&nextTurn_, &QTimer::timeout, this, [this] { perform(run_->resume()); });
     quiet_.setSingleShot(true);
     quiet_.setTimerType(Qt::PreciseTimer);
     connect(&quiet_, &QTimer::timeout, this, &ScriptDriver::quietEnded);
@@ -112,6 +115,7 @@ void ScriptDriver::stop()
     if (!running())
         return;
     pause_.stop();
+    nextTurn_.stop();
     endWindowState();
     perform(run_->stop(CaseOutcome::Stopped));
 }
@@ -121,6 +125,7 @@ void ScriptDriver::abort(const QString& why)
     if (!running())
         return;
     pause_.stop();
+    nextTurn_.stop();
     endWindowState();
     perform(run_->stop(CaseOutcome::Broken, why));
 }
@@ -168,6 +173,9 @@ void ScriptDriver::perform(RunOutput output)
     case RunCommand::Kind::Wait:
         emit stepStarted(*run_->stepUnderWay(), run_->currentStep(), run_->stepCount());
         pause_.start(output.next.waitMs);
+        return;
+    case RunCommand::Kind::Continue:
+        nextTurn_.start();
         return;
     case RunCommand::Kind::Finished:
         if (!run_->finished())

@@ -96,6 +96,9 @@ private:
     std::unique_ptr<ScriptRun> run_;
     std::vector<CaseResult> results_;
     QTimer pause_;
+    // The run goes on after a turn of steps without the line, once the window has had
+    // its own turn; a stop cancels it.
+    QTimer nextTurn_;
     QElapsedTimer caseClock_;
     // The frames written for the send under way, and when the last of them went out.
     QList<QByteArray> written_;

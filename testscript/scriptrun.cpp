@@ -112,6 +112,14 @@ RunOutput ScriptRun::waitEnded()
     return out;
 }
 
+RunOutput ScriptRun::resume()
+{
+    RunOutput out;
+    if (phase_ == Phase::Paused)
+        advance(out);
+    return out;
+}
+
 RunOutput ScriptRun::stop(CaseOutcome outcome, const QString& why)
 {
     RunOutput out;
@@ -155,7 +163,12 @@ void ScriptRun::finishCase(RunOutput& out, CaseOutcome outcome)
 void ScriptRun::advance(RunOutput& out)
 {
     phase_ = Phase::Ready;
-    for (;;) {
+    for (int turn = 0;; ++turn) {
+        if (turn == kStepsPerTurn) {
+            phase_ = Phase::Paused;
+            out.next.kind = RunCommand::Kind::Continue;
+            return;
+        }
         if (case_ < 0 || pc_ >= script_.cases[std::size_t(case_)].steps.size()) {
             if (case_ >= 0)
                 finishCase(out, caseFailed_ ? CaseOutcome::Failed : CaseOutcome::Passed);

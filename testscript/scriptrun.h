@@ -69,7 +69,9 @@ struct CaseFinished {
 using RunEvent = std::variant<CaseStarted, StepDone, CaseFinished>;
 
 struct RunCommand {
-    enum class Kind : std::uint8_t { Send, Wait, Finished };
+    // Continue: the run took its share of steps that need no line (settings, repeats,
+    // cases that fail at once); resume() it once the window has had its turn.
+    enum class Kind : std::uint8_t { Send, Wait, Continue, Finished };
     Kind kind = Kind::Finished;
     QString frameText;            // Send
     std::optional<int> windowMs;  // Send: the script's window; none for the line's own
@@ -111,6 +113,8 @@ public:
                           std::optional<std::chrono::microseconds> replyTime = std::nullopt);
     // The pause asked for ended.
     RunOutput waitEnded();
+    // Goes on after a Continue.
+    RunOutput resume();
     // Ends the run at once: the case under way is Stopped or Broken (with `why`), the
     // cases after it are not run.
     RunOutput stop(CaseOutcome outcome, const QString& why = {});
@@ -126,9 +130,10 @@ public:
     const std::vector<CaseResult>& results() const { return results_; }
 
 private:
-    enum class Phase : std::uint8_t { Ready, AwaitingWindow, AwaitingWait, Finished };
+    enum class Phase : std::uint8_t { Ready, AwaitingWindow, AwaitingWait, Paused, Finished };
 
-    // Runs steps until one needs the line or a pause, or the run ends.
+    // Runs steps until one needs the line or a pause, or the run ends, or it has taken
+    // its share (kStepsPerTurn) of steps without the line.
     void advance(RunOutput& out);
     void failCase(const QString& why, int line);
     void finishCase(RunOutput& out, CaseOutcome outcome);
@@ -156,6 +161,11 @@ private:
     QString pendingFrame_;
     std::vector<CaseResult> results_;
 };
+
+// How many steps without the line (each pass through a repeat's end, and each case's
+// start and end, counted as one) a run takes before it hands the window back: a loop
+// of ten million settings would otherwise freeze the window and pile up its events.
+inline constexpr int kStepsPerTurn = 1000;
 
 // What a reply looks like in a message: its bytes, or that nothing came.
 QString replyText(std::span<const std::uint8_t> reply);

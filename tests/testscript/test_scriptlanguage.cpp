@@ -60,6 +60,7 @@ private slots:
     void runs_data();
     void runs();
     void stopEndsTheRun();
+    void longLoopsTakeTurns();
     void caseOutputIsBounded_data();
     void caseOutputIsBounded();
 };
@@ -459,7 +460,9 @@ void TestScriptLanguage::runs()
         }
         if (out.next.kind == RunCommand::Kind::Finished)
             break;
-        if (out.next.kind == RunCommand::Kind::Wait) {
+        if (out.next.kind == RunCommand::Kind::Continue) {
+            out = run.resume();
+        } else if (out.next.kind == RunCommand::Kind::Wait) {
             asked << QStringLiteral("wait %1").arg(out.next.waitMs);
             out = run.waitEnded();
         } else {
@@ -505,6 +508,34 @@ void TestScriptLanguage::stopEndsTheRun()
     QCOMPARE(results[1].failedLine, 4);
     QCOMPARE(results[2].outcome, CaseOutcome::NotRun);
     QCOMPARE(summaryLine(tally(results)), QStringLiteral("1 passed, 0 failed, 2 not run"));
+}
+
+// Eight million settings in a loop, within a script's bound: each call takes a bounded
+// turn of them and asks to be resumed, so the window keeps its turn and the events of
+// one call stay few; a stop in between ends the case as stopped.
+void TestScriptLanguage::longLoopsTakeTurns()
+{
+    ScriptParse parsed = parseScript(QStringLiteral("case loop\nrepeat 1000000\n") + QStringLiteral("address 01\n").repeated(8)
+                                         + QStringLiteral("end\nsend 00\ncase after\nsend 00\n"),
+                                     QStringLiteral("file"));
+    QVERIFY(parsed.script);
+    ScriptRun run(std::move(*parsed.script), std::nullopt);
+    QCOMPARE(run.stepCount(), 8'000'002);
+    RunOutput out = run.start();
+    std::int64_t done = 0;
+    for (int turn = 0; turn < 5; ++turn) {
+        QCOMPARE(out.next.kind, RunCommand::Kind::Continue);
+        QVERIFY2(out.events.size() <= std::size_t(kStepsPerTurn), qPrintable(QString::number(out.events.size())));
+        QVERIFY(run.stepsDone() > done);
+        QVERIFY(run.stepUnderWay() == nullptr);
+        done = run.stepsDone();
+        out = turn < 4 ? run.resume() : run.stop(CaseOutcome::Stopped);
+    }
+    QVERIFY(run.finished());
+    QVERIFY(run.resume().events.empty());
+    QCOMPARE(run.results().size(), std::size_t(2));
+    QCOMPARE(run.results()[0].outcome, CaseOutcome::Stopped);
+    QCOMPARE(run.results()[1].outcome, CaseOutcome::NotRun);
 }
 
 void TestScriptLanguage::caseOutputIsBounded_data()

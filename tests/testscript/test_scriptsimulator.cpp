@@ -146,6 +146,7 @@ private slots:
     void interrupted();
     void replayInTheWindow_data();
     void replayInTheWindow();
+    void settingsLoopInTheWindow();
 };
 
 void TestScriptSimulator::commandLine_data()
@@ -713,6 +714,47 @@ void TestScriptSimulator::replayInTheWindow()
     QTRY_VERIFY_WITH_TIMEOUT(!bench.control<QPushButton>(QStringLiteral("StopScript"))->isVisible(), kRunTimeoutMs);
     const QStringList lines = bench.lines(QStringLiteral("dannieListBox1"));
     QVERIFY2(!lines.filter(result).isEmpty(), qPrintable(lines.join(u'\n')));
+}
+
+// Eight million steps that never touch the line, within what a script may take: the run
+// hands the window back between its turns, so what the window has to do meanwhile is
+// done at once, and "Остановить сценарий" ends the run.
+void TestScriptSimulator::settingsLoopInTheWindow()
+{
+    ConsoleTestBench bench;
+    QVERIFY(bench.openPort());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("settings.qlt"));
+    writeFile(path, QStringLiteral("case settings\nrepeat 1000000\n") + QStringLiteral("address 01\n").repeated(8)
+                        + QStringLiteral("end\nsend 60 01 81 *\n"));
+    mainwindow::MenuDialogs dialogs = mainwindow::systemMenuDialogs();
+    dialogs.openFileName = [&](QWidget*, const QString&) { return path; };
+    bench.window().setMenuDialogs(dialogs);
+    auto* progress = bench.control<QLabel>(QStringLiteral("ScriptProgress"));
+    auto* stop = bench.control<QPushButton>(QStringLiteral("StopScript"));
+    QVERIFY(progress && stop);
+
+    bench.window().findChild<QAction*>(QStringLiteral("RunScript"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(progress->text().startsWith(QStringLiteral("Сценарий: шаг ")), kRunTimeoutMs);
+    for (int round = 0; round < 3; ++round) {
+        // Generous for a loaded machine and the sanitizers; the run itself lasts minutes.
+        bool served = false;
+        QElapsedTimer waited;
+        waited.start();
+        QMetaObject::invokeMethod(&bench.window(), [&] { served = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY_WITH_TIMEOUT(served, 5000);
+        QVERIFY2(waited.elapsed() < 2000, qPrintable(QStringLiteral("%1 ms").arg(waited.elapsed())));
+        QVERIFY(stop->isVisible());
+    }
+    const qint64 reached = progress->text().section(u' ', 2, 2).toLongLong();
+    QVERIFY2(reached > 1 && reached < 8'000'001, qPrintable(progress->text()));
+
+    QTest::mouseClick(stop, Qt::LeftButton);
+    QVERIFY(!stop->isVisible());
+    const QStringList lines = bench.lines(QStringLiteral("dannieListBox1"));
+    QVERIFY2(!lines.filter(QStringLiteral("Сценарий: case settings остановлен")).isEmpty(), qPrintable(lines.mid(lines.size() - 5).join(u'\n')));
+    QVERIFY2(!lines.filter(QStringLiteral("Сценарий: остановлен на шаге ")).isEmpty(), qPrintable(lines.mid(lines.size() - 5).join(u'\n')));
+    QCOMPARE(bench.device().receiveAvailable(), std::string());
 }
 
 QTEST_MAIN(TestScriptSimulator)
