@@ -5,6 +5,7 @@
 
 #include "controlleraddress.h"
 #include "frametext.h"
+#include "logline.h"
 #include "logpane.h"
 #include "metertexts.h"
 #include "sharedlogs.h"
@@ -108,6 +109,16 @@ void MeterFamily::portOpened()
 void MeterFamily::portClosed()
 {
     Timer2_->stop();
+    // A read-all or write-all the close cuts short goes no further: on a closed port
+    // each of its ticks would log a request as if it went out. What was left of it is
+    // said once, as for any click whose frame the closed port did not take.
+    const bool sequenceCut = readAll_.running() || writeAll_.running();
+    readAll_.stop();
+    writeAll_.stop();
+    Timer3_->stop();
+    Timer4_->stop();
+    if (MeterPanel* panel = panel_.ifBuilt(); panel && sequenceCut)
+        panel->Memo_log->appendLine(transport::portClosedLine());
     portClosed_ = true;
     updatePanelEnabled();
 }
@@ -156,8 +167,12 @@ bool MeterFamily::readQuantity(const QString& code)
     // be shown where its own request said.
     expectCmd_ = static_cast<std::uint8_t>(transport::hexText6ToInt(code));
     panel_->Memo_log->appendLine(text);
+    // The raw console still shows the request's text, to be sent once the port is open.
+    const bool open = context_.line.portOpen();
+    if (!open)
+        panel_->Memo_log->appendLine(transport::portClosedLine());
     context_.line.sendComposedRequest(text);
-    return true;
+    return open;
 }
 
 void MeterFamily::read_allClick()
@@ -218,6 +233,10 @@ void MeterFamily::sendWrite(const QString& text)
     panel_->Memo_log->appendLine(text);
     if (context_.line.busy()) {
         panel_->Memo_log->appendLine(notSentWhileBusyLine());
+        return;
+    }
+    if (!context_.line.portOpen()) {
+        panel_->Memo_log->appendLine(transport::portClosedLine());
         return;
     }
     context_.line.obrabZapstr(text);

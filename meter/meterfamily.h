@@ -42,7 +42,8 @@ public:
 
     // Reads one quantity or setting by its code as two hex digits: the code becomes
     // the expected reply, the frame text goes to the meter log and the line. Nothing
-    // happens while a reply is awaited. Returns whether the request went to the line.
+    // happens while a reply is awaited; on a closed port the log says the frame was not
+    // sent. Returns whether the request went to the line.
     bool readQuantity(const QString& code);
 
     // The panel's handlers.

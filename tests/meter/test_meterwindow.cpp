@@ -3,6 +3,7 @@
 
 #include "consoletestbench.h"
 #include "frametext.h"
+#include "meterfamily.h"
 #include "modalcatcher.h"
 
 #include <QCheckBox>
@@ -82,6 +83,8 @@ private slots:
     void refusedFields();
     void pollControlsAndPortClose();
     void readAllKeepsThePanelUntilItsLastWindow();
+    void closedPort_data();
+    void closedPort();
 
 private:
     template <class T = QWidget>
@@ -408,6 +411,54 @@ void TestMeterWindow::readAllKeepsThePanelUntilItsLastWindow()
     QTRY_VERIFY(ctl("ERK2Panel")->isEnabled());
     for (int step = 0; step < 15; ++step)
         QCOMPARE(ctl<QLineEdit>(QString::fromLatin1(kSettingRows[step].field))->text(), QString::number(step + 1));
+    QCOMPARE(hexOf(bench_->device().receiveAvailable()), QString());
+}
+
+void TestMeterWindow::closedPort_data()
+{
+    QTest::addColumn<QString>("asked");   // what asks for frames
+    QTest::addColumn<QStringList>("log"); // Memo_log from the close on
+    const QString notSent = QStringLiteral("Порт закрыт: кадр не отправлен");
+    QTest::newRow("a setting read") << "read" << QStringList{"60 0135*", notSent};
+    QTest::newRow("a setting written") << "write" << QStringList{"60 01 31* 0064*", notSent};
+    QTest::newRow("the address read") << "address" << QStringList{"60 F0 45*", notSent};
+    QTest::newRow("read-all cut short by the close") << "read-all" << QStringList{notSent};
+    QTest::newRow("write-all cut short by the close") << "write-all" << QStringList{notSent};
+}
+
+// A frame asked for on a closed port is said once in the meter log, as in the other
+// modes; the panel is disabled then, so a click comes only past it (a shortcut, a
+// timer). A read-all or write-all under way ends with the close instead of logging each
+// of its requests as if it went out, and the panel works again once the port opens.
+void TestMeterWindow::closedPort()
+{
+    QFETCH(QString, asked);
+    QFETCH(QStringList, log);
+    auto* family = bench_->window().findChild<meter::MeterFamily*>();
+    QVERIFY(family);
+    QTimer* const sequence = bench_->window().findChild<QTimer*>(asked == u"write-all" ? QStringLiteral("Timer4") : QStringLiteral("Timer3"));
+    QVERIFY(sequence);
+    const bool cut = asked.endsWith(QStringLiteral("-all"));
+    if (cut) {
+        click(asked == u"read-all" ? QStringLiteral("rd_kor_all") : QStringLiteral("wr_kor_all"));
+        // Both frames of a write.
+        QVERIFY(!received(asked == u"write-all" ? 7 : 4).isEmpty());
+        QVERIFY(sequence->isActive());
+    }
+    const qsizetype before = meterLog().size();
+    click("ClosePort");
+    QVERIFY(!ctl("ERK2Panel")->isEnabled());
+    if (asked == u"read")
+        family->readSettingClick(0);
+    else if (asked == u"write")
+        family->writeSettingClick(0);
+    else if (asked == u"address")
+        family->Button22Click();
+    QVERIFY(!sequence->isActive());
+    QCOMPARE(meterLog().mid(before), log);
+
+    click("OpenPort");
+    QVERIFY(ctl("ERK2Panel")->isEnabled());
     QCOMPARE(hexOf(bench_->device().receiveAvailable()), QString());
 }
 
