@@ -21,7 +21,7 @@ FileProgress::FileProgress(QWidget* parent, const QString& label, int delayMs)
     dialog_.setValue(0);
 }
 
-WorkProgress FileProgress::steps()
+ui::WorkProgress FileProgress::steps()
 {
     return [this](qint64 done, qint64 total) {
         const qint64 step = total > 0 ? done * kSteps / total : kSteps;

@@ -13,7 +13,7 @@ class FileProgress {
 public:
     FileProgress(QWidget* parent, const QString& label, int delayMs);
 
-    WorkProgress steps();
+    ui::WorkProgress steps();
 
 private:
     QProgressDialog dialog_;

@@ -78,21 +78,21 @@ void TForm1::openFilesClick()
     FileProgress progress(this, QStringLiteral("Загрузка журнала ..."), dialogs_.progressDelayMs);
     // Loaded aside, so that the pane keeps its log until the new one is whole.
     ui::LogStore loaded;
-    const LogRead read = readLogFile(path, loaded, progress.steps());
+    const ui::LogRead read = ui::readLogFile(path, loaded, progress.steps());
     switch (read.outcome) {
-    case FileOutcome::Cancelled:
+    case ui::FileOutcome::Cancelled:
         return;
-    case FileOutcome::Failed:
-        showErrorBox(this, QStringLiteral("Cannot open file %1\n").arg(path) + fileFailureReason(read.errorCode));
+    case ui::FileOutcome::Failed:
+        showErrorBox(this, QStringLiteral("Cannot open file %1\n").arg(path) + ui::fileFailureReason(read.errorCode));
         return;
-    case FileOutcome::NotAFile:
-        showErrorBox(this, QStringLiteral("Cannot open file %1\n").arg(path) + fileFailureReason(read.special));
+    case ui::FileOutcome::NotAFile:
+        showErrorBox(this, QStringLiteral("Cannot open file %1\n").arg(path) + ui::fileFailureReason(read.special));
         return;
-    case FileOutcome::TooLarge:
+    case ui::FileOutcome::TooLarge:
         showErrorBox(this, QStringLiteral("Text exceeds memo capacity\nЖурнал больше %1 МБ не помещается в окно.")
-                               .arg(megabytes(kLogFileByteLimit)));
+                               .arg(megabytes(ui::kLogFileByteLimit)));
         return;
-    case FileOutcome::Done:
+    case ui::FileOutcome::Done:
         break;
     }
     pane->takeLines(loaded);
@@ -120,7 +120,7 @@ void TForm1::saveasClick()
     const QString chosen = dialogs_.saveFileName(this, kSaveFilter);
     if (chosen.isEmpty())
         return;
-    const QString path = withLogSuffix(chosen);
+    const QString path = ui::withLogSuffix(chosen);
     if (saveLogTo(path))
         Label14_->setText(path);
 }
@@ -131,12 +131,12 @@ bool TForm1::saveLogTo(const QString& path)
     if (!pane)
         return false;
     FileProgress progress(this, QStringLiteral("Сохранение журнала ..."), dialogs_.progressDelayMs);
-    const LogWrite written = writeLogFile(path, pane->store(), progress.steps());
-    if (written.outcome == FileOutcome::Failed)
-        showErrorBox(this, QStringLiteral("Cannot create file %1\n").arg(path) + fileFailureReason(written.errorCode));
-    else if (written.outcome == FileOutcome::NotAFile)
-        showErrorBox(this, QStringLiteral("Cannot create file %1\n").arg(path) + fileFailureReason(written.special));
-    return written.outcome == FileOutcome::Done;
+    const ui::LogWrite written = ui::writeLogFile(path, pane->store(), progress.steps());
+    if (written.outcome == ui::FileOutcome::Failed)
+        showErrorBox(this, QStringLiteral("Cannot create file %1\n").arg(path) + ui::fileFailureReason(written.errorCode));
+    else if (written.outcome == ui::FileOutcome::NotAFile)
+        showErrorBox(this, QStringLiteral("Cannot create file %1\n").arg(path) + ui::fileFailureReason(written.special));
+    return written.outcome == ui::FileOutcome::Done;
 }
 
 void TForm1::N5Click()

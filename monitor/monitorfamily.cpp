@@ -2,8 +2,8 @@
 
 #include "backgroundread.h"
 #include "capturenames.h"
-#include "logfile.h"
-#include "logstore.h"
+#include "capturesave.h"
+#include "logfileio.h"
 #include "logpane.h"
 #include "tform2.h"
 
@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QThread>
 
 namespace monitor {
@@ -34,18 +33,6 @@ QString defaultChooser(QWidget* parent, bool save, const QString& caption, const
 {
     return save ? QFileDialog::getSaveFileName(parent, caption, QString(), filter)
                 : QFileDialog::getOpenFileName(parent, caption, QString(), filter);
-}
-
-// The name the dialog gave, with the file type's extension when it lacks it.
-QString withSuffix(const QString& path, const QString& suffix)
-{
-    return QFileInfo(path).fileName().contains(suffix) ? path : path + suffix;
-}
-
-// The log file is Windows-1251, which has no arrow.
-QString logFileLine(QString line)
-{
-    return line.replace(QStringLiteral("→"), QStringLiteral("->"));
 }
 
 QString sideName(Side side)
@@ -289,14 +276,14 @@ void MonitorFamily::saveCaptureClick()
 {
     const QString path = chooseFile_(panel_->MonitorPanelFrame, true, QStringLiteral("Сохранить запись линии"), kCaptureFilter);
     if (!path.isEmpty())
-        saveCapture(withSuffix(path, kCaptureSuffix));
+        saveCapture(linecapture::withCaptureSuffix(path));
 }
 
 void MonitorFamily::saveLogClick()
 {
     const QString path = chooseFile_(panel_->MonitorPanelFrame, true, QStringLiteral("Сохранить журнал монитора"), kLogFilter);
     if (!path.isEmpty())
-        saveLog(withSuffix(path, kLogSuffix));
+        saveLog(ui::withLogSuffix(path));
 }
 
 void MonitorFamily::fileError(const QString& what, const QString& path, const QString& reason)
@@ -371,76 +358,26 @@ void MonitorFamily::captureRead(const QString& path, CaptureLines& read)
 
 bool MonitorFamily::saveCapture(const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        fileError(QStringLiteral("Запись не сохранена:"), path, file.errorString());
-        return false;
-    }
-    if (!lineMonitor().shownFile().isEmpty())
-        return saveShownFile(path, file);
-    if (!writeCapture(lineMonitor().capture(), file) || !file.commit()) {
-        fileError(QStringLiteral("Запись не сохранена:"), path, file.errorString());
-        return false;
-    }
-    return true;
-}
-
-// A capture shown from its file is read from it once more, record by record, and written
-// with the header as shown now.
-bool MonitorFamily::saveShownFile(const QString& path, QSaveFile& file)
-{
-    const QString& source = lineMonitor().shownFile();
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        fileError(QStringLiteral("Запись не сохранена:"), path, QStringLiteral("%1: %2").arg(source, in.errorString()));
-        return false;
-    }
-    QByteArray piece = linecapture::captureHeaderText(lineMonitor().capture());
-    bool written = true;
-    const linecapture::CaptureStreamReading reading = linecapture::readCaptureStream(
-        in, [&](const linecapture::CaptureReader& reader) { linecapture::appendRecordText(*reader.record(), piece); },
-        [&](qint64) {
-            written = file.write(piece) == piece.size();
-            piece.clear();
-            return written;
-        });
-    if (!reading.error.isEmpty()) {
-        fileError(QStringLiteral("Запись не сохранена:"), path,
-                  QStringLiteral("%1, строка %2: %3").arg(source).arg(reading.errorLine).arg(reading.error));
-        file.cancelWriting();
-        return false;
-    }
-    if (!written || file.write(piece) != piece.size() || !file.commit()) {
-        fileError(QStringLiteral("Запись не сохранена:"), path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    LineMonitor& monitor = lineMonitor();
+    const QString failure = monitor.shownFile().isEmpty()
+        ? linecapture::saveCapture(monitor.capture(), path)
+        : linecapture::saveCaptureCopy(monitor.shownFile(), monitor.capture(), path);
+    if (!failure.isEmpty())
+        fileError(QStringLiteral("Запись не сохранена:"), path, failure);
+    return failure.isEmpty();
 }
 
 bool MonitorFamily::saveLog(const QString& path)
 {
-    const ui::LogStore& lines = panel_->MonitorLog->store();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        fileError(QStringLiteral("Журнал не сохранён:"), path, file.errorString());
-        return false;
-    }
-    ui::LogEncoder encoder;
-    QByteArray piece;
-    bool written = true;
-    for (qsizetype i = 0; i < lines.lineCount() && written; ++i) {
-        encoder.append(logFileLine(lines.line(i)), piece);
-        if (piece.size() >= (1 << 20)) {
-            written = file.write(piece) == piece.size();
-            piece.clear();
-        }
-    }
-    if (!written || file.write(piece) != piece.size() || !file.commit()) {
-        fileError(QStringLiteral("Журнал не сохранён:"), path, file.errorString());
-        return false;
-    }
-    return true;
+    // The log file's code page has no arrow.
+    const ui::LogWrite written = ui::writeLogFile(path, panel_->MonitorLog->store(), {}, [](QString& line) {
+        line.replace(QStringLiteral("→"), QStringLiteral("->"));
+    });
+    if (written.outcome == ui::FileOutcome::Failed)
+        fileError(QStringLiteral("Журнал не сохранён:"), path, ui::fileFailureReason(written.errorCode));
+    else if (written.outcome == ui::FileOutcome::NotAFile)
+        fileError(QStringLiteral("Журнал не сохранён:"), path, ui::fileFailureReason(written.special));
+    return written.outcome == ui::FileOutcome::Done;
 }
 
 } // namespace monitor

@@ -15,8 +15,6 @@
 #include <functional>
 #include <memory>
 
-class QSaveFile;
-
 namespace ComPortNastroika {
 class TForm2;
 }
@@ -25,10 +23,6 @@ class BackgroundRead;
 }
 
 namespace monitor {
-
-// The capture file's extension and the log file's, as the save dialogs add them.
-inline const QString kCaptureSuffix = QStringLiteral(".qlcap");
-inline const QString kLogSuffix = QStringLiteral(".LogDIXW");
 
 class MonitorFamily : public QObject, public ui::FamilyMode {
     Q_OBJECT
@@ -85,7 +79,6 @@ private:
     void readCaptureFile(const QString& path, std::optional<Protocol> protocol, std::optional<double> gap);
     void captureRead(const QString& path, CaptureLines& read);
     void showReading(int percent);
-    bool saveShownFile(const QString& path, QSaveFile& file);
 
     const ui::FamilyContext context_;
     ui::LazyPanel<MonitorPanel> panel_;

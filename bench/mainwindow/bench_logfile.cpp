@@ -219,19 +219,19 @@ int runOne(int count)
     base = resetPeak();
     clock.start();
     ui::LogStore readBack;
-    const mainwindow::LogRead read = mainwindow::readLogFile(path, readBack, {}, std::numeric_limits<qint64>::max());
+    const ui::LogRead read = ui::readLogFile(path, readBack, {}, std::numeric_limits<qint64>::max());
     std::printf("%8d lines: read and decode %s, peak +%.1f MiB\n", count, qPrintable(clock.text()),
                 mib(peakAbove(base)));
-    if (read.outcome != mainwindow::FileOutcome::Done || readBack.lines() != lines) {
+    if (read.outcome != ui::FileOutcome::Done || readBack.lines() != lines) {
         std::fprintf(stderr, "read back other lines\n");
         return 1;
     }
 
     pane->setLines({});
     QApplication::processEvents();
-    if (file.size() > mainwindow::kLogFileByteLimit) {
+    if (file.size() > ui::kLogFileByteLimit) {
         std::printf("%8d lines: load refused, %.1f MB is over the limit of %.1f MB\n", count,
-                    double(file.size()) / 1e6, double(mainwindow::kLogFileByteLimit) / 1e6);
+                    double(file.size()) / 1e6, double(ui::kLogFileByteLimit) / 1e6);
         return 0;
     }
     base = resetPeak();
@@ -351,7 +351,7 @@ int main(int argc, char* argv[])
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(ui::encodeLog(consoleLog(count.toInt()))) <= 0)
             return 1;
         file.close();
-        if (QFileInfo(path).size() <= mainwindow::kLogFileByteLimit
+        if (QFileInfo(path).size() <= ui::kLogFileByteLimit
             && !run({QStringLiteral("--load-memory"), path, count}))
             return 1;
     }

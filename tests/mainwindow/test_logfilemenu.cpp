@@ -398,8 +398,8 @@ void TestLogFileMenu::saveAfterOpenWritesTheOpenedFile()
 
 void TestLogFileMenu::failedSaveChangesNothing_data()
 {
-    using mainwindow::fileFailureReason;
-    using mainwindow::SpecialFile;
+    using ui::fileFailureReason;
+    using ui::SpecialFile;
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("node"); // made at the target first, see makeNode()
     QTest::addColumn<bool>("throughSave");
@@ -470,8 +470,8 @@ void TestLogFileMenu::failedSaveChangesNothing()
 
 void TestLogFileMenu::refusedOpenChangesNothing_data()
 {
-    using mainwindow::fileFailureReason;
-    using mainwindow::SpecialFile;
+    using ui::fileFailureReason;
+    using ui::SpecialFile;
     QTest::addColumn<QString>("name");
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QString>("node"); // see makeNode()
@@ -479,9 +479,9 @@ void TestLogFileMenu::refusedOpenChangesNothing_data()
     QTest::addColumn<QString>("message"); // none: no box
 
     const QString cannotOpen = QStringLiteral("Cannot open file %1\n");
-    QTest::newRow("one byte over the limit") << "huge.logDIXW" << mainwindow::kLogFileByteLimit + 1 << "" << false
+    QTest::newRow("one byte over the limit") << "huge.logDIXW" << ui::kLogFileByteLimit + 1 << "" << false
                                              << QStringLiteral("Text exceeds memo capacity\nЖурнал больше %1 МБ не помещается в окно.")
-                                                    .arg(mainwindow::kLogFileByteLimit / (1024 * 1024));
+                                                    .arg(ui::kLogFileByteLimit / (1024 * 1024));
     QTest::newRow("no such file") << "gone.logDIXW" << qint64(-1) << "" << false << cannotOpen + fileFailureReason(ENOENT);
     QTest::newRow("a folder") << "folder.logDIXW" << qint64(-1) << "" << false << cannotOpen + fileFailureReason(EISDIR);
     // Nothing that is no file is read: a pipe would hold the window until someone writes.
@@ -544,9 +544,9 @@ void TestLogFileMenu::refusedOpenChangesNothing()
 void TestLogFileMenu::readingIsBoundedAndCancellable()
 {
     ui::LogStore lines;
-    const mainwindow::LogRead endless = mainwindow::readLogFile(QStringLiteral("/dev/zero"), lines, {}, 4 << 20);
-    QCOMPARE(endless.outcome, mainwindow::FileOutcome::NotAFile);
-    QCOMPARE(endless.special, mainwindow::SpecialFile::Device);
+    const ui::LogRead endless = ui::readLogFile(QStringLiteral("/dev/zero"), lines, {}, 4 << 20);
+    QCOMPARE(endless.outcome, ui::FileOutcome::NotAFile);
+    QCOMPARE(endless.special, ui::SpecialFile::Device);
     QVERIFY(lines.isEmpty());
 
     const QString path = at(QStringLiteral("kept.LogDIXW"));
@@ -556,16 +556,16 @@ void TestLogFileMenu::readingIsBoundedAndCancellable()
     manyLines.setLines(many);
     int steps = 0;
     const auto cancelAtSecondStep = [&steps](qint64, qint64) { return ++steps < 2; };
-    QCOMPARE(mainwindow::writeLogFile(path, manyLines, cancelAtSecondStep).outcome, mainwindow::FileOutcome::Cancelled);
+    QCOMPARE(ui::writeLogFile(path, manyLines, cancelAtSecondStep).outcome, ui::FileOutcome::Cancelled);
     QCOMPARE(readAll(path), QByteArray("old\r\n"));
     QCOMPARE(QDir(dir_->path()).entryList(QDir::Files), QStringList{QStringLiteral("kept.LogDIXW")});
 
-    QVERIFY(mainwindow::writeLogFile(path, manyLines, {}).outcome == mainwindow::FileOutcome::Done);
+    QVERIFY(ui::writeLogFile(path, manyLines, {}).outcome == ui::FileOutcome::Done);
     steps = 0;
-    const mainwindow::LogRead cancelled = mainwindow::readLogFile(path, lines, cancelAtSecondStep);
-    QCOMPARE(cancelled.outcome, mainwindow::FileOutcome::Cancelled);
+    const ui::LogRead cancelled = ui::readLogFile(path, lines, cancelAtSecondStep);
+    QCOMPARE(cancelled.outcome, ui::FileOutcome::Cancelled);
     QVERIFY(lines.isEmpty());
-    QCOMPARE(mainwindow::readLogFile(path, lines, {}).outcome, mainwindow::FileOutcome::Done);
+    QCOMPARE(ui::readLogFile(path, lines, {}).outcome, ui::FileOutcome::Done);
     QCOMPARE(lines.lines(), many);
 }
 

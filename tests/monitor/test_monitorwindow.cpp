@@ -2,8 +2,10 @@
 // other modes, a tap's line set through the settings window, a conversation heard on two
 // virtual ports, the capture saved and opened again, the log saved as Windows-1251.
 
+#include "capturesave.h"
 #include "consoletestbench.h"
 #include "frametext.h"
+#include "logfileio.h"
 #include "monitorfamily.h"
 #include "tform2.h"
 
@@ -92,7 +94,7 @@ void TestMonitorWindow::listenSaveAndReplay()
     answer = files.filePath(QStringLiteral("service call"));
     QTest::mouseClick(bench.control<QPushButton>(QStringLiteral("MonitorSaveCapture")), Qt::LeftButton);
     QTest::mouseClick(bench.control<QPushButton>(QStringLiteral("MonitorSaveLog")), Qt::LeftButton);
-    QFile log(answer + monitor::kLogSuffix);
+    QFile log(answer + ui::kLogSuffix);
     QVERIFY(log.open(QIODevice::ReadOnly));
     QStringDecoder cp1251("windows-1251");
     const QString logText = cp1251(log.readAll());
@@ -104,7 +106,7 @@ void TestMonitorWindow::listenSaveAndReplay()
     // the reading up meanwhile with nothing changed.
     QTest::mouseClick(bench.control<QPushButton>(QStringLiteral("MonitorClear")), Qt::LeftButton);
     QCOMPARE(logLines(), QStringList());
-    answer += monitor::kCaptureSuffix;
+    answer += linecapture::kCaptureSuffix;
     auto* open = bench.control<QPushButton>(QStringLiteral("MonitorOpenCapture"));
     QTest::mouseClick(open, Qt::LeftButton);
     QVERIFY2(open->text().startsWith(QStringLiteral("Отменить")), qPrintable(open->text()));

@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace mainwindow;
+using namespace ui;
 
 class TestLogFileGuard : public QObject {
     Q_OBJECT

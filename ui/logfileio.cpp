@@ -13,7 +13,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace mainwindow {
+namespace ui {
 
 namespace {
 
@@ -29,7 +29,7 @@ bool report(const WorkProgress& progress, qint64 done, qint64 total)
 
 } // namespace
 
-LogRead readLogFile(const QString& path, ui::LogStore& lines, const WorkProgress& progress, qint64 limit)
+LogRead readLogFile(const QString& path, LogStore& lines, const WorkProgress& progress, qint64 limit)
 {
     LogRead result;
     lines.clear();
@@ -47,7 +47,7 @@ LogRead readLogFile(const QString& path, ui::LogStore& lines, const WorkProgress
         lines.clear();
         return result;
     };
-    ui::LogDecoder decoder;
+    LogDecoder decoder;
     QByteArray chunk(kChunkBytes, Qt::Uninitialized);
     qint64 done = 0;
     for (;;) {
@@ -70,7 +70,8 @@ LogRead readLogFile(const QString& path, ui::LogStore& lines, const WorkProgress
     return result;
 }
 
-LogWrite writeLogFile(const QString& path, const ui::LogStore& lines, const WorkProgress& progress)
+LogWrite writeLogFile(const QString& path, const LogStore& lines, const WorkProgress& progress,
+                      const LineForFile& lineForFile)
 {
     LogWrite result;
     if (!mayReplace(path, result))
@@ -83,7 +84,7 @@ LogWrite writeLogFile(const QString& path, const ui::LogStore& lines, const Work
         return result;
     }
 
-    ui::LogEncoder encoder;
+    LogEncoder encoder;
     QStringDecoder fromUtf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     // One line at a time, in one buffer: a copy of a long log would outlive the save as
     // freed memory the process still holds.
@@ -99,6 +100,8 @@ LogWrite writeLogFile(const QString& path, const ui::LogStore& lines, const Work
             const QByteArrayView utf8 = lines.lineUtf8(next);
             line.resize(fromUtf8.requiredSpace(utf8.size()));
             line.truncate(fromUtf8.appendToBuffer(line.data(), utf8) - line.constData());
+            if (lineForFile)
+                lineForFile(line);
             encoder.append(line, chunk);
         }
         clearLastError();
@@ -125,10 +128,9 @@ LogWrite writeLogFile(const QString& path, const ui::LogStore& lines, const Work
 
 QString withLogSuffix(const QString& chosenPath)
 {
-    static const QString suffix = QStringLiteral(".LogDIXW");
-    if (QFileInfo(chosenPath).fileName().contains(suffix))
+    if (QFileInfo(chosenPath).fileName().contains(kLogSuffix))
         return chosenPath;
-    return chosenPath + suffix;
+    return chosenPath + kLogSuffix;
 }
 
 QString fileFailureReason(SpecialFile special)
@@ -176,4 +178,4 @@ QString fileFailureReason(int errorCode)
     }
 }
 
-} // namespace mainwindow
+} // namespace ui

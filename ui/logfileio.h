@@ -1,16 +1,15 @@
 #pragma once
-// Reading and writing a log file, a chunk at a time. A long job reports how far it
-// has come between chunks; that is where the window repaints and the user may cancel.
-// Nothing here shows a window: the file menu turns the outcomes into messages.
+// Reading and writing a log file (.LogDIXW), a chunk at a time: the one writer of log
+// files, for the console's file menu and the monitor's log alike. A long job reports how
+// far it has come between chunks; that is where the window repaints and the user may
+// cancel. Nothing here shows a window: the caller turns the outcomes into messages.
 
 #include <QString>
 #include <functional>
 
 namespace ui {
-class LogStore;
-}
 
-namespace mainwindow {
+class LogStore;
 
 // The largest log file "Открыть" loads. Past it the console log no longer keeps up
 // (see README, "Log files"); a file is never read into memory beyond it.
@@ -49,14 +48,21 @@ struct LogWrite {
 // `lines`: a store of its own, which a pane then takes over whole (so a load that fails or
 // is cancelled leaves the pane as it was). Only a regular file is read, and nothing here
 // waits on anything but the disk. `lines` is left empty unless the outcome is Done.
-LogRead readLogFile(const QString& path, ui::LogStore& lines, const WorkProgress& progress,
+LogRead readLogFile(const QString& path, LogStore& lines, const WorkProgress& progress,
                     qint64 limit = kLogFileByteLimit);
 
 // Replaces the file at `path` with the lines, or leaves it exactly as it was: the text
 // goes to a temporary file beside it that takes the name only when it is complete. The
 // lines are read from the store one at a time, never copied whole; lines appended
 // meanwhile (the line goes on during a long save) are left for the next save.
-LogWrite writeLogFile(const QString& path, const ui::LogStore& lines, const WorkProgress& progress);
+// `lineForFile`, when given, turns each line into what the file gets (the monitor writes
+// its arrows as "->", which the code page lacks).
+using LineForFile = std::function<void(QString& line)>;
+LogWrite writeLogFile(const QString& path, const LogStore& lines, const WorkProgress& progress,
+                      const LineForFile& lineForFile = {});
+
+// The log file's extension.
+inline const QString kLogSuffix = QStringLiteral(".LogDIXW");
 
 // The save dialog's name rule: a name without ".LogDIXW" in it (exact case) gets it
 // appended. Only the file's own name counts, not the folders above it.
@@ -66,4 +72,4 @@ QString withLogSuffix(const QString& chosenPath);
 QString fileFailureReason(int errorCode);
 QString fileFailureReason(SpecialFile special);
 
-} // namespace mainwindow
+} // namespace ui

@@ -15,7 +15,7 @@
 #include <optional>
 #include <utility>
 
-namespace mainwindow {
+namespace ui {
 
 namespace {
 
@@ -202,4 +202,4 @@ bool mayReplace(const QString& path, LogWrite& result)
     return true;
 }
 
-} // namespace mainwindow
+} // namespace ui

@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-namespace mainwindow {
+namespace ui {
 
 // A file opened for reading; closed when it goes.
 class ReadableFile {
@@ -49,4 +49,4 @@ bool mayReplace(const QString& path, LogWrite& result);
 int lastErrorOr(int fallback);
 void clearLastError();
 
-} // namespace mainwindow
+} // namespace ui

@@ -9,7 +9,7 @@
 
 #include <utility>
 
-namespace mainwindow {
+namespace ui {
 
 namespace {
 
@@ -140,4 +140,4 @@ bool mayReplace(const QString& path, LogWrite& result)
     return isRegularFile(status, result);
 }
 
-} // namespace mainwindow
+} // namespace ui
