@@ -1,5 +1,6 @@
 #include "commandlinerun.h"
 
+#include "backgroundread.h"
 #include "caseoutput.h"
 #include "commtypes.h"
 #include "controlleraddress.h"
@@ -67,6 +68,37 @@ void writeRefusedReport(const CommandLineRun& options, const QString& why, int l
         print(err, QStringLiteral("qldixw: отчёт %1 не записан: %2").arg(options.junitPath, failure));
 }
 
+// A file past this size (only a capture replayed can be) takes seconds to check: its
+// reading says how far it has come.
+constexpr qint64 kFileToReadWithProgress = 4 * 1024 * 1024;
+
+// Reads and checks the script or capture. A big one is read beside the event loop, with a
+// line on `err` each tenth of the file, and a signal gives the reading up.
+ScriptParse readScript(const CommandLineRun& options, const ReplayWindows& windows, InterruptSignals& interrupts,
+                       std::FILE* err)
+{
+    const qint64 size = QFileInfo(options.scriptPath).size();
+    if (size <= kFileToReadWithProgress)
+        return readScriptFile(options.scriptPath, nullptr, windows);
+    print(err, QStringLiteral("qldixw: чтение файла %1 (%2 МБ)").arg(options.scriptPath).arg(double(size) / (1 << 20), 0, 'f', 1));
+    ScriptParse parse;
+    const QString path = options.scriptPath;
+    linecapture::BackgroundRead reading(
+        [&parse, path, windows](linecapture::ReadProgress& progress) { parse = readScriptFile(path, &progress, windows); });
+    QEventLoop loop;
+    int nextTenth = 10;
+    QObject::connect(&reading, &linecapture::BackgroundRead::progressed, [&](int percent) {
+        if (percent < nextTenth || percent >= 100)
+            return;
+        print(err, QStringLiteral("qldixw: чтение файла: %1 %").arg(percent));
+        nextTenth = percent / 10 * 10 + 10;
+    });
+    QObject::connect(&reading, &linecapture::BackgroundRead::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&interrupts, &InterruptSignals::interrupted, &loop, [&] { reading.progress().requestStop(); });
+    loop.exec();
+    return parse;
+}
+
 int interruptedExitCode(int signalNumber)
 {
     return signalNumber == SIGINT ? kRunInterrupted : kRunUnusable;
@@ -96,7 +128,11 @@ int run(const CommandLineRun& options, std::FILE* out, std::FILE* err)
     };
 
     const ReplayWindows windows{.lineWindowMs = transport::kReplyWindowMs, .windowMs = options.windowMs};
-    ScriptParse parse = readScriptFile(options.scriptPath, nullptr, windows);
+    ScriptParse parse = readScript(options, windows, interrupts, err);
+    if (interrupts.caught() != 0) {
+        unusable(interruptedText(interrupts.caught()) + QStringLiteral(" до начала сценария"));
+        return interruptedExitCode(interrupts.caught());
+    }
     if (!parse.script)
         return unusable(scriptErrorText(options.scriptPath, parse), parse.errorLine);
     std::optional<QString> address = QStringLiteral("01");

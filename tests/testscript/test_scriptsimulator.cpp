@@ -147,6 +147,7 @@ private slots:
     void replayInTheWindow_data();
     void replayInTheWindow();
     void settingsLoopInTheWindow();
+    void bigCaptureSaysHowFarItRead();
 };
 
 void TestScriptSimulator::commandLine_data()
@@ -755,6 +756,48 @@ void TestScriptSimulator::settingsLoopInTheWindow()
     QVERIFY2(!lines.filter(QStringLiteral("Сценарий: case settings остановлен")).isEmpty(), qPrintable(lines.mid(lines.size() - 5).join(u'\n')));
     QVERIFY2(!lines.filter(QStringLiteral("Сценарий: остановлен на шаге ")).isEmpty(), qPrintable(lines.mid(lines.size() - 5).join(u'\n')));
     QCOMPARE(bench.device().receiveAvailable(), std::string());
+}
+
+// A capture of tens of megabytes takes seconds to check before a run: the command line
+// says how far it has come on standard error, a line a tenth at most, and Ctrl+C gives
+// the reading up at once.
+void TestScriptSimulator::bigCaptureSaysHowFarItRead()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.qlcap"));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QByteArray text = "QLDIXw capture 1\nstart 2026-12-08T01:00:00.000000+03:00\nprotocol dix\ngap 3.5\n";
+        for (int second = 1; text.size() < 24 << 20; ++second)
+            text += QByteArray::number(second) + ".000000 A 60 01 81 FB\n" + QByteArray::number(second)
+                + ".030000 B 01 81 00 12 34 56 07 C8\n";
+        QCOMPARE(file.write(text), text.size());
+    }
+    QProcess process;
+    process.setProcessEnvironment(screenless());
+    process.start(QStringLiteral(QLDIXW_PROGRAM_PATH), {"--script", path, "--port", dir.filePath(QStringLiteral("no-port"))});
+    QString err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += QString::fromUtf8(process.readAllStandardError())).contains(QStringLiteral(" %\n")),
+                             kRunTimeoutMs * 3);
+    QCOMPARE(::kill(pid_t(process.processId()), SIGINT), 0);
+    QVERIFY(process.waitForFinished(kRunTimeoutMs));
+    QCOMPARE(process.exitCode(), 130);
+    err += QString::fromUtf8(process.readAllStandardError());
+    const QStringList lines = err.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.value(0).startsWith(QStringLiteral("qldixw: чтение файла ") + path + QStringLiteral(" (24.0 МБ)")), qPrintable(err));
+    int last = 0;
+    int told = 0;
+    static const QRegularExpression tenth(QStringLiteral("^qldixw: чтение файла: (\\d+) %$"));
+    for (const QString& line : lines) {
+        if (const QRegularExpressionMatch percent = tenth.match(line); percent.hasMatch()) {
+            QVERIFY2(percent.captured(1).toInt() >= last + 10 && percent.captured(1).toInt() < 100, qPrintable(err));
+            last = percent.captured(1).toInt() / 10 * 10;
+            ++told;
+        }
+    }
+    QVERIFY2(told >= 1 && told <= 9, qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("прервано (SIGINT) до начала сценария")), qPrintable(err));
 }
 
 QTEST_MAIN(TestScriptSimulator)
