@@ -1,6 +1,7 @@
 #include "dispenserpanel.h"
 
 #include "controlnames.h"
+#include "fieldformatvalidator.h"
 #include "typedbox.h"
 
 #include <QKeyEvent>

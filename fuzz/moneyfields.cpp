@@ -3,7 +3,7 @@
 
 #include "fuzzcheck.h"
 
-#include "moneyfields.h"
+#include "fieldformatvalidator.h"
 
 using namespace dispenser;
 

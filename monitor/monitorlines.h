@@ -12,7 +12,7 @@
 // it showed when it was made.
 
 #include "capturenames.h"
-#include "framedecoder.h"
+#include "protocoldecoders.h"
 
 #include <QString>
 #include <QStringList>

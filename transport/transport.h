@@ -4,6 +4,7 @@
 // the families only as LineClients and never composes a request itself.
 
 #include "lineclient.h"
+#include "replywindows.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -25,14 +26,6 @@ class PortSession;
 namespace transport {
 
 class ReplyWindowTimer;
-
-// The reply buffer: one read per window takes at most this many bytes; more stay queued.
-inline constexpr int kReplyBufferSize = 4096;
-
-// The reply window lengths, in milliseconds.
-inline constexpr int kFirstReplyWindowMs = 600;
-inline constexpr int kReplyWindowMs = 500;
-inline constexpr int kSlowReplyWindowMs = 2000;
 
 class Transport : public QObject {
     Q_OBJECT

@@ -1,6 +1,8 @@
 // The dispenser's requests, reply decoding and number fields, without a port.
 
 #include "dispenserpanel.h"
+#include "dispenserdecoder.h"
+#include "../support/heardframes.h"
 #include "frametext.h"
 #include "moneyfields.h"
 #include "replydecoding.h"
@@ -50,6 +52,8 @@ private slots:
     void fieldKeys_data();
     void fieldKeys();
     void fieldRefusesPastedText();
+    void heardFrames_data();
+    void heardFrames();
 };
 
 void TestDispenserProtocol::requests_data()
@@ -387,6 +391,34 @@ void TestDispenserProtocol::fieldRefusesPastedText()
         QTest::keyClick(edit, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(edit->text(), before);
     }
+}
+
+// What a listener on the line is told of the dispenser's frames (the monitor shows it
+// after each frame's bytes): requests named by the mode's own request texts, replies read
+// against the request before them.
+void TestDispenserProtocol::heardFrames_data()
+{
+    QTest::addColumn<QStringList>("frames");
+    QTest::addColumn<QStringList>("described");
+    QTest::newRow("a code the controller lacks") << QStringList{"A 60 01 F1 *"} << QStringList{"неизвестный запрос: код F1, 4 байт"};
+    QTest::newRow("a data frame with a bad checksum")
+        << QStringList{"A 60 01 11 * 01 13 55 55 55 55 55 00"} << QStringList{"данные: неверная контрольная сумма: 00 вместо 11"};
+    QTest::newRow("totalisers")
+        << QStringList{"A 60 01 71 *", "B 01 00 01 23 45 67 00 12 34 56 00 98 76 54 00 *"}
+        << QStringList{"считать суммарники, адрес 01, рукав 1",
+                       "суммарники: фискальный литровый 00012345,67, нефискальный литровый 001234,56, нефискальный денежный "
+                       "009876,54, CSM верна"};
+    QTest::newRow("the version")
+        << QStringList{"A 60 01 00 * 30", "B 06", "A 31", "B 82 A5 E0 E1 A8 EF 0D 0A 00"}
+        << QStringList{"версия, адрес 01", "версия: первый ответ 06", "версия: продолжить (31)", "текст версии: Версия"};
+}
+
+void TestDispenserProtocol::heardFrames()
+{
+    QFETCH(QStringList, frames);
+    QFETCH(QStringList, described);
+    const std::unique_ptr<linecapture::FrameDecoder> decoder = makeDispenserDecoder();
+    QCOMPARE(qldixw::testing::heardFrames(*decoder, frames), described);
 }
 
 QTEST_MAIN(TestDispenserProtocol)

@@ -2,6 +2,8 @@
 // each key, and the address a bit replacement takes from it.
 
 #include "addressfield.h"
+#include "memorydecoder.h"
+#include "../support/heardframes.h"
 
 #include <QTest>
 
@@ -18,6 +20,8 @@ private slots:
     void addressField();
     void bitReplacementAddress_data();
     void bitReplacementAddress();
+    void heardFrames_data();
+    void heardFrames();
 };
 
 void TestMemoryRequests::keyFilter_data()
@@ -131,6 +135,30 @@ void TestMemoryRequests::bitReplacementAddress()
 {
     QFETCH(QString, text);
     QTEST(adressyach(text), "address");
+}
+
+// What a listener on the line is told of the memory exchange's frames (the monitor shows
+// it after each frame's bytes): the preamble named by the mode's own text, area requests
+// by the areas' codes, replies read against what was asked.
+void TestMemoryRequests::heardFrames_data()
+{
+    QTest::addColumn<QStringList>("frames");
+    QTest::addColumn<QStringList>("described");
+    QTest::newRow("a write and its reply")
+        << QStringList{"A C9 00 00 10 05", "B C9 05 00"} << QStringList{"запись IR 000010 := 05", "ответ на запись IR 000010 (не проверяется)"};
+    QTest::newRow("a read refused") << QStringList{"A CA 01 00 00 00", "B CA 00 FF"}
+                                    << QStringList{"чтение ER 010000", "ER 010000: ошибка (FF)"};
+    QTest::newRow("an acknowledgement out of turn") << QStringList{"B C0"} << QStringList{"C0 без запроса доступа"};
+    QTest::newRow("the preamble, then a reply that is no acknowledgement")
+        << QStringList{"A 60 01 00 * C0", "B C8 00 00"} << QStringList{"доступ к памяти, адрес 01", "неожиданный ответ: ждали C0"};
+}
+
+void TestMemoryRequests::heardFrames()
+{
+    QFETCH(QStringList, frames);
+    QFETCH(QStringList, described);
+    const std::unique_ptr<linecapture::FrameDecoder> decoder = makeMemoryDecoder();
+    QCOMPARE(qldixw::testing::heardFrames(*decoder, frames), described);
 }
 
 QTEST_APPLESS_MAIN(TestMemoryRequests)

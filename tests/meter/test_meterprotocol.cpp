@@ -2,6 +2,8 @@
 // poll and the settings sequences fed ticks with the line idle or busy.
 
 #include "frametext.h"
+#include "meterdecoder.h"
+#include "../support/heardframes.h"
 #include "meterpoll.h"
 #include "meterreplies.h"
 #include "metertexts.h"
@@ -80,6 +82,8 @@ private slots:
     void poll();
     void settingsSequence_data();
     void settingsSequence();
+    void heardFrames_data();
+    void heardFrames();
 };
 
 void TestMeterProtocol::replyDecoding_data()
@@ -311,6 +315,34 @@ void TestMeterProtocol::settingsSequence()
     QCOMPARE(steps.size(), expectedSteps);
     for (int i = 0; i < steps.size(); ++i)
         QCOMPARE(steps[i], i);
+}
+
+// What a listener on the line is told of the meter's frames (the monitor shows it after
+// each frame's bytes): requests named by the mode's own request texts, replies decoded
+// against the last read.
+void TestMeterProtocol::heardFrames_data()
+{
+    QTest::addColumn<QStringList>("frames");
+    QTest::addColumn<QStringList>("described");
+    QTest::newRow("a setting read") << QStringList{"A 60 01 35*", "B 00 64 *"}
+                                    << QStringList{"чтение: Коррекция напряжения, фаза 1, адрес 01",
+                                                   "Коррекция напряжения, фаза 1 = 100, CSM верна"};
+    QTest::newRow("a setting written") << QStringList{"A 60 01 31* 00 64*", "B 00"}
+                                       << QStringList{"запись: Коррекция напряжения, фаза 1 = 100, адрес 01",
+                                                      "ответ на запись: Записано верно"};
+    QTest::newRow("the meter's address") << QStringList{"A 60 F0 45*", "B 00 11 *"}
+                                         << QStringList{"чтение адреса счётчика", "адрес счётчика 11, CSM верна"};
+    QTest::newRow("a read code the meter lacks")
+        << QStringList{"A 60 01 99*", "B 01 02 *"}
+        << QStringList{"неизвестный код чтения 99, адрес 01", "ответ на код 99: такой ответ не описан, CSM верна"};
+}
+
+void TestMeterProtocol::heardFrames()
+{
+    QFETCH(QStringList, frames);
+    QFETCH(QStringList, described);
+    const std::unique_ptr<linecapture::FrameDecoder> decoder = makeMeterDecoder();
+    QCOMPARE(qldixw::testing::heardFrames(*decoder, frames), described);
 }
 
 QTEST_APPLESS_MAIN(TestMeterProtocol)

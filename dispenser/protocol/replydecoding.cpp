@@ -2,7 +2,7 @@
 
 #include "frametext.h"
 #include "logline.h"
-#include "transport.h"
+#include "replywindows.h"
 #include "versiontext.h"
 
 namespace dispenser {

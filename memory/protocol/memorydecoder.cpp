@@ -2,16 +2,16 @@
 // rebuilding the memory mode's own preamble text), C0 from B, one area request from A
 // (told apart by the areas' command codes), three bytes from B.
 
-#include "framedecoder.h"
+#include "memorydecoder.h"
 
 #include "frametext.h"
 #include "memoryarea.h"
 #include "memoryframes.h"
 
-#include <algorithm>
+#include <optional>
 #include <utility>
 
-namespace monitor {
+namespace memory {
 
 namespace {
 
@@ -22,14 +22,14 @@ constexpr std::size_t kAreaRequestSize = 5;
 constexpr std::size_t kAreaReplySize = 3;
 
 struct AreaRequest {
-    memory::MemoryArea area;
+    MemoryArea area;
     bool write;
     QString address; // six hex digits
     std::uint8_t value;
 
     QString name() const
     {
-        const QString area = QString::fromLatin1(memory::kMemoryAreas[this->area].label).chopped(1);
+        const QString area = QString::fromLatin1(kMemoryAreas[this->area].label).chopped(1);
         return area + u' ' + address;
     }
 };
@@ -39,36 +39,22 @@ std::optional<AreaRequest> areaRequestOf(std::span<const std::uint8_t> frame)
     if (frame.size() != kAreaRequestSize)
         return std::nullopt;
     const QString code = hexByte(frame[0]);
-    for (int a = 0; a < memory::MemoryAreaCount; ++a) {
-        const auto area = static_cast<memory::MemoryArea>(a);
-        if (code == memory::readCode(area) || code == memory::writeCode(area))
-            return AreaRequest{area, code == memory::writeCode(area), hexByte(frame[1]) + hexByte(frame[2]) + hexByte(frame[3]),
+    for (int a = 0; a < MemoryAreaCount; ++a) {
+        const auto area = static_cast<MemoryArea>(a);
+        if (code == readCode(area) || code == writeCode(area))
+            return AreaRequest{area, code == writeCode(area), hexByte(frame[1]) + hexByte(frame[2]) + hexByte(frame[3]),
                                frame[4]};
     }
     return std::nullopt;
 }
 
-bool equalBytes(const QByteArray& a, std::span<const std::uint8_t> b)
-{
-    return std::ranges::equal(a, b, [](char x, std::uint8_t y) { return std::uint8_t(x) == y; });
-}
-
-class MemoryDecoder : public FrameDecoder {
-public:
-    QString describe(Side side, std::span<const std::uint8_t> frame) override
-    {
-        return side == Side::A ? request(frame) : reply(frame);
-    }
-
-private:
-    enum class Awaited { Nothing, Acknowledge, AreaReply };
-
-    QString request(std::span<const std::uint8_t> frame)
+class MemoryDecoder : public linecapture::FrameDecoder {
+protected:
+    QString describeRequest(std::span<const std::uint8_t> frame) override
     {
         awaited_ = Awaited::Nothing;
         if (frame.size() == kPreambleSize && frame[0] == 0x60) {
-            const std::optional<QByteArray> preamble = transport::lineBytesOfText(memory::preambleText(hexByte(frame[1])));
-            if (preamble && equalBytes(*preamble, frame)) {
+            if (linecapture::sameFrameBytes(preambleText(hexByte(frame[1])), frame)) {
                 awaited_ = Awaited::Acknowledge;
                 return QStringLiteral("доступ к памяти, адрес %1").arg(hexByte(frame[1]));
             }
@@ -81,7 +67,7 @@ private:
             return QStringLiteral("чтение ") + request->name();
         }
         if (!frame.empty() && frame[0] == 0x60) {
-            if (const std::optional<QString> problem = headerProblem(frame))
+            if (const std::optional<QString> problem = linecapture::headerProblem(frame))
                 return *problem;
             return QStringLiteral("неизвестный кадр: доступ к памяти — это заголовок с кодом 00 и C0");
         }
@@ -90,16 +76,16 @@ private:
         return QStringLiteral("неизвестный кадр: не доступ к памяти и не запрос области (5 байт)");
     }
 
-    QString reply(std::span<const std::uint8_t> frame)
+    QString describeReply(std::span<const std::uint8_t> frame) override
     {
         const Awaited awaited = std::exchange(awaited_, Awaited::Nothing);
-        if (frame.size() == 1 && frame[0] == memory::kAccessAcknowledge)
+        if (frame.size() == 1 && frame[0] == kAccessAcknowledge)
             return awaited == Awaited::Acknowledge ? QStringLiteral("доступ разрешён (C0)")
                                                    : QStringLiteral("C0 без запроса доступа");
         if (frame.size() == kAreaReplySize && awaited == Awaited::AreaReply) {
             if (request_.write)
                 return QStringLiteral("ответ на запись %1 (не проверяется)").arg(request_.name());
-            if (frame[2] == memory::kErrorReply)
+            if (frame[2] == kErrorReply)
                 return QStringLiteral("%1: ошибка (FF)").arg(request_.name());
             return QStringLiteral("%1 = %2").arg(request_.name(), hexByte(frame[1]));
         }
@@ -114,15 +100,18 @@ private:
         return QStringLiteral("ответ без запроса");
     }
 
+private:
+    enum class Awaited { Nothing, Acknowledge, AreaReply };
+
     Awaited awaited_ = Awaited::Nothing;
     AreaRequest request_{};
 };
 
 } // namespace
 
-std::unique_ptr<FrameDecoder> makeMemoryDecoder()
+std::unique_ptr<linecapture::FrameDecoder> makeMemoryDecoder()
 {
     return std::make_unique<MemoryDecoder>();
 }
 
-} // namespace monitor
+} // namespace memory

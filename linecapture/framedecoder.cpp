@@ -2,31 +2,16 @@
 
 #include "frametext.h"
 
-namespace monitor {
+#include <algorithm>
+
+namespace linecapture {
 
 namespace {
-
-// Frames shown as bytes only.
-class RawDecoder : public FrameDecoder {
-public:
-    QString describe(Side, std::span<const std::uint8_t>) override { return QString(); }
-};
 
 constexpr std::uint8_t kRequestStart = 0x60;
 constexpr std::size_t kHeaderSize = 4;
 
 } // namespace
-
-std::unique_ptr<FrameDecoder> makeFrameDecoder(Protocol protocol)
-{
-    switch (protocol) {
-    case Protocol::Dispenser: return makeDispenserDecoder();
-    case Protocol::Memory: return makeMemoryDecoder();
-    case Protocol::Meter: return makeMeterDecoder();
-    case Protocol::None: break;
-    }
-    return std::make_unique<RawDecoder>();
-}
 
 QString checksumMismatchText(std::uint8_t found, std::uint8_t expected)
 {
@@ -60,4 +45,10 @@ std::optional<QString> headerProblem(std::span<const std::uint8_t> frame)
     return std::nullopt;
 }
 
-} // namespace monitor
+bool sameFrameBytes(const QString& frameText, std::span<const std::uint8_t> frame)
+{
+    const std::optional<QByteArray> bytes = transport::lineBytesOfText(frameText);
+    return bytes && std::ranges::equal(*bytes, frame, [](char a, std::uint8_t b) { return std::uint8_t(a) == b; });
+}
+
+} // namespace linecapture

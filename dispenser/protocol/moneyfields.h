@@ -4,7 +4,6 @@
 // and pushes the others left, and the field never leaves its format.
 
 #include <QString>
-#include <QValidator>
 
 namespace dispenser {
 
@@ -23,16 +22,5 @@ QString shiftDigitIn(MoneyField field, const QString& text, QChar digit);
 
 // True when the text has the field's exact shape (digits, comma, suffix).
 bool fieldTextInFormat(MoneyField field, const QString& text);
-
-// Refuses every edit by the operator that would leave the field's shape: characters
-// typed between the digits, pasting, cutting. Text set by the program is not checked.
-class FieldFormatValidator : public QValidator {
-public:
-    FieldFormatValidator(MoneyField field, QObject* parent);
-    State validate(QString& input, int& pos) const override;
-
-private:
-    const MoneyField field_;
-};
 
 } // namespace dispenser

@@ -2,8 +2,9 @@
 // dispenser mode itself would compose for the same bytes, which also gives the reply it
 // announces; a reply from B goes through the dispenser's reply decoding with that pair.
 
-#include "framedecoder.h"
+#include "dispenserdecoder.h"
 
+#include "framedecoder.h"
 #include "frametext.h"
 #include "replydecoding.h"
 #include "requesttexts.h"
@@ -11,18 +12,19 @@
 
 #include <QStringList>
 
-#include <algorithm>
 #include <vector>
 
-namespace monitor {
+namespace dispenser {
 
 namespace {
 
-using dispenser::DispenserRequest;
+using linecapture::checksumGoodText;
+using linecapture::checksumProblem;
+using linecapture::headerProblem;
 using transport::hexByte;
 
 constexpr std::uint8_t kVersionContinuation = 0x31;
-constexpr dispenser::ExpectedReply kVersionPair{0x00, 0x30};
+constexpr ExpectedReply kVersionPair{0x00, 0x30};
 
 // The hex digits of bytes [first, first + count) run together.
 QString digitsOf(std::span<const std::uint8_t> frame, std::size_t first, std::size_t count)
@@ -38,7 +40,7 @@ QString digitsOf(std::span<const std::uint8_t> frame, std::size_t first, std::si
 struct Candidate {
     DispenserRequest request;
     int hose;
-    dispenser::RequestInputs inputs;
+    RequestInputs inputs;
 };
 
 // Data frame after the header: hose, function code, five data bytes, checksum.
@@ -105,7 +107,7 @@ std::vector<Candidate> candidatesFor(std::span<const std::uint8_t> frame)
     return out;
 }
 
-QString requestName(DispenserRequest request, const dispenser::RequestInputs& in)
+QString requestName(DispenserRequest request, const RequestInputs& in)
 {
     switch (request) {
     case DispenserRequest::Status: return QStringLiteral("запрос статуса");
@@ -127,15 +129,9 @@ QString requestName(DispenserRequest request, const dispenser::RequestInputs& in
     return QString();
 }
 
-class DispenserDecoder : public FrameDecoder {
-public:
-    QString describe(Side side, std::span<const std::uint8_t> frame) override
-    {
-        return side == Side::A ? request(frame) : reply(frame);
-    }
-
-private:
-    QString request(std::span<const std::uint8_t> frame)
+class DispenserDecoder : public linecapture::FrameDecoder {
+protected:
+    QString describeRequest(std::span<const std::uint8_t> frame) override
     {
         if (frame.size() == 1 && frame[0] == kVersionContinuation) {
             // The console's answer to the first byte of the version: the pair stays.
@@ -149,13 +145,12 @@ private:
             return *problem;
 
         for (const Candidate& c : candidatesFor(frame)) {
-            const dispenser::PreparedRequest prepared = dispenser::prepareRequest(c.request, c.inputs);
+            const PreparedRequest prepared = prepareRequest(c.request, c.inputs);
             if (!prepared.refusal.isEmpty())
                 continue;
-            const std::optional<QByteArray> bytes = transport::lineBytesOfText(prepared.text);
-            if (!bytes || !std::ranges::equal(*bytes, frame, [](char a, std::uint8_t b) { return std::uint8_t(a) == b; }))
+            if (!linecapture::sameFrameBytes(prepared.text, frame))
                 continue;
-            expected_ = dispenser::ExpectedReply{prepared.expectCmd, prepared.expectSub};
+            expected_ = ExpectedReply{prepared.expectCmd, prepared.expectSub};
             requestName_ = requestName(c.request, c.inputs);
             QString text = requestName_ + QStringLiteral(", адрес ") + c.inputs.address;
             if (c.request != DispenserRequest::Version)
@@ -170,17 +165,17 @@ private:
         return QStringLiteral("неизвестный запрос: код %1, %2 байт").arg(hexByte(frame[2])).arg(frame.size());
     }
 
-    QString reply(std::span<const std::uint8_t> frame)
+    QString describeReply(std::span<const std::uint8_t> frame) override
     {
         const bool version = expected_ && expected_->cmd == kVersionPair.cmd && expected_->sub == kVersionPair.sub;
         if (version) {
             if (frame.size() == 1)
                 return QStringLiteral("версия: первый ответ %1").arg(hexByte(frame[0]));
             // The text's last byte closes it; no checksum is tested.
-            return QStringLiteral("текст версии: ") + dispenser::versionTextLines(frame.first(frame.size() - 1)).join(QStringLiteral(" | "));
+            return QStringLiteral("текст версии: ") + versionTextLines(frame.first(frame.size() - 1)).join(QStringLiteral(" | "));
         }
         if (frame.size() == 1) {
-            const std::optional<QString> meaning = dispenser::acknowledgementMeaning(frame[0]);
+            const std::optional<QString> meaning = acknowledgementMeaning(frame[0]);
             if (!meaning)
                 return QStringLiteral("неизвестный код подтверждения %1").arg(hexByte(frame[0]));
             return meaning->isEmpty() ? QStringLiteral("подтверждение %1").arg(hexByte(frame[0]))
@@ -191,7 +186,7 @@ private:
         if (!expected_)
             return QStringLiteral("ответ без известного запроса") + checksumGoodText();
 
-        const dispenser::DispenserReply decoded = dispenser::decodeDispenserReply(frame, *expected_, QString(), false);
+        const DispenserReply decoded = decodeDispenserReply(frame, *expected_, QString(), false);
         if (decoded.status)
             return QStringLiteral("статус: данные %1, состояние %2").arg(decoded.status->Danstat, decoded.status->StatSost)
                 + checksumGoodText();
@@ -205,15 +200,16 @@ private:
             + checksumGoodText();
     }
 
-    std::optional<dispenser::ExpectedReply> expected_;
+private:
+    std::optional<ExpectedReply> expected_;
     QString requestName_;
 };
 
 } // namespace
 
-std::unique_ptr<FrameDecoder> makeDispenserDecoder()
+std::unique_ptr<linecapture::FrameDecoder> makeDispenserDecoder()
 {
     return std::make_unique<DispenserDecoder>();
 }
 
-} // namespace monitor
+} // namespace dispenser
