@@ -1,6 +1,7 @@
 # Cross-build for 64-bit Windows with Debian's mingw-w64 (package g++-mingw-w64-x86-64):
 #   cmake -S . -B build/windows-mingw -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DQLDIXW_GUI=OFF
-# scripts/test-windows.sh does this and runs the result under Wine.
+# The serial component and the port list alone, without Qt; scripts/build-windows.sh
+# builds the whole console with the toolchain of Qt for Windows instead.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(QLDIXW_MINGW_TRIPLET x86_64-w64-mingw32)

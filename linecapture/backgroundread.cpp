@@ -15,26 +15,43 @@ BackgroundRead::BackgroundRead(std::function<void(ReadProgress&)> work, QObject*
     connect(&ticker_, &QTimer::timeout, this, [this] { emit progressed(progress_.percent()); });
     ticker_.start();
     // The thread posts only a wake-up by name, never a functor: what a functor carries
-    // would cross threads inside Qt's own code, unseen by the thread sanitizer. What the
-    // work made is taken after the join, which orders it.
-    thread_ = std::thread([this, work = std::move(work)] {
+    // would cross threads inside Qt's own code, unseen by the thread sanitizer. Its last
+    // step is said under a mutex of the standard library's, which the sanitizer sees
+    // (Qt's own wait for a thread it does not): what the work made, and the post, come
+    // before whatever follows join().
+    thread_.reset(QThread::create([this, work = std::move(work)] {
         work(progress_);
         QMetaObject::invokeMethod(this, "ended", Qt::QueuedConnection);
-    });
+        std::lock_guard lock(endMutex_);
+        workEnded_ = true;
+        endChanged_.notify_all();
+    }));
+    thread_->start();
 }
 
 BackgroundRead::~BackgroundRead()
 {
     progress_.requestStop();
-    if (thread_.joinable())
-        thread_.join();
+    join();
+}
+
+void BackgroundRead::join()
+{
+    if (!thread_)
+        return;
+    {
+        std::unique_lock lock(endMutex_);
+        endChanged_.wait(lock, [this] { return workEnded_; });
+    }
+    thread_->wait();
+    thread_.reset();
 }
 
 void BackgroundRead::ended()
 {
-    if (!thread_.joinable())
+    if (!thread_)
         return;
-    thread_.join();
+    join();
     ticker_.stop();
     emit finished();
 }

@@ -6,11 +6,14 @@
 // thread once the work has ended.
 
 #include <QObject>
+#include <QThread>
 #include <QTimer>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
-#include <thread>
+#include <memory>
+#include <mutex>
 
 namespace linecapture {
 
@@ -50,7 +53,7 @@ public:
     ~BackgroundRead() override;
 
     ReadProgress& progress() { return progress_; }
-    bool running() const { return thread_.joinable(); }
+    bool running() const { return thread_ != nullptr; }
 
 signals:
     // A few times a second while the work goes on.
@@ -59,9 +62,19 @@ signals:
 
 private:
     Q_INVOKABLE void ended();
+    // Waits until the work and its thread have ended.
+    void join();
 
     ReadProgress progress_;
-    std::thread thread_;
+    // Qt's thread rather than a plain one: the work runs Qt code (regular expressions
+    // among it), whose per-thread data a Qt thread sets up and tears down itself. On
+    // Windows a plain thread's is left to a watcher thread of Qt's once the thread has
+    // ended, and the regular expressions' JIT stack freed there crashed about one run in
+    // thirty of a loaded machine.
+    std::unique_ptr<QThread> thread_;
+    std::mutex endMutex_;
+    std::condition_variable endChanged_;
+    bool workEnded_ = false;
     QTimer ticker_;
 };
 

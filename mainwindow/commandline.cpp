@@ -5,8 +5,6 @@
 #include "portdirectory.h"
 #include "scriptparser.h"
 
-#include <QFileInfo>
-
 #include <array>
 
 namespace mainwindow {
@@ -148,7 +146,7 @@ QString refusedPortText(const QString& name, const ports::PortDirectory& directo
     // The window takes a device path as it stands and reports a failed open when
     // "Открыть" is pressed; given at start, a path that leads nowhere is a mistyped one.
     const QString path = directory.resolveDevicePath(name);
-    if (!path.isEmpty() && QFileInfo::exists(path))
+    if (!path.isEmpty() && directory.deviceExists(path))
         return {};
     return QStringLiteral("Порт «%1» не найден на этом компьютере.").arg(name);
 }

@@ -1,6 +1,7 @@
 #include "application.h"
 #include "commandline.h"
 #include "commandlinerun.h"
+#include "consoletext.h"
 #include "guardedapplication.h"
 #include "portdirectory.h"
 #include "programversion.h"
@@ -59,11 +60,6 @@ QStringList commandLineArguments(int argc, char* argv[])
 }
 #endif
 
-void printTo(std::FILE* stream, const QString& text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-}
-
 // --help, --version and a refused option end the program before any window exists, so
 // they work without a screen. Every other argument is left to Qt, as it always was.
 std::optional<int> answerWithoutWindow(const mainwindow::CommandLine& line, int argc, char* argv[])
@@ -74,9 +70,10 @@ std::optional<int> answerWithoutWindow(const mainwindow::CommandLine& line, int 
         // Names the program in the usage line as it was called; needs no screen.
         const QCoreApplication app(argc, argv);
         mainwindow::installQtTranslations();
-        printTo(stdout, line.helpAsked() ? line.helpText()
-                                         : QCoreApplication::applicationName() + u' '
-                                               + QCoreApplication::applicationVersion() + u'\n');
+        const QString answer = line.helpAsked() ? line.helpText()
+                                                : QCoreApplication::applicationName() + u' '
+                                                      + QCoreApplication::applicationVersion() + u'\n';
+        testscript::writeConsoleText(stdout, answer);
         return 0;
     }
     // A mistyped option or port is said where it was typed, and nothing opens: a window
@@ -86,7 +83,7 @@ std::optional<int> answerWithoutWindow(const mainwindow::CommandLine& line, int 
     if (refusal.isEmpty() && !line.port().isEmpty() && !line.scriptAsked())
         refusal = mainwindow::refusedPortText(line.port(), ports::PortDirectory());
     if (!refusal.isEmpty()) {
-        printTo(stderr, QStringLiteral("qldixw: %1\n").arg(refusal));
+        testscript::writeConsoleText(stderr, QStringLiteral("qldixw: %1\n").arg(refusal));
         return mainwindow::kRefusedOptionExitCode;
     }
     return std::nullopt;

@@ -1,8 +1,7 @@
 #include "addressfield.h"
 
+#include "codepage.h"
 #include "frametext.h"
-
-#include <QStringEncoder>
 
 namespace memory {
 
@@ -16,11 +15,7 @@ bool isUpperHexDigit(QChar c)
 // The byte a character has in code page 1251; the keyboard table is defined there.
 std::optional<unsigned char> cp1251Byte(QChar c)
 {
-    QStringEncoder encoder("windows-1251");
-    const QByteArray bytes = encoder.encode(QStringView(&c, 1));
-    if (encoder.hasError() || bytes.size() != 1)
-        return std::nullopt;
-    return static_cast<unsigned char>(bytes.front());
+    return transport::encodedByte(transport::CodePage::Windows1251, c.unicode());
 }
 
 // The text after the blanks were collapsed: blanks, digits and A-F only, one blank

@@ -4,6 +4,8 @@
 #include "systemports.h"
 #include "virtualports.h"
 
+#include <QFileInfo>
+
 #include <utility>
 
 namespace ports {
@@ -57,6 +59,11 @@ bool isDevicePath(const QString& name)
 {
     // Not QDir::isAbsolutePath: it also takes Qt resource paths (":/…"), which are no device.
     return name.startsWith(QLatin1Char('/'));
+}
+
+bool PortDirectory::deviceExists(const QString& path) const
+{
+    return QFileInfo::exists(path);
 }
 
 QString PortDirectory::resolveDevicePath(const QString& name) const

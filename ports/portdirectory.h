@@ -56,6 +56,10 @@ public:
     // "/dev/serial/by-id/…", "/dev/pts/3"; on Windows a device path, "\\.\COM12") is
     // taken as it stands, a port name is looked up; empty when the name means nothing here.
     QString resolveDevicePath(const QString& name) const;
+    // Whether a device path (resolved or typed) leads to a device now: a file that
+    // exists on Linux; on Windows a port this directory lists or a device name the
+    // system knows, since no file function there sees devices.
+    bool deviceExists(const QString& devicePath) const;
 
     const PortRoots& roots() const { return roots_; }
 

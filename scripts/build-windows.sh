@@ -16,7 +16,7 @@ QLDIXW_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 . "$QLDIXW_ROOT/scripts/deps.sh"
 . "$QLDIXW_ROOT/scripts/windows-qt.sh"
 
-qldixw_install_deps "${QLDIXW_WINDOWS_CONSOLE_PACKAGES[@]}"
+qldixw_install_deps "${QLDIXW_WINDOWS_PACKAGES[@]}"
 mkdir -p "$QLDIXW_ROOT/build"
 
 qldixw_windows_qt
@@ -43,6 +43,9 @@ install="$build/install"
 rm -rf "$install"
 cmake --install "$build" --prefix "$install" --strip >"$build.install.log" 2>&1 ||
   { cat "$build.install.log" >&2; exit 1; }
+# Qt's DLLs and the compiler's runtime come with their symbols (libstdc++ alone is 23 MB
+# of them); --strip above only strips what this project built.
+find "$install" -type f \( -name '*.dll' -o -name '*.exe' \) -exec "$QLDIXW_MINGW_TRIPLET-strip" --strip-unneeded {} +
 version=$(sed -n 's/^!define VERSION "\(.*\)"$/\1/p' "$build/packaging/qldixw.nsi")
 setup="$build/qldixw-$version-setup.exe"
 makensis -V2 -DSOURCE="$install" -DOUTFILE="$setup" "$build/packaging/qldixw.nsi" >"$build.nsis.log" 2>&1 ||

@@ -17,14 +17,11 @@ QLDIXW_PACKAGES=(
   ccache                      # a second build of the same sources (another build folder, a new clone) takes minutes less
 )
 
-# The Windows half's cross-compiler (mingw-w64's posix thread model, for std::thread) and
-# Wine's 64-bit loader: scripts/test-windows.sh only; neither builds nor runs the program.
-QLDIXW_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64)
-# The whole console for Windows and its installer (scripts/build-windows.sh): Ninja for
-# the Qt build from Debian's source, NSIS for the installer; its test under Wine
-# (scripts/test-windows-console.sh) adds a virtual screen and the tools that find its
-# window and take a picture of it.
-QLDIXW_WINDOWS_CONSOLE_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 ninja-build nsis xvfb x11-utils x11-apps fonts-wine)
+# The Windows half (scripts/test-windows.sh, run by ./test.sh): mingw-w64's posix thread
+# model (std::thread) for the cross build, Ninja for Qt for Windows built from Debian's
+# source, NSIS for the installer, Wine's 64-bit loader to run it all, a virtual screen
+# for the program's window, the tools that find it and take its picture, and Tahoma.
+QLDIXW_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 ninja-build nsis xvfb x11-utils x11-apps netpbm fonts-wine)
 
 qldixw_install_deps() {
   local missing=() pkg

@@ -72,6 +72,17 @@ qldixw_wine_foreign_ports() {
   "$QLDIXW_WINE" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -a 'REG_' || true
 }
 
+# Fails, naming them, while the prefix has a COM port that is not one of the tests' own:
+# a link to anything but a pseudo-terminal, or a SERIALCOMM value of another device.
+qldixw_wine_check_ports() {
+  local foreign
+  foreign=$(qldixw_wine_foreign_ports | grep -av -e ' -> /dev/pts/[0-9]*$' -e '^ *\\Device\\Qldixw' || true)
+  [ -z "$foreign" ] && return 0
+  echo "the Wine prefix has COM ports the tests did not make; a program could reach the machine's own serial devices:" >&2
+  echo "$foreign" >&2
+  return 1
+}
+
 # Debian's Tahoma (fonts-wine) where Windows keeps its fonts: Wine does not give a
 # prefix the fonts of its own data folder.
 qldixw_wine_fonts() {

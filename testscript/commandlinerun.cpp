@@ -3,6 +3,7 @@
 #include "backgroundread.h"
 #include "caseoutput.h"
 #include "commtypes.h"
+#include "consoletext.h"
 #include "controlleraddress.h"
 #include "interruptsignals.h"
 #include "junitreport.h"
@@ -26,8 +27,7 @@ namespace {
 
 void print(std::FILE* to, const QString& line)
 {
-    std::fputs((line + u'\n').toUtf8().constData(), to);
-    std::fflush(to);
+    writeConsoleText(to, line + u'\n');
 }
 
 std::optional<commport::TBaudRate> baudRate(int bitsPerSecond)

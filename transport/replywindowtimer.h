@@ -4,8 +4,8 @@
 // exchange of every family waits exactly one, so on Linux it runs on a timerfd armed
 // for an absolute deadline on the monotonic clock, watched by the GUI thread's event
 // loop. On Windows a high-resolution waitable timer does the same where the system has
-// one (Windows 10 1803 and later); where it refuses one (older Windows, Wine) a precise
-// QTimer stands in.
+// one (Windows 10 1803 and later; Wine 8 gives one too); where it refuses one (older
+// Windows) a precise QTimer stands in.
 
 #include <QObject>
 #include <QString>
@@ -20,7 +20,11 @@ namespace transport {
 class ReplyWindowTimer : public QObject {
     Q_OBJECT
 public:
-    explicit ReplyWindowTimer(QObject* parent = nullptr);
+    // What ends the windows: the system's own clock described above, or the precise Qt
+    // timer that stands in where the system refuses one (and that a test may ask for).
+    enum class Clock { System, QtTimer };
+
+    explicit ReplyWindowTimer(QObject* parent = nullptr, Clock clock = Clock::System);
     ~ReplyWindowTimer() override;
 
     // Opens the window: it ends `interval()` from now. Does nothing while open, so
@@ -44,19 +48,22 @@ signals:
 private:
     void arm();
     void expired();
+    void qtTimerExpired();
 
     int intervalMs_ = 0;
     bool active_ = false;
+    // The stand-in, when it is the clock. Qt's timers count whole milliseconds and may
+    // fire a little early (under Wine by up to a few): the deadline is kept beside it
+    // and an early expiry waits on for the rest.
+    QTimer* timer_ = nullptr;
+    std::chrono::steady_clock::time_point deadline_;
 #if defined(__linux__)
     int fd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
-#else
-#if defined(_WIN32)
+#elif defined(_WIN32)
     void* waitable_ = nullptr; // HANDLE of the high-resolution timer, when the system gave one
     QWinEventNotifier* notifier_ = nullptr;
     long long deadlineTicks_ = 0; // performance counter ticks when the armed window ends
-#endif
-    QTimer* timer_ = nullptr;
 #endif
 };
 

@@ -1,5 +1,6 @@
 #include "logfile.h"
 
+#include "codepage.h"
 #include "logstore.h"
 
 #include <utility>
@@ -7,79 +8,21 @@
 namespace ui {
 
 namespace {
-// Both converters come from Qt's ICU backend; the name is the one every system knows.
-constexpr const char* kCodePage = "windows-1251";
 constexpr char kLineEnd[] = "\r\n";
-constexpr char kSubstitute = '\x1A';
 } // namespace
-
-LogEncoder::LogEncoder()
-{
-    encoder_.emplace(kCodePage);
-}
 
 void LogEncoder::append(QStringView line, QByteArray& out)
 {
-    const qsizetype start = out.size();
-    out.resize(start + encoder_->requiredSpace(line.size()));
-    char* const end = encoder_->appendToBuffer(out.data() + start, line);
-    out.resize(end - out.constData());
-    if (encoder_->hasError()) {
-        // The error mark sticks to a converter even through resetState(): the next line
-        // gets a fresh one, built in place (see the header).
-        encoder_.emplace(kCodePage);
-        markUnmappable(line, out, start);
-    }
+    transport::appendEncoded(transport::CodePage::Windows1251, line, out, substituted_);
     out.append(kLineEnd, 2);
-}
-
-// ICU writes its substitution byte, the control character SUB, for a character it
-// cannot map; the file gets "?" instead. In a single-byte code page every character
-// (a surrogate pair too) is one byte, so bytes and characters go in step.
-void LogEncoder::markUnmappable(QStringView line, QByteArray& out, qsizetype start)
-{
-    const auto characters = QStringView(line).toUcs4();
-    if (characters.size() != out.size() - start) {
-        out.resize(start);
-        appendCharByChar(characters, out);
-        return;
-    }
-    for (qsizetype i = 0; i < characters.size(); ++i) {
-        char& byte = out[start + i];
-        if (byte == kSubstitute && characters[i] != char32_t(kSubstitute)) {
-            byte = '?';
-            ++substituted_;
-        }
-    }
-}
-
-// Slow and safe, for a line whose bytes do not match its characters one to one.
-void LogEncoder::appendCharByChar(const QList<uint>& characters, QByteArray& out)
-{
-    for (const uint character : characters) {
-        QStringEncoder single(kCodePage);
-        const char32_t one[] = {char32_t(character)};
-        const QByteArray bytes = single.encode(QString::fromUcs4(one, 1));
-        if (single.hasError() || bytes.size() != 1) {
-            out.append('?');
-            ++substituted_;
-        } else {
-            out.append(bytes);
-        }
-    }
-}
-
-LogDecoder::LogDecoder()
-    : decoder_(kCodePage)
-{
 }
 
 template <typename AppendLine>
 void LogDecoder::feedLines(QByteArrayView bytes, AppendLine&& appendLine)
 {
     // A single-byte code page: a piece cut anywhere decodes on its own.
-    text_.resize(decoder_.requiredSpace(bytes.size()));
-    text_.truncate(decoder_.appendToBuffer(text_.data(), bytes) - text_.constData());
+    text_.resize(0);
+    transport::appendDecoded(transport::CodePage::Windows1251, bytes, text_);
     const QStringView text(text_);
     qsizetype from = 0;
     if (afterCr_ && !text.isEmpty() && text.front() == u'\n')

@@ -6,25 +6,16 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
-#include <QStringConverter>
 #include <QStringList>
 #include <QStringView>
-#include <optional>
 
 namespace ui {
 
 class LogStore;
 
-// Qt's ICU converters report errors into the converter object at the address it was
-// built at: a converter moved elsewhere no longer counts them, and its old place is
-// written to. So the coders below keep theirs in place and cannot be copied or moved.
-
 // Pane lines to file bytes.
 class LogEncoder {
 public:
-    LogEncoder();
-    Q_DISABLE_COPY_MOVE(LogEncoder)
-
     // Appends one line and its CR LF to `out`. A character the code page cannot hold
     // is written as "?": the line still goes into the file.
     void append(QStringView line, QByteArray& out);
@@ -33,10 +24,6 @@ public:
     qsizetype substituted() const { return substituted_; }
 
 private:
-    void markUnmappable(QStringView line, QByteArray& out, qsizetype start);
-    void appendCharByChar(const QList<uint>& characters, QByteArray& out);
-
-    std::optional<QStringEncoder> encoder_;
     qsizetype substituted_ = 0;
 };
 
@@ -44,9 +31,6 @@ private:
 // do for every editor the file may have passed through.
 class LogDecoder {
 public:
-    LogDecoder();
-    Q_DISABLE_COPY_MOVE(LogDecoder)
-
     // The next piece of the file; its complete lines are appended to `lines`. A piece
     // may end anywhere, even between the CR and the LF of one line end.
     void feed(QByteArrayView bytes, QStringList& lines);
@@ -64,7 +48,6 @@ private:
     template <typename AppendLine>
     void finishLines(AppendLine&& appendLine);
 
-    QStringDecoder decoder_;
     // The decoded piece, kept between pieces so that a long file reuses one buffer.
     QString text_;
     QString partial_;

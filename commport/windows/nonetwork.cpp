@@ -1,6 +1,7 @@
 // Network lines are Linux only for now: on Windows a network name is refused as a
 // setting this system does not have, and no connection is ever made.
 
+#include "net/connector.h"
 #include "net/netconnection.h"
 #include "net/netdevice.h"
 
@@ -30,6 +31,46 @@ std::unique_ptr<backend::Device> OpenNetworkDevice(const std::string&, backend::
 {
     error = notHere();
     return nullptr;
+}
+
+// The connect fails at once, on a thread as the real one would, so the session takes the
+// refusal the way it takes any failed connect.
+Connector::Connector(std::string, std::chrono::milliseconds, std::function<void()> done, std::optional<TLineSettings>)
+    : done_(std::move(done)), error_(notHere())
+{
+    thread_ = std::thread([this] {
+        {
+            std::lock_guard lock(mutex_);
+            ended_ = true;
+        }
+        if (done_)
+            done_();
+    });
+}
+
+Connector::~Connector()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void Connector::Cancel()
+{
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+}
+
+bool Connector::Ended() const
+{
+    std::lock_guard lock(mutex_);
+    return ended_;
+}
+
+std::unique_ptr<Connection> Connector::Take(backend::SystemError& error)
+{
+    std::lock_guard lock(mutex_);
+    error = error_;
+    return std::move(connection_);
 }
 
 std::unique_ptr<backend::Device> OpenConnectedDevice(std::unique_ptr<Connection>, backend::SystemError& error)

@@ -1,7 +1,8 @@
 #include "versiontext.h"
 
+#include "codepage.h"
+
 #include <QByteArray>
-#include <QStringDecoder>
 
 namespace dispenser {
 
@@ -37,8 +38,7 @@ QStringList versionTextLines(std::span<const std::uint8_t> text)
         }
     }
 
-    QStringDecoder fromCp866("IBM866");
-    const QString decoded = fromCp866.decode(bytes);
+    const QString decoded = transport::decoded(transport::CodePage::Cp866, bytes);
 
     QStringList lines;
     QString line;

@@ -31,6 +31,10 @@ endif()
 add_custom_command(OUTPUT ${generated}/icons/qldixw.ico
   COMMAND ${drawicon} ${generated}/icons 16 24 32 48 64 128 256
   DEPENDS ${drawicon} VERBATIM)
+# A custom command's output is only made for targets of its own folder: the program, in
+# mainwindow/, waits for it through a target of this one.
+add_custom_target(qldixw_icon DEPENDS ${generated}/icons/qldixw.ico)
+add_dependencies(qldixw qldixw_icon)
 install(FILES ${generated}/icons/qldixw.ico DESTINATION ${QLDIXW_INSTALL_DATADIR})
 
 # The program's icon and version, as Explorer shows them.

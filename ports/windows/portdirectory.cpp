@@ -108,6 +108,16 @@ bool isDevicePath(const QString& name)
     return name.startsWith(QLatin1String("\\\\.\\")) || name.startsWith(QLatin1String("\\\\?\\"));
 }
 
+bool PortDirectory::deviceExists(const QString& path) const
+{
+    if (!isDevicePath(path))
+        return false;
+    const QString name = path.mid(4);
+    if (name.isEmpty() || name.contains(QLatin1Char('\\')))
+        return false;
+    return lookup(name).has_value() || dosDeviceTarget(name).has_value();
+}
+
 QString PortDirectory::resolveDevicePath(const QString& name) const
 {
     if (isDevicePath(name))

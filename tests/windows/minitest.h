@@ -40,7 +40,11 @@ template <class T>
 std::string show(const T& value)
 {
     if constexpr (std::is_convertible_v<T, std::string>) {
-        return "\"" + std::string(value) + "\"";
+        // Appended, not `"\"" + text`: GCC 12 warns falsely (-Wrestrict) about the
+        // insert that operator+ makes at -O2.
+        std::string quoted(1, '"');
+        quoted.append(std::string(value)).push_back('"');
+        return quoted;
     } else if constexpr (std::is_enum_v<T>) {
         return std::to_string(static_cast<long long>(value));
     } else {

@@ -1,8 +1,7 @@
 #include "dixdevice.h"
 
 #include "bcd.h"
-
-#include <QStringEncoder>
+#include "codepage.h"
 
 namespace devsim {
 
@@ -63,8 +62,7 @@ QByteArray DixDevice::versionText()
         "║ Версия ПО 3.12, сборка 0417\r\n"
         "║ Протокол обмена 2.1\r\n"
         "════════════════════════════\r\n");
-    QStringEncoder toCp866("IBM866");
-    return toCp866.encode(text);
+    return transport::encoded(transport::CodePage::Cp866, text);
 }
 
 SimDevice::Step DixDevice::parse(QByteArrayView pending, qint64 nowMs)

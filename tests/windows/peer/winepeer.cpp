@@ -55,6 +55,9 @@ namespace {
 // serial devices (com1 upwards), so a test never reaches a real port.
 constexpr int kFirstCom = 100;
 constexpr int kLastCom = 250;
+// Where an unplugged device's link leads: among the pseudo-terminals, where no terminal
+// is ever called so.
+constexpr const char* kUnpluggedTarget = "/dev/pts/qldixw-unplugged";
 
 std::string toHex(const std::string& bytes)
 {
@@ -183,10 +186,15 @@ public:
             }
             if (verb == "unplug") {
                 // The name goes first, as with an adapter pulled: from then on it
-                // leads nowhere.
+                // leads nowhere. The link stays, dangling, so that the number stays
+                // ours: a test running beside this one would otherwise publish its
+                // device under it, and the vanished name would open that.
                 d.flood.reset();
                 d.unstall();
-                ::unlink(d.link.c_str());
+                const std::string dangling = d.link + ".unplugged";
+                if (::symlink(kUnpluggedTarget, dangling.c_str()) != 0 ||
+                    ::rename(dangling.c_str(), d.link.c_str()) != 0)
+                    return std::string("err cannot unplug: ") + std::strerror(errno);
                 d.pair.reset();
                 return "ok";
             }
